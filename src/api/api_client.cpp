@@ -1,0 +1,23 @@
+#include "api/api_client.h"
+
+#include <string>
+#include <utility>
+
+#include "util/text.h"
+
+namespace veilmark {
+
+ApiClient::ApiClient() : ApiClient(PlatformHttpExchange(), CurrentApiEndpoint()) {}
+
+ApiClient::ApiClient(HttpExchange& exchange, ApiEndpoint endpoint)
+    : exchange_(exchange), endpoint_(std::move(endpoint)) {}
+
+std::unique_ptr<ServerReply> ApiClient::exchange(std::u16string path, std::u16string headers,
+                                                 std::string_view body) {
+  HttpPost post{std::move(path), std::move(headers), body};
+  ExchangeOutcome outcome = exchange_.Post(endpoint_, post);
+  if (!outcome.ok) return MakeFailureReply("CLIENT_ERROR", std::move(outcome.error));
+  return parseReply(outcome.body);
+}
+
+}  // namespace veilmark

@@ -1,0 +1,96 @@
+// The service client: one form POST per command, plus the multipart upload.
+// Stateless; create one wherever it is needed. Failures come back as replies.
+#pragma once
+
+#include <ctime>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "api/api_endpoint.h"
+#include "api/http_exchange.h"
+#include "api/server_reply.h"
+
+namespace veilmark {
+
+// Values meant for people (addresses, passwords, subjects), sent as UTF-8.
+using TextParams = std::map<std::string, std::u16string>;
+// Values already in their transfer bytes (session ids, message sources).
+using ByteParams = std::map<std::string, std::string>;
+
+// Name-ordered, text parameters first, empty values left out, "json=true" last.
+std::string BuildFormBody(const TextParams& textParams, const ByteParams& byteParams);
+
+std::string MakeBoundary(std::time_t now);
+std::string BuildMultipartBody(std::string_view boundary, std::string_view data,
+                               std::u16string_view fileName, std::string_view sessionId);
+
+class ApiClient {
+ public:
+  ApiClient();
+  ApiClient(HttpExchange& exchange, ApiEndpoint endpoint);
+
+  std::unique_ptr<ServerReply> postForm(std::u16string_view command, const TextParams& textParams,
+                                        const ByteParams& byteParams);
+  std::unique_ptr<ServerReply> uploadAttachment(const std::string& sessionId,
+                                                std::string_view data,
+                                                std::u16string_view fileName);
+
+  std::unique_ptr<ServerReply> getTempSession();
+  std::unique_ptr<ServerReply> registerUser(const std::string& sessionId,
+                                            const std::u16string& email,
+                                            const std::u16string& password,
+                                            const std::u16string& securityQuestion,
+                                            const std::u16string& securityAnswer,
+                                            const std::u16string& captcha);
+  std::unique_ptr<ServerReply> login(const std::u16string& email, const std::u16string& password);
+  std::unique_ptr<ServerReply> loginWithOpenId(const std::u16string& provider,
+                                               const std::u16string& googleAppDomain,
+                                               const std::u16string& yahooEmail);
+  std::unique_ptr<ServerReply> loginWithLive(const std::u16string& email,
+                                             const std::u16string& password);
+  std::unique_ptr<ServerReply> loginWithAol(const std::u16string& email,
+                                            const std::u16string& password);
+  std::unique_ptr<ServerReply> retrieveSecurityQuestion(const std::u16string& email);
+  std::unique_ptr<ServerReply> resetPassword(const std::u16string& email,
+                                             const std::u16string& securityQuestion,
+                                             const std::u16string& securityAnswer);
+  std::unique_ptr<ServerReply> extraPassword(const std::string& sessionId,
+                                             const std::u16string& password);
+  std::unique_ptr<ServerReply> currentUserAliases(const std::string& sessionId);
+  std::unique_ptr<ServerReply> currentUser(const std::string& sessionId);
+  std::unique_ptr<ServerReply> logout(const std::string& sessionId);
+  std::unique_ptr<ServerReply> encrypt(const std::string& sessionId, const std::u16string& to,
+                                       const std::u16string& cc, const std::u16string& bcc,
+                                       const std::u16string& subject, const std::u16string& body,
+                                       const std::string& attachment);
+  std::unique_ptr<ServerReply> encryptEml(const std::string& sessionId, const std::u16string& to,
+                                          const std::u16string& cc, const std::u16string& bcc,
+                                          const std::u16string& subject,
+                                          const std::u16string& body,
+                                          const std::string& attachment);
+  std::unique_ptr<ServerReply> encryptSend(const std::string& sessionId, const std::u16string& to,
+                                           const std::u16string& cc, const std::u16string& bcc,
+                                           const std::u16string& subject,
+                                           const std::u16string& body,
+                                           const std::string& attachment);
+  std::unique_ptr<ServerReply> decryptMime(const std::string& sessionId,
+                                           const std::string& cipherText);
+
+ private:
+  std::unique_ptr<ServerReply> exchange(std::u16string path, std::u16string headers,
+                                        std::string_view body);
+  std::unique_ptr<ServerReply> encryptCommand(const std::string& sessionId,
+                                              const std::u16string& to, const std::u16string& cc,
+                                              const std::u16string& bcc,
+                                              const std::u16string& subject,
+                                              const std::u16string& body,
+                                              const std::string& attachment,
+                                              std::u16string_view command);
+
+  HttpExchange& exchange_;
+  ApiEndpoint endpoint_;
+};
+
+}  // namespace veilmark

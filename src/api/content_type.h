@@ -1,0 +1,14 @@
+// MIME type of an uploaded attachment, from its file name.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace veilmark {
+
+std::string contentTypeFor(std::u16string_view fileName);
+
+std::size_t ContentTypeTableSize();
+
+}  // namespace veilmark

@@ -1,0 +1,178 @@
+// libcurl transport: sends what WinHTTP would send for the same call.
+#include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "api/http_exchange.h"
+#include "util/text.h"
+
+namespace veilmark {
+namespace {
+
+// WinHTTP's defaults: 60 s to connect, 30 s for a send or a receive to
+// make progress.
+constexpr long kConnectTimeoutSeconds = 60;
+constexpr long kStallSeconds = 30;
+
+struct CurlDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+struct SlistDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
+
+// Which step a failure belongs to, in WinHTTP's terms.
+struct Transfer {
+  std::string_view body;
+  std::size_t sent = 0;
+  bool bodyHandedOver = false;
+  bool headersDone = false;
+  CURL* curl = nullptr;
+  std::string reply;
+};
+
+size_t ReadBody(char* buffer, size_t size, size_t count, void* user) {
+  auto* transfer = static_cast<Transfer*>(user);
+  const std::size_t room = size * count;
+  const std::size_t left = transfer->body.size() - transfer->sent;
+  const std::size_t take = std::min(room, left);
+  std::memcpy(buffer, transfer->body.data() + transfer->sent, take);
+  transfer->sent += take;
+  if (transfer->sent == transfer->body.size()) transfer->bodyHandedOver = true;
+  return take;
+}
+
+size_t OnHeader(char* buffer, size_t size, size_t count, void* user) {
+  auto* transfer = static_cast<Transfer*>(user);
+  const std::size_t length = size * count;
+  if (length == 2 && buffer[0] == '\r' && buffer[1] == '\n') {
+    long status = 0;
+    curl_easy_getinfo(transfer->curl, CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 200) transfer->headersDone = true;  // not an interim 100
+  }
+  return length;
+}
+
+size_t OnBody(char* buffer, size_t size, size_t count, void* user) {
+  auto* transfer = static_cast<Transfer*>(user);
+  transfer->headersDone = true;
+  transfer->reply.append(buffer, size * count);
+  return size * count;
+}
+
+// Adds the configured CA file to the store already holding the system's CAs.
+CURLcode AddExtraCa(CURL*, void* sslContext, void* user) {
+  const auto* file = static_cast<const std::string*>(user);
+  X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext));
+  if (X509_STORE_load_locations(store, file->c_str(), nullptr) != 1) {
+    return CURLE_SSL_CACERT_BADFILE;
+  }
+  return CURLE_OK;
+}
+
+HeaderList BuildHeaders(const std::u16string& headerText) {
+  curl_slist* list = nullptr;
+  auto append = [&list](const std::string& line) {
+    if (curl_slist* grown = curl_slist_append(list, line.c_str())) list = grown;
+  };
+  const std::string text = WideToUtf8(headerText);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    if (end > start) append(text.substr(start, end - start));
+    start = end + 2;
+  }
+  // Headers curl would add that WinHTTP does not send, and the two that
+  // WinHTTP's bypass-proxy-cache flag adds.
+  append("Accept:");
+  append("Expect:");
+  append("Pragma: no-cache");
+  append("Cache-Control: no-cache");
+  return HeaderList(list);
+}
+
+std::string Url(const ApiEndpoint& endpoint, const std::u16string& path) {
+  std::string host = WideToUtf8(endpoint.host);
+  if (host.find(':') != std::string::npos) host = "[" + host + "]";
+  return "https://" + host + ":" + std::to_string(endpoint.port) + WideToUtf8(path);
+}
+
+ExchangeOutcome Failed(std::string message) {
+  ExchangeOutcome outcome;
+  outcome.error = std::move(message);
+  return outcome;
+}
+
+class CurlExchange final : public HttpExchange {
+ public:
+  CurlExchange() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+
+  ExchangeOutcome Post(const ApiEndpoint& endpoint, const HttpPost& post) override {
+    namespace m = exchange_messages;
+    CurlHandle curl(curl_easy_init());
+    if (!curl) return Failed(m::kOpenSession);
+    CURL* c = curl.get();
+
+    const std::string url = Url(endpoint, post.path);
+    HeaderList headers = BuildHeaders(post.headers);
+    if (curl_easy_setopt(c, CURLOPT_URL, url.c_str()) != CURLE_OK || !headers) {
+      return Failed(m::kOpenConnection);
+    }
+    Transfer transfer;
+    transfer.body = post.body;
+    transfer.bodyHandedOver = post.body.empty();
+    transfer.curl = c;
+
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(c, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(c, CURLOPT_USERAGENT, "Veilmark Outlook AddIn");
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(c, CURLOPT_POST, 1L);
+    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(post.body.size()));
+    curl_easy_setopt(c, CURLOPT_READFUNCTION, ReadBody);
+    curl_easy_setopt(c, CURLOPT_READDATA, &transfer);
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!endpoint.caBundle.empty()) {
+      curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, AddExtraCa);
+      curl_easy_setopt(c, CURLOPT_SSL_CTX_DATA, &endpoint.caBundle);
+    }
+
+    const CURLcode result = curl_easy_perform(c);
+    if (result != CURLE_OK) {
+      const std::string number = std::to_string(static_cast<int>(result));
+      if (transfer.headersDone) return Failed(m::kReadData + number);
+      if (transfer.bodyHandedOver) return Failed(m::kReceive + number);
+      return Failed(m::kSend + number);
+    }
+    ExchangeOutcome outcome;
+    outcome.ok = true;
+    outcome.body = std::move(transfer.reply);
+    return outcome;
+  }
+};
+
+}  // namespace
+
+HttpExchange& PlatformHttpExchange() {
+  static CurlExchange exchange;
+  return exchange;
+}
+
+}  // namespace veilmark

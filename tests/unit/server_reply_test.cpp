@@ -1,0 +1,209 @@
+#include "api/server_reply.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "util/protocol_exception.h"
+
+namespace veilmark {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(ParseReply, StatusOnlyOk) {
+  auto reply = parseReply(R"({"status":{"statusCode":"OK"}})");
+  EXPECT_TRUE(reply->status().isOk());
+  EXPECT_EQ(reply->request(), "unknown");
+  EXPECT_TRUE(reply->status().messages().empty());
+  EXPECT_EQ(reply->sessionId(), "");
+  EXPECT_TRUE(reply->users().empty());
+  EXPECT_TRUE(reply->clearText().empty());
+  EXPECT_TRUE(reply->aliases().empty());
+}
+
+TEST(ParseReply, RefusalKeepsStatusAndSessionButNoPayload) {
+  auto reply = parseReply(R"({"request":"decrypt-mime","sessionId":"s-1",
+      "status":{"statusCode":"INVALID_SESSION","message":["first","second"]},
+      "clearText":"secret","users":[{"email":"a@b"}]})");
+  const ReplyStatus& status = reply->status();
+  EXPECT_TRUE(status.needsLogin());
+  EXPECT_FALSE(status.isExtPassNotFilled());
+  EXPECT_EQ(reply->request(), "decrypt-mime");
+  EXPECT_EQ(reply->sessionId(), "s-1");
+  EXPECT_TRUE(reply->clearText().empty());
+  EXPECT_TRUE(reply->users().empty());
+  EXPECT_EQ(status.describe(),
+            u"Status code is: INVALID_SESSION\nMessage: first\nMessage: second");
+}
+
+TEST(ParseReply, StatusTestsAreExact) {
+  EXPECT_TRUE(parseReply(R"({"status":{"statusCode":"EXT_PASS_NOT_FILLED"}})")
+                  ->status().needsLogin());
+  EXPECT_TRUE(parseReply(R"({"status":{"statusCode":"EXT_PASS_NOT_FILLED"}})")
+                  ->status().isExtPassNotFilled());
+  EXPECT_TRUE(parseReply(R"({"status":{"statusCode":"EXTRA_PASS"}})")->status().isExtraPass());
+  EXPECT_FALSE(parseReply(R"({"status":{"statusCode":"ok"}})")->status().isOk());
+  EXPECT_FALSE(parseReply(R"({"status":{"statusCode":"invalid_session"}})")
+                   ->status().needsLogin());
+}
+
+TEST(ParseReply, MissingStatusIsNotOk) {
+  for (const char* text : {"{}", R"({"status":{}})", R"({"request":"x"})"}) {
+    auto reply = parseReply(text);
+    EXPECT_EQ(reply->status().code(), "NOT_OK") << text;
+    EXPECT_TRUE(reply->status().messages().empty());
+    EXPECT_EQ(reply->status().describe(), u"Status code is: NOT_OK");
+  }
+}
+
+TEST(ParseReply, TextThatIsNotJsonIsAParseError) {
+  for (const std::string& text :
+       {""s, "<html><body>502 Bad Gateway</body></html>"s, R"({"status":{"statusCode":"OK")"s,
+        "\0\0"s}) {
+    auto reply = parseReply(text);
+    EXPECT_EQ(reply->status().code(), "PARSE_ERROR");
+    EXPECT_EQ(reply->request(), "error");
+    ASSERT_EQ(reply->status().messages().size(), 1u);
+    EXPECT_EQ(reply->status().messages()[0].rfind("Unable to parse server reply - ", 0), 0u);
+  }
+}
+
+TEST(ParseReply, ParseErrorNamesLineAndColumn) {
+  auto reply = parseReply("{\n  \"status\": ,\n}");
+  ASSERT_EQ(reply->status().messages().size(), 1u);
+  EXPECT_NE(reply->status().messages()[0].find("Line 2"), std::string::npos);
+}
+
+TEST(ParseReply, CommentsAreAccepted) {
+  auto reply = parseReply("// from the service\n{\"status\":{\"statusCode\":\"OK\"} /* x */}");
+  EXPECT_TRUE(reply->status().isOk());
+}
+
+TEST(ParseReply, FullOkPayload) {
+  auto reply = parseReply(R"({
+    "status":{"statusCode":"OK"},"sessionId":"abc",
+    "users":[{"firstName":"Иван","middleName":null,"lastName":"Petrov","email":"ivan@example.org",
+              "registerState":"ACTIVE","registeredFrom":"GMAIL"}],
+    "openIdUrl":"https://id.example/start","clearText":"<p>Hi</p>","cipherText":"---",
+    "securityQuestion":"Pet?",
+    "decryptedAttachments":[{"name":"a.png","url":"/att/1","previewUrl":"/att/1/p",
+                             "size":1234567890123,"contentType":"image/png"},
+                            {"name":"b.bin"}],
+    "att":[{"id":42,"name":"report.pdf"},{"name":"noid"}],
+    "aliases":["x@example.org","Y@example.org"]})");
+  ASSERT_TRUE(reply->status().isOk());
+  EXPECT_EQ(reply->sessionId(), "abc");
+  ASSERT_EQ(reply->users().size(), 1u);
+  const VeilmarkUser& user = reply->users()[0];
+  EXPECT_EQ(user.firstName, u"Иван");
+  EXPECT_EQ(user.middleName, u"");
+  EXPECT_EQ(user.email, u"ivan@example.org");
+  EXPECT_EQ(user.registeredFrom, u"GMAIL");
+  EXPECT_EQ(reply->openIdUrl(), u"https://id.example/start");
+  EXPECT_EQ(reply->clearText(), u"<p>Hi</p>");
+  EXPECT_EQ(reply->cipherText(), u"---");
+  EXPECT_EQ(reply->securityQuestion(), u"Pet?");
+  ASSERT_EQ(reply->decryptedAttachments().size(), 2u);
+  EXPECT_EQ(reply->decryptedAttachments()[0].size, 1234567890123);
+  EXPECT_EQ(reply->decryptedAttachments()[0].contentType, "image/png");
+  EXPECT_EQ(reply->decryptedAttachments()[0].previewUrl, u"/att/1/p");
+  EXPECT_EQ(reply->decryptedAttachments()[1].size, 0);
+  ASSERT_EQ(reply->uploadedAttachments().size(), 2u);
+  EXPECT_EQ(reply->uploadedAttachments()[0].id, "42");
+  EXPECT_EQ(reply->uploadedAttachments()[0].name, u"report.pdf");
+  EXPECT_EQ(reply->uploadedAttachments()[1].id, "0");
+  EXPECT_EQ(reply->aliases(), (std::vector<std::u16string>{u"x@example.org", u"Y@example.org"}));
+}
+
+TEST(ParseReply, UploadIdKeepsEveryDigit) {
+  auto reply = parseReply(R"({"status":{"statusCode":"OK"},"att":[{"id":1234567890123}]})");
+  ASSERT_EQ(reply->uploadedAttachments().size(), 1u);
+  EXPECT_EQ(reply->uploadedAttachments()[0].id, "1234567890123");
+}
+
+TEST(ParseReply, ScalarsReadAsText) {
+  auto reply = parseReply(
+      R"({"status":{"statusCode":"OK","message":[true,7]},"sessionId":12,"clearText":null})");
+  EXPECT_EQ(reply->sessionId(), "12");
+  EXPECT_EQ(reply->status().messages(), (std::vector<std::string>{"true", "7"}));
+  EXPECT_EQ(reply->clearText(), u"");
+}
+
+TEST(ParseReply, NarrowFieldsKeepTheirUtf8Bytes) {
+  auto reply = parseReply(
+      "{\"status\":{\"statusCode\":\"OK\"},\"sessionId\":\"s\xC3\xA9\","
+      "\"decryptedAttachments\":[{\"contentType\":\"text/\xC3\xA9\",\"name\":\"\xC3\xA9.txt\"}]}");
+  EXPECT_EQ(reply->sessionId(), "s\xC3\xA9");
+  EXPECT_EQ(reply->decryptedAttachments()[0].contentType, "text/\xC3\xA9");
+  EXPECT_EQ(reply->decryptedAttachments()[0].name, u"é.txt");
+}
+
+TEST(ParseReply, InvalidUtf8InTextsIsReplaced) {
+  auto reply = parseReply("{\"status\":{\"statusCode\":\"OK\"},\"clearText\":\"a\xFF" "b\"}");
+  ASSERT_TRUE(reply->status().isOk());
+  EXPECT_EQ(reply->clearText(), u"a\uFFFDb");
+}
+
+TEST(ParseReply, UnexpectedShapesAreParseErrors) {
+  const char* shapes[] = {
+      R"([1,2])",
+      R"("text")",
+      R"(42)",
+      R"({"status":"OK"})",
+      R"({"status":[{"statusCode":"OK"}]})",
+      R"({"status":{"statusCode":{"x":1}}})",
+      R"({"status":{"statusCode":"OK","message":"not a list"}})",
+      R"({"status":{"statusCode":"OK","message":[{"m":1}]}})",
+      R"({"status":{"statusCode":"OK"},"sessionId":["a"]})",
+      R"({"status":{"statusCode":"OK"},"clearText":{"html":"x"}})",
+      R"({"status":{"statusCode":"OK"},"users":{"email":"a"}})",
+      R"({"status":{"statusCode":"OK"},"users":["a@b"]})",
+      R"({"status":{"statusCode":"OK"},"users":[{"email":["a@b"]}]})",
+      R"({"status":{"statusCode":"OK"},"decryptedAttachments":[{"size":"12"}]})",
+      R"({"status":{"statusCode":"OK"},"decryptedAttachments":[{"size":1.5}]})",
+      R"({"status":{"statusCode":"OK"},"decryptedAttachments":[{"size":1e30}]})",
+      R"({"status":{"statusCode":"OK"},"att":[{"id":"7"}]})",
+      R"({"status":{"statusCode":"OK"},"att":7})",
+      R"({"status":{"statusCode":"OK"},"aliases":[["a"]]})",
+  };
+  for (const char* text : shapes) {
+    auto reply = parseReply(text);
+    EXPECT_EQ(reply->status().code(), "PARSE_ERROR") << text;
+    EXPECT_EQ(reply->request(), "error") << text;
+  }
+}
+
+TEST(ParseReply, PayloadShapeIsNotCheckedOnARefusal) {
+  auto reply = parseReply(R"({"status":{"statusCode":"DENIED"},"att":7,"users":"x"})");
+  EXPECT_EQ(reply->status().code(), "DENIED");
+}
+
+TEST(ParseReply, NestingBeyondTheParserLimitIsAParseError) {
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  EXPECT_EQ(parseReply(deep)->status().code(), "PARSE_ERROR");
+  const std::string deepMember =
+      R"({"status":{"statusCode":"OK"},"x":)" + std::string(5000, '[') + std::string(5000, ']') + "}";
+  EXPECT_EQ(parseReply(deepMember)->status().code(), "PARSE_ERROR");
+}
+
+TEST(FailureReply, HasRequestErrorAndExactlyOneMessage) {
+  auto reply = MakeFailureReply("CLIENT_ERROR", "Unable to open HTTP session");
+  EXPECT_EQ(reply->request(), "error");
+  EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
+  EXPECT_EQ(reply->status().messages(), std::vector<std::string>{"Unable to open HTTP session"});
+  EXPECT_EQ(reply->sessionId(), "");
+  EXPECT_EQ(reply->status().describe(),
+            u"Status code is: CLIENT_ERROR\nMessage: Unable to open HTTP session");
+}
+
+TEST(ProtocolException, WhatIsFixedAndMessageTravels) {
+  ProtocolException error(u"Unable to load file", 5);
+  ProtocolException copy = error;
+  EXPECT_STREQ(copy.what(), "Veilmark Protocol Exception Occured");
+  EXPECT_EQ(copy.message(), u"Unable to load file");
+  EXPECT_EQ(copy.code(), 5);
+}
+
+}  // namespace
+}  // namespace veilmark
