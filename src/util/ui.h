@@ -1,7 +1,9 @@
-// The platform seam for what the user sees: message boxes (and, later, dialogs).
+// The platform seam for what the user sees: message boxes and modal dialogs.
 #pragma once
 
 #include <string>
+
+#include "util/dialog.h"
 
 namespace veilmark {
 
@@ -12,6 +14,10 @@ class Ui {
   virtual ~Ui() = default;
   // A modal notice with one OK button; returns once the user has closed it.
   virtual void MessageBox(const std::u16string& caption, const std::u16string& text) = 0;
+  // The window in the foreground now: the owner of the dialogs of one login.
+  virtual WindowRef ForegroundWindow() = 0;
+  // Shows `dialog` modally; the id it ended with, or kDialogCannotShow.
+  virtual int ShowDialog(DialogController& dialog, WindowRef owner) = 0;
 };
 
 // The process-wide UI: the platform's own unless one has been installed.

@@ -24,6 +24,9 @@ class TerminalUi final : public Ui {
     std::string line;
     std::getline(std::cin, line);
   }
+
+  WindowRef ForegroundWindow() override { return 0; }
+  int ShowDialog(DialogController&, WindowRef) override { return kDialogCannotShow; }
 };
 
 }  // namespace

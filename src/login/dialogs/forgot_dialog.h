@@ -1,0 +1,27 @@
+// CForgot: password reset by security question.
+#pragma once
+
+#include <string>
+
+#include "util/dialog.h"
+
+namespace veilmark {
+
+class CForgot : public DialogController {
+ public:
+  static constexpr int kResourceId = 113;
+  static constexpr int kEmail = 206, kSecurityQuestion = 209, kSecurityAnswer = 210;
+
+  CForgot(std::u16string email, std::u16string securityQuestion);
+  const DialogTemplate& Template() const override;
+  void OnInitDialog(DialogSite& site) override;
+  void OnCommand(DialogSite& site, int id) override;
+  int Show(WindowRef owner);
+
+  std::u16string m_email;
+  std::u16string m_securityQuestion;
+  std::u16string m_securityAnswer;
+  bool m_cancelled = false;
+};
+
+}  // namespace veilmark
