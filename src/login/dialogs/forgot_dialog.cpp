@@ -1,0 +1,60 @@
+#include "login/dialogs/forgot_dialog.h"
+
+#include <utility>
+
+#include "login/dialogs/dialog_text.h"
+#include "util/error_box.h"
+#include "util/ui.h"
+
+namespace veilmark {
+
+CForgot::CForgot(std::u16string email, std::u16string securityQuestion)
+    : m_email(std::move(email)), m_securityQuestion(std::move(securityQuestion)) {}
+
+const DialogTemplate& CForgot::Template() const {
+  static const DialogTemplate layout{
+      kResourceId,
+      u"Forgot Password",
+      320,
+      200,
+      {
+          {kIdOk, ControlKind::kDefaultButton, u"OK", 209, 179, 50, 14},
+          {kIdCancel, ControlKind::kButton, u"Cancel", 263, 179, 50, 14},
+          {kNoControlId, ControlKind::kPicture, u"", 7, 7, 133, 25, 209},
+          {kNoControlId, ControlKind::kStaticText, u"Please enter your details", 27, 37, 265, 18},
+          {kEmail, ControlKind::kEdit, u"", 89, 51, 192, 15},
+          {kNoControlId, ControlKind::kStaticText, u"Email:", 27, 53, 24, 11},
+          {kSecurityQuestion, ControlKind::kEdit, u"", 89, 70, 192, 15},
+          {kNoControlId, ControlKind::kStaticText, u"Security Question:", 27, 72, 60, 11},
+          {kSecurityAnswer, ControlKind::kEdit, u"", 89, 88, 192, 15},
+          {kNoControlId, ControlKind::kStaticText, u"Security Answer:", 27, 90, 60, 11},
+      }};
+  return layout;
+}
+
+void CForgot::OnInitDialog(DialogSite& site) {
+  site.SetItemText(kEmail, m_email);
+  site.SetItemText(kSecurityQuestion, m_securityQuestion);
+}
+
+void CForgot::OnCommand(DialogSite& site, int id) {
+  if (id == kIdOk) {
+    m_email = ReadDialogText(site, kEmail);
+    m_securityQuestion = ReadDialogText(site, kSecurityQuestion);
+    m_securityAnswer = ReadDialogText(site, kSecurityAnswer);
+    if (m_email.empty() || m_securityQuestion.empty() || m_securityAnswer.empty()) {
+      ShowError(u"Please specify all fields in the form to register");
+      return;
+    }
+    site.End(kIdOk);
+  } else if (id == kIdCancel) {
+    m_cancelled = true;
+    site.End(kIdCancel);
+  }
+}
+
+int CForgot::Show(WindowRef owner) {
+  return CurrentUi().ShowDialog(*this, owner);
+}
+
+}  // namespace veilmark
