@@ -1,0 +1,129 @@
+#include "addin/connect_core.h"
+
+#include <cassert>
+#include <utility>
+
+#include "addin/secure_send.h"
+#include "util/text.h"
+
+namespace veilmark {
+
+ConnectCore::ConnectCore() : cache_(kCacheLimit, kCacheLifetimeSeconds) {}
+
+ConnectCore::~ConnectCore() { ReleaseHooks(); }
+
+HRESULT ConnectCore::OnConnection(std::shared_ptr<host::Application> application) {
+  application_ = std::move(application);
+  assert(application_);
+  return application_ ? S_OK : E_POINTER;
+}
+
+HRESULT ConnectCore::AddExplorerWrapper(const std::shared_ptr<host::Explorer>& explorer) {
+  // Listed before it is initialised, and kept even when that fails, so that
+  // shutdown releases it like every other.
+  explorerWrappers_.push_back(std::make_unique<ExplorerWrapper>());
+  VM_CHECK_HR(explorerWrappers_.back()->Initialize(explorer, &sessions_, &cache_, paneFactory_));
+  return S_OK;
+}
+
+HRESULT ConnectCore::OnStartupComplete() {
+  if (!application_) return E_UNEXPECTED;
+  std::shared_ptr<host::Explorer> explorer;
+  VM_CHECK_HR(application_->GetActiveExplorer(explorer));
+  // No main window is normal when another program opened a single message.
+  if (explorer) VM_CHECK_HR(AddExplorerWrapper(explorer));
+  std::shared_ptr<host::Inspectors> inspectors;
+  VM_CHECK_HR(application_->GetInspectors(inspectors));
+  VM_CHECK_HR(inspectors->Advise(*this));
+  inspectorsAdvised_ = true;
+  std::shared_ptr<host::Explorers> explorers;
+  VM_CHECK_HR(application_->GetExplorers(explorers));
+  VM_CHECK_HR(explorers->Advise(*this));
+  explorersAdvised_ = true;
+  VM_CHECK_HR(application_->Advise(*this));
+  applicationAdvised_ = true;
+  return S_OK;
+}
+
+HRESULT ConnectCore::OnBeginShutdown() {
+  if (inspectorsAdvised_) {
+    std::shared_ptr<host::Inspectors> inspectors;
+    VM_CHECK_HR(application_->GetInspectors(inspectors));
+    if (inspectors) VM_CHECK_HR(inspectors->Unadvise(*this));
+    inspectorsAdvised_ = false;
+  }
+  if (explorersAdvised_) {
+    std::shared_ptr<host::Explorers> explorers;
+    VM_CHECK_HR(application_->GetExplorers(explorers));
+    if (explorers) VM_CHECK_HR(explorers->Unadvise(*this));
+    explorersAdvised_ = false;
+  }
+  if (applicationAdvised_) {
+    VM_CHECK_HR(application_->Unadvise(*this));
+    applicationAdvised_ = false;
+  }
+  DeleteWrappers();
+  return S_OK;
+}
+
+HRESULT ConnectCore::OnDisconnection() {
+  ReleaseHooks();
+  return S_OK;
+}
+
+void ConnectCore::ReleaseHooks() {
+  // Nothing may be left advised on an object that is about to go.
+  if (inspectorsAdvised_) {
+    std::shared_ptr<host::Inspectors> inspectors;
+    if (SUCCEEDED(application_->GetInspectors(inspectors)) && inspectors) {
+      inspectors->Unadvise(*this);
+    }
+    inspectorsAdvised_ = false;
+  }
+  if (explorersAdvised_) {
+    std::shared_ptr<host::Explorers> explorers;
+    if (SUCCEEDED(application_->GetExplorers(explorers)) && explorers) {
+      explorers->Unadvise(*this);
+    }
+    explorersAdvised_ = false;
+  }
+  if (applicationAdvised_) {
+    application_->Unadvise(*this);
+    applicationAdvised_ = false;
+  }
+  DeleteWrappers();
+}
+
+void ConnectCore::DeleteWrappers() {
+  // Deleted in place; the lists themselves live as long as the connection.
+  for (auto& wrapper : explorerWrappers_) wrapper.reset();
+  for (auto& wrapper : inspectorWrappers_) wrapper.reset();
+}
+
+HRESULT ConnectCore::CTPFactoryAvailable(std::shared_ptr<host::TaskPaneFactory> factory) {
+  paneFactory_ = std::move(factory);
+  return S_OK;
+}
+
+HRESULT ConnectCore::GetCustomUI(const std::u16string& ribbonId, std::u16string* xml) const {
+  if (!xml) return E_POINTER;
+  if (ribbonId == kComposeRibbonId) *xml = Utf8ToWide(RibbonXml());
+  return S_OK;
+}
+
+HRESULT ConnectCore::OnSecureSendClick(const std::shared_ptr<host::Object>& ribbonControl) {
+  return veilmark::OnSecureSendClick(ribbonControl, sessions_);
+}
+
+HRESULT ConnectCore::OnNewExplorer(const std::shared_ptr<host::Explorer>& explorer) {
+  return AddExplorerWrapper(explorer);
+}
+
+HRESULT ConnectCore::OnNewInspector(const std::shared_ptr<host::Inspector>& inspector) {
+  inspectorWrappers_.push_back(std::make_unique<InspectorWrapper>());
+  VM_CHECK_HR(
+      inspectorWrappers_.back()->Initialize(inspector, &sessions_, &cache_, paneFactory_));
+  return S_OK;
+}
+
+}  // namespace veilmark

@@ -1,0 +1,260 @@
+#include "login/login_flow.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "api/api_client.h"
+#include "api/api_endpoint.h"
+#include "login/dialogs/extra_password_dialog.h"
+#include "login/dialogs/forgot_dialog.h"
+#include "login/dialogs/live_dialog.h"
+#include "login/dialogs/login_form.h"
+#include "login/dialogs/openid_dialog.h"
+#include "login/dialogs/register_dialog.h"
+#include "login/dialogs/veilmark_login_dialog.h"
+#include "util/error_box.h"
+#include "util/text.h"
+#include "util/ui.h"
+
+namespace veilmark {
+namespace {
+
+using Reply = std::unique_ptr<ServerReply>;
+
+constexpr char16_t kSignupDone[] =
+    u"Signup was successful.\nYou will receive a confirmation email shortly which includes a "
+    u"verification link.\nPlease follow the link to complete your registration and try to login "
+    u"again.";
+constexpr char16_t kResetDone[] =
+    u"Password reset was successful.\nYou will receive a reset password email shortly.";
+constexpr char16_t kNoUserDetails[] =
+    u"Could not get user details.\nPlease contact veilmark support at ";
+constexpr char16_t kAccountMismatch[] =
+    u"Please make sure you login with the same account as the email you are trying to "
+    u"decrypt.\nYou might have aliases to your account which you can configure by:\n1. Browsing "
+    u"to Veilmark Online\n2. Logging in with your primary account\n3. Clicking on the Settings "
+    u"icon\n4. Adding your alias - you will receive a verification link in your email";
+
+enum class Method { kGmail, kYahoo, kHotmail, kAol, kOther };
+
+// How one attempt ended: with a result, or with the chooser shown again.
+struct Attempt {
+  bool startOver = false;
+  std::string result;
+};
+
+Attempt Finish(std::string result = {}) { return {false, std::move(result)}; }
+Attempt StartOver() { return {true, {}}; }
+
+class LoginAttempt {
+ public:
+  explicit LoginAttempt(const std::u16string& account)
+      : account_(account), owner_(CurrentUi().ForegroundWindow()) {}
+
+  Attempt Run() {
+    CLoginForm chooser;
+    if (chooser.Show(owner_) == kDialogCannotShow) return Finish();
+    if (chooser.m_cancelled) return Finish();
+    if (chooser.m_gmail) {
+      method_ = Method::kGmail;
+    } else if (chooser.m_yahoo) {
+      method_ = Method::kYahoo;
+    } else if (chooser.m_hotmail) {
+      method_ = Method::kHotmail;
+    } else if (chooser.m_aol) {
+      method_ = Method::kAol;
+    }
+
+    std::optional<Reply> reply;
+    switch (method_) {
+      case Method::kGmail:
+      case Method::kYahoo:
+        reply = OpenIdLogin();
+        break;
+      case Method::kHotmail:
+      case Method::kAol:
+        reply = ProviderLogin();
+        break;
+      case Method::kOther:
+        reply = ServiceAccountLogin();
+        break;
+    }
+    // No value: a dialog was cancelled. A null reply: nothing came back.
+    if (!reply || !*reply) return Finish();
+    return HandleReply(std::move(*reply));
+  }
+
+ private:
+  std::optional<Reply> OpenIdLogin() {
+    const bool yahoo = method_ == Method::kYahoo;
+    Reply start = client_.loginWithOpenId(yahoo ? u"Yahoo" : u"Google", u"",
+                                          yahoo ? account_ : std::u16string());
+    if (!start->status().isOk()) return start;  // shown as a refusal below
+    COpenID dialog(start->openIdUrl());
+    start.reset();
+    if (dialog.Show(owner_) == kDialogCannotShow) return Reply();
+    return std::move(dialog.m_reply);
+  }
+
+  std::optional<Reply> ProviderLogin() {
+    CLive dialog;
+    if (dialog.Show(owner_) == kDialogCannotShow) {
+      ShowError(u"Unable to display Hotmail dialog");
+      return Reply();
+    }
+    if (dialog.m_cancelled) return std::nullopt;
+    return method_ == Method::kHotmail ? client_.loginWithLive(dialog.m_email, dialog.m_password)
+                                       : client_.loginWithAol(dialog.m_email, dialog.m_password);
+  }
+
+  std::optional<Reply> ServiceAccountLogin() {
+    CVeilmarkLogin dialog(account_);
+    if (dialog.Show(owner_) == kDialogCannotShow) {
+      ShowError(u"Unable to display Veilmark Login dialog");
+      return Reply();
+    }
+    if (dialog.m_signup) return Signup(dialog.m_email);
+    if (dialog.m_forgot) return ResetPassword();
+    if (dialog.m_cancelled) return std::nullopt;
+    return client_.login(dialog.m_email, dialog.m_password);
+  }
+
+  std::optional<Reply> Signup(const std::u16string& email) {
+    std::string tempSessionId;
+    std::u16string captchaUrl;
+    if (Reply temp = client_.getTempSession(); temp->status().isOk()) {
+      tempSessionId = temp->sessionId();
+      captchaUrl = u"http://" + CurrentApiEndpoint().authority() + u"/captcha?sessionId=" +
+                   Utf8ToWide(tempSessionId);
+    }
+    if (captchaUrl.empty()) {
+      ShowError(u"Unable to retrieve CAPTCHA image from server");
+      return Reply();
+    }
+    CRegister dialog(email, captchaUrl);
+    if (dialog.Show(owner_) == kDialogCannotShow) {
+      ShowError(u"Unable to display Register dialog");
+      return Reply();
+    }
+    if (dialog.m_cancelled) return std::nullopt;
+    signup_ = true;
+    return client_.registerUser(tempSessionId, dialog.m_email, dialog.m_password,
+                                dialog.m_securityQuestion, dialog.m_securityAnswer,
+                                dialog.m_captcha);
+  }
+
+  std::optional<Reply> ResetPassword() {
+    Reply question = client_.retrieveSecurityQuestion(account_);
+    if (!question->status().isOk()) {
+      ShowError(u"Unable to retrieve the security question");
+      return Reply();
+    }
+    CForgot dialog(account_, question->securityQuestion());
+    if (dialog.Show(owner_) == kDialogCannotShow) {
+      ShowError(u"Unable to display Forgot Password dialog");
+      return Reply();
+    }
+    if (dialog.m_cancelled) return std::nullopt;
+    reset_ = true;
+    return client_.resetPassword(dialog.m_email, dialog.m_securityQuestion,
+                                 dialog.m_securityAnswer);
+  }
+
+  Attempt HandleReply(Reply reply) {
+    if (reply->status().isExtraPass()) {
+      std::string sessionId = reply->sessionId();
+      reply.reset();
+      // The service appends the marker to the id it wants back; an id that
+      // is nothing but the marker goes back whole.
+      const std::size_t marker = sessionId.find("-extPas");
+      if (marker != std::string::npos && marker > 0) sessionId.resize(marker);
+      CExtraPassword dialog;
+      if (dialog.Show(owner_) == kDialogCannotShow) {
+        ShowError(u"Unable to display additional password dialog");
+        return Finish();
+      }
+      if (dialog.m_cancelled) return Finish();
+      reply = client_.extraPassword(sessionId, dialog.m_password);
+    }
+
+    if (!reply->status().isOk()) {
+      ShowError(reply->status().describe());
+      return StartOver();
+    }
+    if (signup_) {
+      ShowError(kSignupDone);
+      return Finish();
+    }
+    if (reset_) {
+      ShowError(kResetDone);
+      return Finish();
+    }
+    if (reply->users().size() != 1) {
+      ShowError(std::u16string(kNoUserDetails) + kSupportAddress);
+      return Finish();
+    }
+    const VeilmarkUser& user = reply->users().front();
+    if (method_ == Method::kHotmail || AccountMatches(user, reply->sessionId())) {
+      return Finish(reply->sessionId());
+    }
+    ShowError(kAccountMismatch, 0,
+              u"Logged in user is: " + user.email + u", Email user is: " + account_);
+    return StartOver();  // that login's session is dropped without logging out
+  }
+
+  bool AccountMatches(const VeilmarkUser& user, const std::string& sessionId) {
+    const bool google = IsGoogleUser(user);
+    const std::u16string cleanAccount = google ? CleanAccount(account_) : account_;
+    const std::u16string userCleanAccount = google ? CleanAccount(user.email) : user.email;
+    if (cleanAccount == userCleanAccount) return true;
+    Reply aliases = client_.currentUserAliases(sessionId);
+    if (!aliases->status().isOk()) return false;
+    for (const std::u16string& alias : aliases->aliases()) {
+      if (alias == cleanAccount || alias == account_) return true;
+    }
+    return false;
+  }
+
+  const std::u16string& account_;
+  WindowRef owner_;
+  ApiClient client_;
+  Method method_ = Method::kOther;
+  bool signup_ = false;
+  bool reset_ = false;
+};
+
+}  // namespace
+
+std::u16string CleanAccount(const std::u16string& address) {
+  const std::size_t at = address.find(u'@');
+  if (at == std::u16string::npos) return address;
+  std::u16string clean;
+  for (std::size_t i = 0; i < at; ++i) {
+    if (address[i] != u'.') clean += address[i];
+  }
+  return clean + address.substr(at);
+}
+
+bool IsGoogleUser(const VeilmarkUser& user) {
+  return user.registeredFrom == u"GMAIL" || user.registeredFrom == u"GOOGLE_APP";
+}
+
+std::string RunLoginFlow(const std::u16string& account) {
+  // Each failed attempt shows the chooser again, until the user succeeds or
+  // gives up; a loop, so the stack does not grow with every attempt.
+  for (;;) {
+    Attempt attempt = LoginAttempt(account).Run();
+    if (!attempt.startOver) return attempt.result;
+  }
+}
+
+bool EnsureSession(const std::u16string& account, SessionStore& store) {
+  if (!store.GetSession(account).empty()) return true;
+  const std::string session = RunLoginFlow(account);
+  if (session.empty()) return false;
+  store.SetSession(account, session);
+  return true;
+}
+
+}  // namespace veilmark

@@ -1,0 +1,26 @@
+// Getting a session for a mail account: the interactive login and the check
+// that the service user who logged in owns the account's address.
+#pragma once
+
+#include <string>
+
+#include "api/server_reply.h"
+#include "login/session_store.h"
+
+namespace veilmark {
+
+inline constexpr char16_t kSupportAddress[] = u"support@veilmark.com";
+
+// True when `store` now holds a session for `account`, logging in if needed.
+bool EnsureSession(const std::u16string& account, SessionStore& store);
+
+// The interactive login; the new session identifier, or empty when the user
+// gave up or the login cannot lead to a session. Stores nothing itself.
+std::string RunLoginFlow(const std::u16string& account);
+
+// The address without the dots before its "@" (how the service compares
+// addresses of users registered through Google).
+std::u16string CleanAccount(const std::u16string& address);
+bool IsGoogleUser(const VeilmarkUser& user);
+
+}  // namespace veilmark

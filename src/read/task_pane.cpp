@@ -1,0 +1,32 @@
+#include "read/task_pane.h"
+
+#include "read/decrypted_view.h"
+
+namespace veilmark {
+
+HRESULT ShowInTaskPane(const std::u16string& view, const std::shared_ptr<host::Object>& window,
+                       host::TaskPaneFactory& factory, std::shared_ptr<host::TaskPane>& paneSlot) {
+  paneSlot.reset();
+  VM_CHECK_HR(factory.CreateCTP(host::kWebBrowserClsid, kPaneTitle, window, paneSlot));
+  std::shared_ptr<host::Object> control;
+  VM_CHECK_HR(paneSlot->GetContentControl(control));
+  std::shared_ptr<host::WebBrowser> browser;
+  VM_CHECK_HR(control->AsWebBrowser(browser));
+
+  // A new browser has no document until it has loaded something.
+  std::shared_ptr<host::Object> document;
+  if (FAILED(browser->GetDocument(document)) || !document) {
+    document.reset();
+    if (SUCCEEDED(browser->Navigate(u"about:blank")) && FAILED(browser->GetDocument(document))) {
+      document.reset();
+    }
+  }
+  std::shared_ptr<host::HtmlDocument> html;
+  if (document && SUCCEEDED(document->AsHtmlDocument(html))) {
+    if (SUCCEEDED(html->Write(view))) html->Close();
+  }
+  VM_CHECK_HR(paneSlot->SetDockPosition(host::kDockBottom));
+  return paneSlot->SetVisible(true);
+}
+
+}  // namespace veilmark

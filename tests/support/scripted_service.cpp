@@ -1,0 +1,99 @@
+#include "support/scripted_service.h"
+
+#include "api/api_endpoint.h"
+#include "util/text.h"
+
+namespace veilmark::testing {
+
+const TestCertificates& LoopbackCertificates() {
+  static const TestCertificates certs = MakeTestCertificates("loopback");
+  return certs;
+}
+
+std::string FormDecode(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '+') {
+      out += ' ';
+    } else if (text[i] == '%' && i + 2 < text.size()) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+ScriptedService::ScriptedService()
+    : server_(LoopbackCertificates(), [this](const RecordedRequest& request,
+                                             ServerConnection& connection) {
+        std::string reply = R"({"status":{"statusCode":"UNSCRIPTED"}})";
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          auto& queue = replies_[request.target.substr(5)];  // after "/api/"
+          if (!queue.empty()) {
+            reply = std::move(queue.front());
+            queue.pop_front();
+          }
+        }
+        connection.Reply(200, reply);
+      }) {
+  ApiEndpoint endpoint;
+  endpoint.host = u"localhost";
+  endpoint.port = server_.port();
+  endpoint.caBundle = LoopbackCertificates().caFile;
+  SetApiEndpoint(endpoint);
+}
+
+ScriptedService::~ScriptedService() { SetApiEndpoint(ApiEndpoint()); }
+
+void ScriptedService::Answer(const std::string& command, std::string json) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  replies_[command].push_back(std::move(json));
+}
+
+std::vector<std::string> ScriptedService::Commands() const {
+  std::vector<std::string> commands;
+  for (const RecordedRequest& request : server_.requests()) {
+    commands.push_back(request.target.substr(5));
+  }
+  return commands;
+}
+
+RecordedRequest ScriptedService::Request(std::size_t index) const {
+  return server_.requests().at(index);
+}
+
+std::map<std::string, std::string> ScriptedService::Params(std::size_t index) const {
+  std::map<std::string, std::string> params;
+  const std::string body = Request(index).body;
+  std::size_t start = 0;
+  while (start <= body.size()) {
+    std::size_t end = body.find('&', start);
+    if (end == std::string::npos) end = body.size();
+    const std::string pair = body.substr(start, end - start);
+    const std::size_t eq = pair.find('=');
+    params[pair.substr(0, eq)] = FormDecode(pair.substr(eq + 1));
+    start = end + 1;
+  }
+  return params;
+}
+
+std::string OkLoginReply(const std::string& session, const std::string& email,
+                         const std::string& registeredFrom) {
+  return R"({"status":{"statusCode":"OK"},"sessionId":")" + session +
+         R"(","users":[{"email":")" + email + R"(","registeredFrom":")" + registeredFrom +
+         R"("}]})";
+}
+
+std::string StatusReply(const std::string& code, const std::string& session) {
+  return R"({"status":{"statusCode":")" + code + R"(","message":["m1","m2"]},"sessionId":")" +
+         session + R"("})";
+}
+
+std::u16string DescribeStatus(const std::string& code) {
+  return u"Status code is: " + Utf8ToWide(code) + u"\nMessage: m1\nMessage: m2";
+}
+
+}  // namespace veilmark::testing

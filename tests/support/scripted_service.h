@@ -1,0 +1,55 @@
+// The service as tests script it: an HTTPS server on loopback that answers
+// each command from a queue of JSON replies, records every request, and is
+// the process-wide endpoint while it lives.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "support/test_certificates.h"
+#include "support/tls_test_server.h"
+
+namespace veilmark::testing {
+
+const TestCertificates& LoopbackCertificates();
+
+// Decodes one form value ("+" and %XX).
+std::string FormDecode(const std::string& text);
+
+class ScriptedService {
+ public:
+  ScriptedService();
+  ~ScriptedService();
+  ScriptedService(const ScriptedService&) = delete;
+  ScriptedService& operator=(const ScriptedService&) = delete;
+
+  // The next reply to `command` (e.g. "login"); unscripted commands get a
+  // refusal with status "UNSCRIPTED".
+  void Answer(const std::string& command, std::string json);
+
+  // Commands received, in order.
+  std::vector<std::string> Commands() const;
+  // The form parameters of request `index`, decoded.
+  std::map<std::string, std::string> Params(std::size_t index) const;
+  RecordedRequest Request(std::size_t index) const;
+  std::uint16_t port() const { return server_.port(); }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, std::deque<std::string>> replies_;
+  TlsTestServer server_;
+};
+
+// Common replies.
+std::string OkLoginReply(const std::string& session, const std::string& email,
+                         const std::string& registeredFrom = "VEILMARK");
+// A refusal with the messages "m1" and "m2".
+std::string StatusReply(const std::string& code, const std::string& session = "");
+// describe() of StatusReply(code).
+std::u16string DescribeStatus(const std::string& code);
+
+}  // namespace veilmark::testing
