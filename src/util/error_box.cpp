@@ -24,7 +24,7 @@ std::u16string ErrorBoxText(const std::u16string& message, std::int32_t code,
 
 void ShowError(const std::u16string& message, std::int32_t code,
                const std::optional<std::u16string>& additionalInfo) {
-  CurrentUi().MessageBox(kMessageCaption, ErrorBoxText(message, code, additionalInfo));
+  CurrentUi().ShowMessage(kMessageCaption, ErrorBoxText(message, code, additionalInfo));
 }
 
 }  // namespace veilmark

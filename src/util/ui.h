@@ -13,7 +13,7 @@ class Ui {
  public:
   virtual ~Ui() = default;
   // A modal notice with one OK button; returns once the user has closed it.
-  virtual void MessageBox(const std::u16string& caption, const std::u16string& text) = 0;
+  virtual void ShowMessage(const std::u16string& caption, const std::u16string& text) = 0;
   // The window in the foreground now: the owner of the dialogs of one login.
   virtual WindowRef ForegroundWindow() = 0;
   // Shows `dialog` modally; the id it ended with, or kDialogCannotShow.

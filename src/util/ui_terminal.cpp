@@ -114,7 +114,7 @@ std::unique_ptr<TerminalUi> TerminalUi::FromEnvironment() {
   return std::make_unique<TerminalUi>(std::cin, std::cerr, source);
 }
 
-void TerminalUi::MessageBox(const std::u16string& caption, const std::u16string& text) {
+void TerminalUi::ShowMessage(const std::u16string& caption, const std::u16string& text) {
   output_ << "\n[" << WideToUtf8(caption) << "]\n" << WideToUtf8(text) << "\n";
   if (source_ == AnswerSource::kScript) {
     output_ << "[OK]\n";

@@ -50,7 +50,7 @@ class TerminalUi final : public Ui {
   // unless it is a terminal. Output goes to stderr.
   static std::unique_ptr<TerminalUi> FromEnvironment();
 
-  void MessageBox(const std::u16string& caption, const std::u16string& text) override;
+  void ShowMessage(const std::u16string& caption, const std::u16string& text) override;
   WindowRef ForegroundWindow() override { return 0; }
   int ShowDialog(DialogController& dialog, WindowRef owner) override;
 

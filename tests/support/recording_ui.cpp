@@ -26,7 +26,7 @@ class ScriptedSite : public DialogSite {
 
 }  // namespace
 
-void RecordingUi::MessageBox(const std::u16string& caption, const std::u16string& text) {
+void RecordingUi::ShowMessage(const std::u16string& caption, const std::u16string& text) {
   boxes.push_back({caption, text});
 }
 

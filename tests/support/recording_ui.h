@@ -49,7 +49,7 @@ struct ShownDialog {
 
 class RecordingUi : public Ui {
  public:
-  void MessageBox(const std::u16string& caption, const std::u16string& text) override;
+  void ShowMessage(const std::u16string& caption, const std::u16string& text) override;
   WindowRef ForegroundWindow() override { return 0x1234; }
   int ShowDialog(DialogController& dialog, WindowRef owner) override;
 
