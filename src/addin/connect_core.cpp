@@ -10,7 +10,9 @@ namespace veilmark {
 
 ConnectCore::ConnectCore() : cache_(kCacheLimit, kCacheLifetimeSeconds) {}
 
-ConnectCore::~ConnectCore() { ReleaseHooks(); }
+ConnectCore::~ConnectCore() {
+  ReleaseHooks();
+}
 
 HRESULT ConnectCore::OnConnection(std::shared_ptr<host::Application> application) {
   application_ = std::move(application);
@@ -121,8 +123,7 @@ HRESULT ConnectCore::OnNewExplorer(const std::shared_ptr<host::Explorer>& explor
 
 HRESULT ConnectCore::OnNewInspector(const std::shared_ptr<host::Inspector>& inspector) {
   inspectorWrappers_.push_back(std::make_unique<InspectorWrapper>());
-  VM_CHECK_HR(
-      inspectorWrappers_.back()->Initialize(inspector, &sessions_, &cache_, paneFactory_));
+  VM_CHECK_HR(inspectorWrappers_.back()->Initialize(inspector, &sessions_, &cache_, paneFactory_));
   return S_OK;
 }
 

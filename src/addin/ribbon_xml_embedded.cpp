@@ -8,6 +8,8 @@ namespace veilmark {
 
 extern const char kRibbonXmlText[];
 
-std::string RibbonXml() { return kRibbonXmlText; }
+std::string RibbonXml() {
+  return kRibbonXmlText;
+}
 
 }  // namespace veilmark

@@ -18,9 +18,9 @@ void RemovePane(std::shared_ptr<host::TaskPane>& pane, bool hideFirst) {
 }
 
 template <class Window>
-void ShowIfProtected(const std::shared_ptr<host::Object>& item, const std::shared_ptr<Window>& window,
-                     SessionStore& store, CacheManager& cache,
-                     const std::shared_ptr<host::TaskPaneFactory>& paneFactory,
+void ShowIfProtected(const std::shared_ptr<host::Object>& item,
+                     const std::shared_ptr<Window>& window, SessionStore& store,
+                     CacheManager& cache, const std::shared_ptr<host::TaskPaneFactory>& paneFactory,
                      std::shared_ptr<host::TaskPane>& pane) {
   if (!IsProtectedMessage(item)) return;
   std::shared_ptr<host::MailItem> mail;

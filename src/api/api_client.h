@@ -33,8 +33,7 @@ class ApiClient {
 
   std::unique_ptr<ServerReply> postForm(std::u16string_view command, const TextParams& textParams,
                                         const ByteParams& byteParams);
-  std::unique_ptr<ServerReply> uploadAttachment(const std::string& sessionId,
-                                                std::string_view data,
+  std::unique_ptr<ServerReply> uploadAttachment(const std::string& sessionId, std::string_view data,
                                                 std::u16string_view fileName);
 
   std::unique_ptr<ServerReply> getTempSession();
@@ -67,8 +66,7 @@ class ApiClient {
                                        const std::string& attachment);
   std::unique_ptr<ServerReply> encryptEml(const std::string& sessionId, const std::u16string& to,
                                           const std::u16string& cc, const std::u16string& bcc,
-                                          const std::u16string& subject,
-                                          const std::u16string& body,
+                                          const std::u16string& subject, const std::u16string& body,
                                           const std::string& attachment);
   std::unique_ptr<ServerReply> encryptSend(const std::string& sessionId, const std::u16string& to,
                                            const std::u16string& cc, const std::u16string& bcc,
@@ -81,13 +79,10 @@ class ApiClient {
  private:
   std::unique_ptr<ServerReply> exchange(std::u16string path, std::u16string headers,
                                         std::string_view body);
-  std::unique_ptr<ServerReply> encryptCommand(const std::string& sessionId,
-                                              const std::u16string& to, const std::u16string& cc,
-                                              const std::u16string& bcc,
-                                              const std::u16string& subject,
-                                              const std::u16string& body,
-                                              const std::string& attachment,
-                                              std::u16string_view command);
+  std::unique_ptr<ServerReply> encryptCommand(
+      const std::string& sessionId, const std::u16string& to, const std::u16string& cc,
+      const std::u16string& bcc, const std::u16string& subject, const std::u16string& body,
+      const std::string& attachment, std::u16string_view command);
 
   HttpExchange& exchange_;
   ApiEndpoint endpoint_;

@@ -71,6 +71,8 @@ const ApiEndpoint& CurrentApiEndpoint() {
   return *current;
 }
 
-void SetApiEndpoint(ApiEndpoint endpoint) { Current() = std::move(endpoint); }
+void SetApiEndpoint(ApiEndpoint endpoint) {
+  Current() = std::move(endpoint);
+}
 
 }  // namespace veilmark

@@ -81,10 +81,9 @@ std::unique_ptr<ServerReply> ApiClient::encryptCommand(
     const std::string& sessionId, const std::u16string& to, const std::u16string& cc,
     const std::u16string& bcc, const std::u16string& subject, const std::u16string& body,
     const std::string& attachment, std::u16string_view command) {
-  return postForm(
-      command,
-      {{"to", to}, {"cc", cc}, {"bcc", bcc}, {"subject", subject}, {"body", body}},
-      {{"attachment", attachment}, {"sessionId", sessionId}});
+  return postForm(command,
+                  {{"to", to}, {"cc", cc}, {"bcc", bcc}, {"subject", subject}, {"body", body}},
+                  {{"attachment", attachment}, {"sessionId", sessionId}});
 }
 
 std::unique_ptr<ServerReply> ApiClient::encrypt(const std::string& sessionId,

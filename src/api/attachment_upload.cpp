@@ -15,10 +15,17 @@ std::string QuotedFileName(std::u16string_view fileName) {
   std::string out;
   for (char c : WideToUtf8(fileName)) {
     switch (c) {
-      case '"': out += "%22"; break;
-      case '\r': out += "%0D"; break;
-      case '\n': out += "%0A"; break;
-      default: out += c;
+      case '"':
+        out += "%22";
+        break;
+      case '\r':
+        out += "%0D";
+        break;
+      case '\n':
+        out += "%0A";
+        break;
+      default:
+        out += c;
     }
   }
   return out;

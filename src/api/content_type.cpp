@@ -211,8 +211,8 @@ std::u16string_view Extension(std::u16string_view fileName) {
 std::string contentTypeFor(std::u16string_view fileName) {
   // The two parts of a PGP/MIME message, decided before the table (RFC 3156).
   if (fileName == u"encrypted.asc") return "application/octet-stream";
-  if (fileName == u"PGP_MIME version identification.dat" ||
-      fileName == u"Version_Identification" || fileName == u"Version_Identification.dat") {
+  if (fileName == u"PGP_MIME version identification.dat" || fileName == u"Version_Identification" ||
+      fileName == u"Version_Identification.dat") {
     return "application/pgp-encrypted";
   }
   const auto& table = Table();
@@ -220,6 +220,8 @@ std::string contentTypeFor(std::u16string_view fileName) {
   return found == table.end() ? "application/octet-stream" : found->second;
 }
 
-std::size_t ContentTypeTableSize() { return Table().size(); }
+std::size_t ContentTypeTableSize() {
+  return Table().size();
+}
 
 }  // namespace veilmark

@@ -45,7 +45,8 @@ std::int64_t IntegerMember(const Json::Value& object, const char* name) {
   if (!object.isMember(name)) return 0;
   const Json::Value& value = object[name];
   if (value.isNull()) return 0;
-  if (!value.isInt64()) throw UnexpectedShape{std::string("member \"") + name + "\" is not a number"};
+  if (!value.isInt64())
+    throw UnexpectedShape{std::string("member \"") + name + "\" is not a number"};
   return value.asInt64();
 }
 
@@ -58,7 +59,8 @@ const Json::Value* ListMember(const Json::Value& object, const char* name) {
   return &value;
 }
 
-const Json::Value& ObjectElement(const Json::Value& list, Json::ArrayIndex index, const char* name) {
+const Json::Value& ObjectElement(const Json::Value& list, Json::ArrayIndex index,
+                                 const char* name) {
   const Json::Value& element = list[index];
   if (!element.isObject()) {
     throw UnexpectedShape{std::string("an element of \"") + name + "\" is not an object"};
@@ -121,10 +123,10 @@ class ReplyBuilder {
     if (const Json::Value* list = ListMember(root, "decryptedAttachments")) {
       for (Json::ArrayIndex i = 0; i < list->size(); ++i) {
         const Json::Value& element = ObjectElement(*list, i, "decryptedAttachments");
-        reply->decryptedAttachments_.push_back(VeilmarkDecryptedAtt{
-            WideMember(element, "name"), WideMember(element, "url"),
-            WideMember(element, "previewUrl"), IntegerMember(element, "size"),
-            TextMember(element, "contentType")});
+        reply->decryptedAttachments_.push_back(
+            VeilmarkDecryptedAtt{WideMember(element, "name"), WideMember(element, "url"),
+                                 WideMember(element, "previewUrl"), IntegerMember(element, "size"),
+                                 TextMember(element, "contentType")});
       }
     }
     if (const Json::Value* list = ListMember(root, "att")) {

@@ -71,9 +71,7 @@ class ServerReply {
   const std::vector<VeilmarkDecryptedAtt>& decryptedAttachments() const {
     return decryptedAttachments_;
   }
-  const std::vector<VeilmarkUploadAtt>& uploadedAttachments() const {
-    return uploadedAttachments_;
-  }
+  const std::vector<VeilmarkUploadAtt>& uploadedAttachments() const { return uploadedAttachments_; }
   const std::vector<std::u16string>& aliases() const { return aliases_; }
 
  private:

@@ -44,8 +44,12 @@ struct Attempt {
   std::string result;
 };
 
-Attempt Finish(std::string result = {}) { return {false, std::move(result)}; }
-Attempt StartOver() { return {true, {}}; }
+Attempt Finish(std::string result = {}) {
+  return {false, std::move(result)};
+}
+Attempt StartOver() {
+  return {true, {}};
+}
 
 class LoginAttempt {
  public:

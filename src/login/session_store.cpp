@@ -17,8 +17,8 @@ constexpr std::size_t kKeptBeforeHash = 180;
 
 bool KeptAsIs(unsigned char byte) {
   return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-         (byte >= '0' && byte <= '9') || byte == '@' || byte == '.' || byte == '_' ||
-         byte == '+' || byte == '-';
+         (byte >= '0' && byte <= '9') || byte == '@' || byte == '.' || byte == '_' || byte == '+' ||
+         byte == '-';
 }
 
 std::uint64_t Fnv1a64(const std::string& bytes) {

@@ -8,7 +8,9 @@ namespace veilmark {
 CacheManager::CacheManager(std::uint32_t limit, std::uint32_t lifetime, Clock clock)
     : limit_(limit), lifetime_(lifetime), clock_(std::move(clock)) {}
 
-std::int64_t CacheManager::SystemClock() { return static_cast<std::int64_t>(std::time(nullptr)); }
+std::int64_t CacheManager::SystemClock() {
+  return static_cast<std::int64_t>(std::time(nullptr));
+}
 
 std::u16string CacheManager::Lookup(const std::u16string& entryId) {
   for (auto entry = entries_.begin(); entry != entries_.end(); ++entry) {

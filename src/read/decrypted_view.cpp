@@ -24,9 +24,8 @@ std::u16string AttachmentBlock(const VeilmarkDecryptedAtt& attachment,
   return u"<table cellpadding=\"0\"><tbody><tr><td><a href=\"" + attUrl +
          u"\"><img style=\"max-height:180px\" src=\"" + thumbUrl + u"\" alt=\"" + name +
          u"\"></a></td><td><b>" + name + u"</b><br/>" +
-         FormatSize(static_cast<std::uint64_t>(attachment.size)) +
-         u"<span>&nbsp;&nbsp;<a href=\"" + attUrl +
-         u"\">Download</a>&nbsp;&nbsp;</span></td></tr></tbody></table>";
+         FormatSize(static_cast<std::uint64_t>(attachment.size)) + u"<span>&nbsp;&nbsp;<a href=\"" +
+         attUrl + u"\">Download</a>&nbsp;&nbsp;</span></td></tr></tbody></table>";
 }
 
 }  // namespace
@@ -36,12 +35,23 @@ std::u16string EscapeHtml(const std::u16string& text) {
   out.reserve(text.size());
   for (char16_t c : text) {
     switch (c) {
-      case u'&': out += u"&amp;"; break;
-      case u'<': out += u"&lt;"; break;
-      case u'>': out += u"&gt;"; break;
-      case u'"': out += u"&quot;"; break;
-      case u'\'': out += u"&#39;"; break;
-      default: out += c;
+      case u'&':
+        out += u"&amp;";
+        break;
+      case u'<':
+        out += u"&lt;";
+        break;
+      case u'>':
+        out += u"&gt;";
+        break;
+      case u'"':
+        out += u"&quot;";
+        break;
+      case u'\'':
+        out += u"&#39;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;

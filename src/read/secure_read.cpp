@@ -40,9 +40,8 @@ void Show(const std::u16string& view, const std::shared_ptr<host::Object>& windo
 }
 
 std::int32_t DecryptAndShowOrThrow(host::MailItem& item,
-                                   const std::shared_ptr<host::Object>& window,
-                                   SessionStore& store, CacheManager& cache,
-                                   host::TaskPaneFactory* paneFactory,
+                                   const std::shared_ptr<host::Object>& window, SessionStore& store,
+                                   CacheManager& cache, host::TaskPaneFactory* paneFactory,
                                    std::shared_ptr<host::TaskPane>& paneSlot) {
   const std::u16string account = GetAccountAddress(item);
 

@@ -12,7 +12,7 @@
 namespace veilmark {
 
 // A document larger than this is refused rather than held in memory.
-inline constexpr std::size_t kMaxBrowserDocument = 16 * 1024 * 1024;
+inline constexpr std::size_t kMaxBrowserDocument = std::size_t{16} * 1024 * 1024;
 
 struct BrowserDocument {
   std::string url;          // where it was found, after redirects

@@ -74,7 +74,7 @@ std::string LoadFile(const std::u16string& path) {
   }
   std::string content;
   content.reserve(static_cast<std::size_t>(info.st_size));
-  std::vector<char> chunk(64 * 1024);
+  std::vector<char> chunk(std::size_t{64} * 1024);
   for (;;) {
     const ssize_t got = read(fd.get(), chunk.data(), chunk.size());
     if (got == 0) break;
@@ -114,6 +114,8 @@ std::optional<std::u16string> MakeScratchFile() {
   return Utf8ToWide(pattern);
 }
 
-void DeleteLocalFile(const std::u16string& path) { unlink(WideToUtf8(path).c_str()); }
+void DeleteLocalFile(const std::u16string& path) {
+  unlink(WideToUtf8(path).c_str());
+}
 
 }  // namespace veilmark

@@ -15,7 +15,11 @@ Ui& CurrentUi() {
   return ui ? *ui : PlatformUi();
 }
 
-UiOverride::UiOverride(Ui& ui) : previous_(InstalledUi()) { InstalledUi() = &ui; }
-UiOverride::~UiOverride() { InstalledUi() = previous_; }
+UiOverride::UiOverride(Ui& ui) : previous_(InstalledUi()) {
+  InstalledUi() = &ui;
+}
+UiOverride::~UiOverride() {
+  InstalledUi() = previous_;
+}
 
 }  // namespace veilmark

@@ -27,7 +27,9 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
   }
 }
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
 
 }  // namespace
 

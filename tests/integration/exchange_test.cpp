@@ -34,9 +34,8 @@ ApiEndpoint EndpointFor(const TlsTestServer& server) {
 }
 
 TlsTestServer::Handler Answer(const std::string& json) {
-  return [json](const RecordedRequest&, ServerConnection& connection) {
-    connection.Reply(200, json);
-  };
+  return
+      [json](const RecordedRequest&, ServerConnection& connection) { connection.Reply(200, json); };
 }
 
 const char kOk[] = R"({"status":{"statusCode":"OK"},"sessionId":"new-session"})";
@@ -79,8 +78,9 @@ TEST(FormPost, ReplyInManySmallPiecesIsJoined) {
   const std::string json =
       R"({"status":{"statusCode":"OK"},"clearText":")" + std::string(2000, 'x') + R"("})";
   TlsTestServer server(TrustedCerts(), [json](const RecordedRequest&, ServerConnection& c) {
-    c.Write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n"
-            "Connection: close\r\n\r\n");
+    c.Write(
+        "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n"
+        "Connection: close\r\n\r\n");
     for (std::size_t at = 0; at < json.size(); at += 97) {
       const std::string piece = json.substr(at, 97);
       char size[16];
@@ -164,8 +164,8 @@ TEST(FormPost, HangUpBeforeAnyReplyIsAReceiveError) {
 }
 
 TEST(Upload, ExactMultipartBytes) {
-  TlsTestServer server(TrustedCerts(),
-                       Answer(R"({"status":{"statusCode":"OK"},"att":[{"id":77,"name":"r.pdf"}]})"));
+  TlsTestServer server(
+      TrustedCerts(), Answer(R"({"status":{"statusCode":"OK"},"att":[{"id":77,"name":"r.pdf"}]})"));
   ApiClient client(PlatformHttpExchange(), EndpointFor(server));
   const std::string data = "%PDF\0\r\n--binary"s;
   auto reply = client.uploadAttachment("sess-9", data, u"r.pdf");
@@ -185,7 +185,8 @@ TEST(Upload, ExactMultipartBytes) {
   EXPECT_EQ(request.body,
             "--" + boundary +
                 "\r\nContent-Disposition: form-data; name=\"ATT1\"; filename=\"r.pdf\";\r\n"
-                "Content-Type: application/pdf\r\n\r\n" + data + "\r\n--" + boundary +
+                "Content-Type: application/pdf\r\n\r\n" +
+                data + "\r\n--" + boundary +
                 "\r\nContent-Disposition: form-data; name=\"sessionId\"\r\n\r\nsess-9\r\n--" +
                 boundary + "\r\nContent-Disposition: form-data; name=\"json\"\r\n\r\ntrue\r\n--" +
                 boundary + "--\r\n");

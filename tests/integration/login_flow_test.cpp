@@ -118,8 +118,8 @@ TEST_F(LoginFlowTest, FailedOpenIdStartIsShownAndTheChooserComesBack) {
 TEST_F(LoginFlowTest, OpenIdClosedWithoutAFinalPageEndsSilently) {
   Choose(CLoginForm::kGmail);
   Answer("login-with-open-id", R"({"status":{"statusCode":"OK"},"openIdUrl":"https://g/"})");
-  Dialog(COpenID::kResourceId, {Document(COpenID::kBrowser, " {\"not\":\"final\"}"),
-                                Click(kIdCancel)});
+  Dialog(COpenID::kResourceId,
+         {Document(COpenID::kBrowser, " {\"not\":\"final\"}"), Click(kIdCancel)});
   EXPECT_EQ(RunLoginFlow(kWideAccount), "");
   EXPECT_TRUE(Messages().empty());
 }
@@ -256,8 +256,8 @@ TEST_F(LoginFlowTest, ServiceAccountDialogProblems) {
 
 TEST_F(LoginFlowTest, SignupRegistersWithTheCaptchaButNeverYieldsASession) {
   Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kEmail, u"typed@x.org"),
-                                       Click(CVeilmarkLogin::kSignup)});
+  Dialog(CVeilmarkLogin::kResourceId,
+         {Type(CVeilmarkLogin::kEmail, u"typed@x.org"), Click(CVeilmarkLogin::kSignup)});
   Answer("get-temp-session", R"({"status":{"statusCode":"OK"},"sessionId":"tmp-1"})");
   Dialog(CRegister::kResourceId,
          {Type(CRegister::kPassword, u"password1"), Type(CRegister::kRepeatPassword, u"password1"),
@@ -412,7 +412,8 @@ TEST_F(LoginFlowTest, NotExactlyOneUserIsReported) {
   for (const char* users : {"[]", R"([{"email":"a"},{"email":"b"}])"}) {
     Choose(CLoginForm::kOther);
     Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)});
-    Answer("login", std::string(R"({"status":{"statusCode":"OK"},"sessionId":"s","users":)") + users + "}");
+    Answer("login",
+           std::string(R"({"status":{"statusCode":"OK"},"sessionId":"s","users":)") + users + "}");
     EXPECT_EQ(RunLoginFlow(kWideAccount), "");
   }
   const std::u16string expected =
@@ -429,10 +430,11 @@ struct MatchCase {
   bool matches;
 };
 
-void PrintTo(const MatchCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const MatchCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
-class AccountCheckTest : public LoginFlowTest,
-                         public ::testing::WithParamInterface<MatchCase> {};
+class AccountCheckTest : public LoginFlowTest, public ::testing::WithParamInterface<MatchCase> {};
 
 TEST_P(AccountCheckTest, DecidesLikeTheService) {
   const MatchCase& c = GetParam();
@@ -449,8 +451,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, AccountCheckTest,
     ::testing::Values(
         MatchCase{"GmailDotsIgnored", u"joe@gmail.com", "j.o.e@gmail.com", "GMAIL", "", true},
-        MatchCase{"GoogleAppDotsIgnored", u"j.oe@corp.example", "jo.e@corp.example",
-                  "GOOGLE_APP", "", true},
+        MatchCase{"GoogleAppDotsIgnored", u"j.oe@corp.example", "jo.e@corp.example", "GOOGLE_APP",
+                  "", true},
         MatchCase{"DotsCountForOthers", u"joe@x.org", "j.oe@x.org", "VEILMARK",
                   R"({"status":{"statusCode":"OK"},"aliases":[]})", false},
         MatchCase{"CapitalsOnlyThroughAliases", u"joe@x.org", "Joe@x.org", "VEILMARK",
@@ -462,8 +464,7 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"AliasEqualsPlainAddress", u"j.oe@gmail.com", "boss@gmail.com", "GMAIL",
                   R"({"status":{"statusCode":"OK"},"aliases":["j.oe@gmail.com"]})", true},
         MatchCase{"FailedAliasLookupIsAMismatch", u"joe@x.org", "ann@x.org", "VEILMARK",
-                  R"({"status":{"statusCode":"INVALID_SESSION"},"aliases":["joe@x.org"]})",
-                  false}),
+                  R"({"status":{"statusCode":"INVALID_SESSION"},"aliases":["joe@x.org"]})", false}),
     [](const ::testing::TestParamInfo<MatchCase>& info) { return info.param.name; });
 
 // ---- EnsureSession ----

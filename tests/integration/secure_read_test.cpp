@@ -1,5 +1,7 @@
 // The read road from a window's event to the pane, against the fake host and
 // a scripted service on loopback HTTPS.
+#include "read/secure_read.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,7 +12,6 @@
 #include "login/dialogs/login_form.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "read/decrypted_view.h"
-#include "read/secure_read.h"
 #include "read/task_pane.h"
 #include "support/fake_host.h"
 #include "support/recording_ui.h"
@@ -36,10 +37,9 @@ const char16_t kHeaders[] =
 // Armored payload as delivered, with bytes that must reach the service as
 // they are.
 const std::string kPayload = "-----BEGIN PGP MESSAGE-----\r\n\xC3\xA9\0+&=\r\n-----END"s;
-const char kOkReply[] =
-    R"({"status":{"statusCode":"OK"},"clearText":"<p>Hello Bob</p>",)"
-    R"("decryptedAttachments":[{"name":"plan.pdf","url":"/att/1","size":1536,)"
-    R"("contentType":"application/pdf"}]})";
+const char kOkReply[] = R"({"status":{"statusCode":"OK"},"clearText":"<p>Hello Bob</p>",)"
+                        R"("decryptedAttachments":[{"name":"plan.pdf","url":"/att/1","size":1536,)"
+                        R"("contentType":"application/pdf"}]})";
 
 class SecureReadTest : public ::testing::Test {
  protected:
@@ -192,9 +192,10 @@ TEST_F(SecureReadTest, RefusalIsShownWithTheAccountAndStatus) {
   service_.Answer("decrypt-mime", testing::StatusReply("NOT_A_RECIPIENT"));
   auto item = ProtectedMessage();
   EXPECT_EQ(Decrypt(*item), kDecryptRefused);
-  EXPECT_EQ(Messages(), std::vector<std::u16string>{
-                            u"Unable to decrypt message using account - bob@example.org"
-                            u"\nAdditional info: " + testing::DescribeStatus("NOT_A_RECIPIENT")});
+  EXPECT_EQ(Messages(),
+            std::vector<std::u16string>{u"Unable to decrypt message using account - bob@example.org"
+                                        u"\nAdditional info: " +
+                                        testing::DescribeStatus("NOT_A_RECIPIENT")});
   EXPECT_TRUE(host_.paneFactory->panes.empty());
   EXPECT_EQ(cache_.Lookup(u"E1"), u"");
 }
@@ -203,8 +204,8 @@ TEST_F(SecureReadTest, ExpiredSessionTwiceGivesOneLoginThenTheMessage) {
   LoggedIn("old");
   service_.Answer("decrypt-mime", testing::StatusReply("INVALID_SESSION"));
   ui_.scripts.push_back({CLoginForm::kResourceId, {Click(CLoginForm::kOther)}});
-  ui_.scripts.push_back({CVeilmarkLogin::kResourceId,
-                         {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)}});
+  ui_.scripts.push_back(
+      {CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)}});
   service_.Answer("login", testing::OkLoginReply("new", "bob@example.org"));
   service_.Answer("decrypt-mime", testing::StatusReply("INVALID_SESSION"));
   auto item = ProtectedMessage();
@@ -331,7 +332,8 @@ TEST_F(SecureReadTest, ClosingTheExplorerDeletesThePaneBeforeLettingGo) {
   explorer->Select({ProtectedMessage()});
   host_.journal->clear();
   explorer->FireClose();
-  EXPECT_EQ(*host_.journal, (std::vector<std::string>{"factory.pane1.Delete", "explorer.Unadvise"}));
+  EXPECT_EQ(*host_.journal,
+            (std::vector<std::string>{"factory.pane1.Delete", "explorer.Unadvise"}));
   EXPECT_EQ(explorer->sinks.size(), 0u);
   EXPECT_FALSE(wrapper.pane());
 }

@@ -20,14 +20,16 @@ struct ShownBox {
 struct DialogStep {
   enum class Kind { kType, kClick, kDocument } kind;
   int id;
-  std::u16string text;    // kType
-  std::string document;   // kDocument
+  std::u16string text;   // kType
+  std::string document;  // kDocument
 };
 
 inline DialogStep Type(int id, std::u16string text) {
   return {DialogStep::Kind::kType, id, std::move(text), {}};
 }
-inline DialogStep Click(int id) { return {DialogStep::Kind::kClick, id, {}, {}}; }
+inline DialogStep Click(int id) {
+  return {DialogStep::Kind::kClick, id, {}, {}};
+}
 inline DialogStep Document(int id, std::string source) {
   return {DialogStep::Kind::kDocument, id, {}, std::move(source)};
 }

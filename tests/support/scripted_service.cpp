@@ -26,19 +26,19 @@ std::string FormDecode(const std::string& text) {
 }
 
 ScriptedService::ScriptedService()
-    : server_(LoopbackCertificates(), [this](const RecordedRequest& request,
-                                             ServerConnection& connection) {
-        std::string reply = R"({"status":{"statusCode":"UNSCRIPTED"}})";
-        {
-          std::lock_guard<std::mutex> lock(mutex_);
-          auto& queue = replies_[request.target.substr(5)];  // after "/api/"
-          if (!queue.empty()) {
-            reply = std::move(queue.front());
-            queue.pop_front();
-          }
-        }
-        connection.Reply(200, reply);
-      }) {
+    : server_(LoopbackCertificates(),
+              [this](const RecordedRequest& request, ServerConnection& connection) {
+                std::string reply = R"({"status":{"statusCode":"UNSCRIPTED"}})";
+                {
+                  std::lock_guard<std::mutex> lock(mutex_);
+                  auto& queue = replies_[request.target.substr(5)];  // after "/api/"
+                  if (!queue.empty()) {
+                    reply = std::move(queue.front());
+                    queue.pop_front();
+                  }
+                }
+                connection.Reply(200, reply);
+              }) {
   ApiEndpoint endpoint;
   endpoint.host = u"localhost";
   endpoint.port = server_.port();
@@ -46,7 +46,9 @@ ScriptedService::ScriptedService()
   SetApiEndpoint(endpoint);
 }
 
-ScriptedService::~ScriptedService() { SetApiEndpoint(ApiEndpoint()); }
+ScriptedService::~ScriptedService() {
+  SetApiEndpoint(ApiEndpoint());
+}
 
 void ScriptedService::Answer(const std::string& command, std::string json) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -82,9 +84,8 @@ std::map<std::string, std::string> ScriptedService::Params(std::size_t index) co
 
 std::string OkLoginReply(const std::string& session, const std::string& email,
                          const std::string& registeredFrom) {
-  return R"({"status":{"statusCode":"OK"},"sessionId":")" + session +
-         R"(","users":[{"email":")" + email + R"(","registeredFrom":")" + registeredFrom +
-         R"("}]})";
+  return R"({"status":{"statusCode":"OK"},"sessionId":")" + session + R"(","users":[{"email":")" +
+         email + R"(","registeredFrom":")" + registeredFrom + R"("}]})";
 }
 
 std::string StatusReply(const std::string& code, const std::string& session) {

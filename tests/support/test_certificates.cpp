@@ -23,11 +23,12 @@ TestCertificates MakeTestCertificates(const std::string& name) {
                          pattern + "/server.key"};
   const std::string dir = pattern;
   Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
-      " -subj '/CN=" + name + " test CA' -keyout " + dir + "/ca.key -out " + certs.caFile);
+      " -subj '/CN=" +
+      name + " test CA' -keyout " + dir + "/ca.key -out " + certs.caFile);
   Run("openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
-      " -subj /CN=localhost -keyout " + certs.keyFile + " -out " + dir + "/server.csr");
-  Run("printf 'subjectAltName=DNS:localhost\\nbasicConstraints=CA:FALSE\\n' > " + dir +
-      "/ext.cnf");
+      " -subj /CN=localhost -keyout " +
+      certs.keyFile + " -out " + dir + "/server.csr");
+  Run("printf 'subjectAltName=DNS:localhost\\nbasicConstraints=CA:FALSE\\n' > " + dir + "/ext.cnf");
   Run("openssl x509 -req -in " + dir + "/server.csr -CA " + certs.caFile + " -CAkey " + dir +
       "/ca.key -CAcreateserial -days 2 -extfile " + dir + "/ext.cnf -out " + certs.certFile);
   return certs;

@@ -11,7 +11,9 @@ class CacheManagerTest : public ::testing::Test {
   CacheManager cache{100, 3600000, [this] { return now; }};
 };
 
-TEST_F(CacheManagerTest, UnknownIdIsEmpty) { EXPECT_EQ(cache.Lookup(u"never"), u""); }
+TEST_F(CacheManagerTest, UnknownIdIsEmpty) {
+  EXPECT_EQ(cache.Lookup(u"never"), u"");
+}
 
 TEST_F(CacheManagerTest, StoredViewComesBack) {
   cache.Store(u"id", u"<p>view</p>");

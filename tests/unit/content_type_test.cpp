@@ -5,7 +5,9 @@
 namespace veilmark {
 namespace {
 
-TEST(ContentType, TableHoldsEveryExtension) { EXPECT_EQ(ContentTypeTableSize(), 178u); }
+TEST(ContentType, TableHoldsEveryExtension) {
+  EXPECT_EQ(ContentTypeTableSize(), 178u);
+}
 
 TEST(ContentType, ExtensionsAreMatchedExactly) {
   EXPECT_EQ(contentTypeFor(u"report.pdf"), "application/pdf");

@@ -35,23 +35,23 @@ TEST_F(DecryptedViewTest, NoAttachmentsIsTheClearTextExactly) {
 
 TEST_F(DecryptedViewTest, WithoutBodyTagBlocksFollowInListOrder) {
   const auto view = ComposeDecryptedView(
-      u"<p>Hi</p>", {Att(u"A", u"/a/1", u"", 1536, "application/pdf"),
-                     Att(u"B", u"/a/2", u"", 0, "text/plain")});
+      u"<p>Hi</p>",
+      {Att(u"A", u"/a/1", u"", 1536, "application/pdf"), Att(u"B", u"/a/2", u"", 0, "text/plain")});
   EXPECT_EQ(view, u"<p>Hi</p><hr/>" + Block(host + u"/a/1", icon, u"A", u"2KB") +
                       Block(host + u"/a/2", icon, u"B", u"0B"));
 }
 
 TEST_F(DecryptedViewTest, WithBodyTagBlocksGoBeforeItLastFirst) {
-  const auto view = ComposeDecryptedView(
-      u"<html><BODY>Hi</BODY></html>", {Att(u"A", u"/a/1", u"", 1, "application/pdf"),
-                                        Att(u"B", u"/a/2", u"", 2, "application/pdf")});
+  const auto view = ComposeDecryptedView(u"<html><BODY>Hi</BODY></html>",
+                                         {Att(u"A", u"/a/1", u"", 1, "application/pdf"),
+                                          Att(u"B", u"/a/2", u"", 2, "application/pdf")});
   EXPECT_EQ(view, u"<html><BODY>Hi<hr/>" + Block(host + u"/a/2", icon, u"B", u"2B") +
                       Block(host + u"/a/1", icon, u"A", u"1B") + u"</BODY></html>");
 }
 
 TEST_F(DecryptedViewTest, OnlyTheFirstBodyEndCounts) {
-  const auto view = ComposeDecryptedView(u"x</body>y</body>",
-                                         {Att(u"A", u"/a", u"", 1, "text/plain")});
+  const auto view =
+      ComposeDecryptedView(u"x</body>y</body>", {Att(u"A", u"/a", u"", 1, "text/plain")});
   EXPECT_EQ(view, u"x<hr/>" + Block(host + u"/a", icon, u"A", u"1B") + u"</body>y</body>");
 }
 

@@ -17,7 +17,9 @@ namespace {
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-std::u16string Wide(const fs::path& path) { return Utf8ToWide(path.string()); }
+std::u16string Wide(const fs::path& path) {
+  return Utf8ToWide(path.string());
+}
 
 unsigned Mode(const fs::path& path) {
   struct stat info {};

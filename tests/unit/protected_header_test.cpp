@@ -6,9 +6,9 @@ namespace veilmark {
 namespace {
 
 TEST(ProtectedHeader, QuotedValueFollowedBySemicolonInAnyCase) {
-  EXPECT_TRUE(DeclaresPgpMime(
-      u"Received: from x\r\nContent-Type: multipart/encrypted; "
-      u"protocol=\"application/pgp-encrypted\"; boundary=\"b1\"\r\n"));
+  EXPECT_TRUE(
+      DeclaresPgpMime(u"Received: from x\r\nContent-Type: multipart/encrypted; "
+                      u"protocol=\"application/pgp-encrypted\"; boundary=\"b1\"\r\n"));
   EXPECT_TRUE(DeclaresPgpMime(
       u"CONTENT-TYPE: MULTIPART/ENCRYPTED; PROTOCOL=\"APPLICATION/PGP-ENCRYPTED\";\r\n"));
 }
@@ -25,9 +25,9 @@ TEST(ProtectedHeader, QuirksOfTheRuleAreKept) {
       u"Content-Type: multipart/encrypted; boundary=b; protocol=\"application/pgp-encrypted\"\r\n"
       u"X-Other: a; b\r\n"));
   // Only the first "protocol=" is looked at.
-  EXPECT_FALSE(DeclaresPgpMime(
-      u"X-Note: protocol=\"x\";\r\nContent-Type: multipart/encrypted; "
-      u"protocol=\"application/pgp-encrypted\"; boundary=b\r\n"));
+  EXPECT_FALSE(
+      DeclaresPgpMime(u"X-Note: protocol=\"x\";\r\nContent-Type: multipart/encrypted; "
+                      u"protocol=\"application/pgp-encrypted\"; boundary=b\r\n"));
 }
 
 TEST(ProtectedHeader, ShortOrMissingPartsAreNotProtected) {

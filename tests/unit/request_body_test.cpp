@@ -9,7 +9,9 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(FormBody, NoParametersIsJustJsonTrue) { EXPECT_EQ(BuildFormBody({}, {}), "json=true"); }
+TEST(FormBody, NoParametersIsJustJsonTrue) {
+  EXPECT_EQ(BuildFormBody({}, {}), "json=true");
+}
 
 TEST(FormBody, TextBeforeBytesEachInNameOrderEmptiesLeftOut) {
   const std::string body = BuildFormBody({{"body", u"Hi there"}, {"cc", u""}, {"Zed", u"z"}},
@@ -28,8 +30,7 @@ TEST(Multipart, BoundaryIsTheFixedPrefixAndTheTime) {
 }
 
 TEST(Multipart, ExactLayout) {
-  const std::string body =
-      BuildMultipartBody("B", "data\0bytes"s, u"report.pdf", "sess");
+  const std::string body = BuildMultipartBody("B", "data\0bytes"s, u"report.pdf", "sess");
   EXPECT_EQ(body,
             "--B\r\nContent-Disposition: form-data; name=\"ATT1\"; filename=\"report.pdf\";\r\n"
             "Content-Type: application/pdf\r\n\r\ndata\0bytes\r\n"

@@ -33,19 +33,18 @@ TEST(ParseReply, RefusalKeepsStatusAndSessionButNoPayload) {
   EXPECT_EQ(reply->sessionId(), "s-1");
   EXPECT_TRUE(reply->clearText().empty());
   EXPECT_TRUE(reply->users().empty());
-  EXPECT_EQ(status.describe(),
-            u"Status code is: INVALID_SESSION\nMessage: first\nMessage: second");
+  EXPECT_EQ(status.describe(), u"Status code is: INVALID_SESSION\nMessage: first\nMessage: second");
 }
 
 TEST(ParseReply, StatusTestsAreExact) {
+  EXPECT_TRUE(
+      parseReply(R"({"status":{"statusCode":"EXT_PASS_NOT_FILLED"}})")->status().needsLogin());
   EXPECT_TRUE(parseReply(R"({"status":{"statusCode":"EXT_PASS_NOT_FILLED"}})")
-                  ->status().needsLogin());
-  EXPECT_TRUE(parseReply(R"({"status":{"statusCode":"EXT_PASS_NOT_FILLED"}})")
-                  ->status().isExtPassNotFilled());
+                  ->status()
+                  .isExtPassNotFilled());
   EXPECT_TRUE(parseReply(R"({"status":{"statusCode":"EXTRA_PASS"}})")->status().isExtraPass());
   EXPECT_FALSE(parseReply(R"({"status":{"statusCode":"ok"}})")->status().isOk());
-  EXPECT_FALSE(parseReply(R"({"status":{"statusCode":"invalid_session"}})")
-                   ->status().needsLogin());
+  EXPECT_FALSE(parseReply(R"({"status":{"statusCode":"invalid_session"}})")->status().needsLogin());
 }
 
 TEST(ParseReply, MissingStatusIsNotOk) {
@@ -58,9 +57,8 @@ TEST(ParseReply, MissingStatusIsNotOk) {
 }
 
 TEST(ParseReply, TextThatIsNotJsonIsAParseError) {
-  for (const std::string& text :
-       {""s, "<html><body>502 Bad Gateway</body></html>"s, R"({"status":{"statusCode":"OK")"s,
-        "\0\0"s}) {
+  for (const std::string& text : {""s, "<html><body>502 Bad Gateway</body></html>"s,
+                                  R"({"status":{"statusCode":"OK")"s, "\0\0"s}) {
     auto reply = parseReply(text);
     EXPECT_EQ(reply->status().code(), "PARSE_ERROR");
     EXPECT_EQ(reply->request(), "error");
@@ -140,7 +138,9 @@ TEST(ParseReply, NarrowFieldsKeepTheirUtf8Bytes) {
 }
 
 TEST(ParseReply, InvalidUtf8InTextsIsReplaced) {
-  auto reply = parseReply("{\"status\":{\"statusCode\":\"OK\"},\"clearText\":\"a\xFF" "b\"}");
+  auto reply = parseReply(
+      "{\"status\":{\"statusCode\":\"OK\"},\"clearText\":\"a\xFF"
+      "b\"}");
   ASSERT_TRUE(reply->status().isOk());
   EXPECT_EQ(reply->clearText(), u"a\uFFFDb");
 }
@@ -182,8 +182,8 @@ TEST(ParseReply, PayloadShapeIsNotCheckedOnARefusal) {
 TEST(ParseReply, NestingBeyondTheParserLimitIsAParseError) {
   const std::string deep = std::string(100000, '[') + std::string(100000, ']');
   EXPECT_EQ(parseReply(deep)->status().code(), "PARSE_ERROR");
-  const std::string deepMember =
-      R"({"status":{"statusCode":"OK"},"x":)" + std::string(5000, '[') + std::string(5000, ']') + "}";
+  const std::string deepMember = R"({"status":{"statusCode":"OK"},"x":)" + std::string(5000, '[') +
+                                 std::string(5000, ']') + "}";
   EXPECT_EQ(parseReply(deepMember)->status().code(), "PARSE_ERROR");
 }
 

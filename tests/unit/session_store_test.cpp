@@ -119,8 +119,12 @@ TEST(SessionFileName, DistinctAccountsGetDistinctNames) {
 
 TEST_F(SessionStoreTest, HostileAccountsStayInsideTheFolder) {
   SessionStore store;
-  const std::u16string hostile[] = {u"../escape", u"/abs/path", u"..", u"a/../../b",
-                                    u"x\0y"s, std::u16string(1000, u'/'),
+  const std::u16string hostile[] = {u"../escape",
+                                    u"/abs/path",
+                                    u"..",
+                                    u"a/../../b",
+                                    u"x\0y"s,
+                                    std::u16string(1000, u'/'),
                                     std::u16string(400, u'\u00e9')};
   for (const std::u16string& account : hostile) {
     store.SetSession(account, "id");

@@ -1,8 +1,8 @@
+#include "util/text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "util/text.h"
 
 namespace veilmark {
 namespace {
@@ -37,10 +37,14 @@ TEST(Utf8Conversion, LoneSurrogatesBecomeReplacementCharacters) {
 }
 
 TEST(Utf8Conversion, IllFormedUtf8IsReplacedNotRejected) {
-  EXPECT_EQ(Utf8ToWide("a\xFF" "b"), u"a\uFFFDb");
-  EXPECT_EQ(Utf8ToWide("\xC3"), u"\uFFFD");                 // cut short at the end
-  EXPECT_EQ(Utf8ToWide("\xE2\x82" "A"), u"\uFFFDA");        // one mark for the maximal subpart
-  EXPECT_EQ(Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD");       // overlong
+  EXPECT_EQ(Utf8ToWide("a\xFF"
+                       "b"),
+            u"a\uFFFDb");
+  EXPECT_EQ(Utf8ToWide("\xC3"), u"\uFFFD");  // cut short at the end
+  EXPECT_EQ(Utf8ToWide("\xE2\x82"
+                       "A"),
+            u"\uFFFDA");                                         // one mark for the maximal subpart
+  EXPECT_EQ(Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong
   EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
   EXPECT_EQ(Utf8ToWide("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");  // past U+10FFFF
   EXPECT_EQ(Utf8ToWide("\x80"), u"\uFFFD");
