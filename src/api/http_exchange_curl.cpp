@@ -1,4 +1,6 @@
 // libcurl transport: sends what WinHTTP would send for the same call.
+#include "api/http_exchange_curl.h"
+
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
@@ -8,16 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "api/http_exchange.h"
 #include "util/text.h"
 
 namespace veilmark {
 namespace {
-
-// WinHTTP's defaults: 60 s to connect, 30 s for a send or a receive to
-// make progress.
-constexpr long kConnectTimeoutSeconds = 60;
-constexpr long kStallSeconds = 30;
 
 struct CurlDeleter {
   void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
@@ -35,6 +31,7 @@ struct Transfer {
   bool bodyHandedOver = false;
   bool headersDone = false;
   CURL* curl = nullptr;
+  std::size_t maxReply = 0;
   std::string reply;
 };
 
@@ -63,6 +60,7 @@ size_t OnHeader(char* buffer, size_t size, size_t count, void* user) {
 size_t OnBody(char* buffer, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
   transfer->headersDone = true;
+  if (transfer->reply.size() + size * count > transfer->maxReply) return 0;  // aborts
   transfer->reply.append(buffer, size * count);
   return size * count;
 }
@@ -113,7 +111,9 @@ ExchangeOutcome Failed(std::string message) {
 
 class CurlExchange final : public HttpExchange {
  public:
-  CurlExchange() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+  explicit CurlExchange(const CurlLimits& limits) : limits_(limits) {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+  }
 
   ExchangeOutcome Post(const ApiEndpoint& endpoint, const HttpPost& post) override {
     namespace m = exchange_messages;
@@ -130,6 +130,7 @@ class CurlExchange final : public HttpExchange {
     transfer.body = post.body;
     transfer.bodyHandedOver = post.body.empty();
     transfer.curl = c;
+    transfer.maxReply = limits_.maxReplyBytes;
 
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "https");
@@ -144,9 +145,9 @@ class CurlExchange final : public HttpExchange {
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, limits_.connectSeconds);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, limits_.stallSeconds);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!endpoint.caBundle.empty()) {
@@ -166,12 +167,19 @@ class CurlExchange final : public HttpExchange {
     outcome.body = std::move(transfer.reply);
     return outcome;
   }
+
+ private:
+  CurlLimits limits_;
 };
 
 }  // namespace
 
+std::unique_ptr<HttpExchange> MakeCurlExchange(const CurlLimits& limits) {
+  return std::make_unique<CurlExchange>(limits);
+}
+
 HttpExchange& PlatformHttpExchange() {
-  static CurlExchange exchange;
+  static CurlExchange exchange{CurlLimits{}};
   return exchange;
 }
 

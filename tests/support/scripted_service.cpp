@@ -28,7 +28,9 @@ std::string FormDecode(const std::string& text) {
 ScriptedService::ScriptedService()
     : server_(LoopbackCertificates(),
               [this](const RecordedRequest& request, ServerConnection& connection) {
-                std::string reply = R"({"status":{"statusCode":"UNSCRIPTED"}})";
+                RawReply reply = [](ServerConnection& c) {
+                  c.Reply(200, R"({"status":{"statusCode":"UNSCRIPTED"}})");
+                };
                 {
                   std::lock_guard<std::mutex> lock(mutex_);
                   auto& queue = replies_[request.target.substr(5)];  // after "/api/"
@@ -37,7 +39,7 @@ ScriptedService::ScriptedService()
                     queue.pop_front();
                   }
                 }
-                connection.Reply(200, reply);
+                reply(connection);
               }) {
   ApiEndpoint endpoint;
   endpoint.host = u"localhost";
@@ -51,8 +53,12 @@ ScriptedService::~ScriptedService() {
 }
 
 void ScriptedService::Answer(const std::string& command, std::string json) {
+  AnswerRaw(command, [json = std::move(json)](ServerConnection& c) { c.Reply(200, json); });
+}
+
+void ScriptedService::AnswerRaw(const std::string& command, RawReply reply) {
   std::lock_guard<std::mutex> lock(mutex_);
-  replies_[command].push_back(std::move(json));
+  replies_[command].push_back(std::move(reply));
 }
 
 std::vector<std::string> ScriptedService::Commands() const {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -30,6 +31,10 @@ class ScriptedService {
   // The next reply to `command` (e.g. "login"); unscripted commands get a
   // refusal with status "UNSCRIPTED".
   void Answer(const std::string& command, std::string json);
+  // The next reply to `command`, written by `reply` as it likes (cut short,
+  // stalled, not JSON).
+  using RawReply = std::function<void(ServerConnection&)>;
+  void AnswerRaw(const std::string& command, RawReply reply);
 
   // Commands received, in order.
   std::vector<std::string> Commands() const;
@@ -40,7 +45,7 @@ class ScriptedService {
 
  private:
   std::mutex mutex_;
-  std::map<std::string, std::deque<std::string>> replies_;
+  std::map<std::string, std::deque<RawReply>> replies_;
   TlsTestServer server_;
 };
 

@@ -85,6 +85,14 @@ bool ServerConnection::Reply(int status, const std::string& body, const std::str
                "\r\nConnection: close\r\n\r\n" + body);
 }
 
+void ServerConnection::StallUntilClientLeaves(int seconds) {
+  pollfd waiting{SSL_get_fd(ssl_), POLLIN, 0};
+  char byte;
+  for (int waited = 0; waited < seconds * 10; ++waited) {
+    if (poll(&waiting, 1, 100) > 0 && SSL_read(ssl_, &byte, 1) <= 0) return;
+  }
+}
+
 TlsTestServer::TlsTestServer(const TestCertificates& certs, Handler handler)
     : handler_(std::move(handler)) {
   std::signal(SIGPIPE, SIG_IGN);  // a client that hangs up must not end the test run

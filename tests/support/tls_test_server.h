@@ -35,6 +35,9 @@ class ServerConnection {
   // A complete "HTTP/1.1 <status>" reply with Content-Length.
   bool Reply(int status, const std::string& body,
              const std::string& contentType = "application/json");
+  // Sends nothing more until the client hangs up or `seconds` pass: a
+  // stalled service that does not keep the test waiting once the client gave up.
+  void StallUntilClientLeaves(int seconds);
 
  private:
   SSL* ssl_;
