@@ -1,0 +1,242 @@
+#include "host/eml_message.h"
+
+#include <gmime/gmime.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "host/gobject_ptr.h"
+
+namespace veilmark::hostapp {
+
+std::string ReadInputFile(const std::string& path) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    throw InputFileError("cannot read " + path + ": it is a directory");
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw InputFileError("cannot read " + path + ": " + std::strerror(errno));
+  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw InputFileError("cannot read " + path + ": read error");
+  return data;
+}
+
+namespace {
+
+void EnsureGMime() {
+  static const bool initialised = [] {
+    g_mime_init();
+    return true;
+  }();
+  static_cast<void>(initialised);
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code error;
+  std::filesystem::path resolved = std::filesystem::canonical(path, error);
+  if (error) resolved = std::filesystem::absolute(path).lexically_normal();
+  return resolved.string();
+}
+
+// Group members count as the group's addresses.
+void CollectMailboxes(InternetAddressList* list, std::vector<MessageAddress>& out) {
+  if (!list) return;
+  const int count = internet_address_list_length(list);
+  for (int i = 0; i < count; ++i) {
+    InternetAddress* address = internet_address_list_get_address(list, i);
+    if (INTERNET_ADDRESS_IS_MAILBOX(address)) {
+      const char* mailbox = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
+      const char* name = internet_address_get_name(address);
+      if (mailbox && *mailbox) out.push_back({name ? name : "", mailbox});
+    } else if (INTERNET_ADDRESS_IS_GROUP(address)) {
+      CollectMailboxes(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), out);
+    }
+  }
+}
+
+std::string FirstMailbox(const char* headerValue) {
+  if (!headerValue) return {};
+  GObjectPtr<InternetAddressList> list(internet_address_list_parse(nullptr, headerValue));
+  std::vector<MessageAddress> found;
+  CollectMailboxes(list.get(), found);
+  return found.empty() ? std::string() : found.front().address;
+}
+
+std::string ContentBytes(GMimeObject* part, const std::string& path) {
+  GObjectPtr<GMimeStream> memory(g_mime_stream_mem_new());
+  gint64 written = 0;
+  if (GMIME_IS_PART(part)) {
+    GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(part));
+    if (content) written = g_mime_data_wrapper_write_to_stream(content, memory.get());
+  } else if (GMIME_IS_MESSAGE_PART(part)) {
+    GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(part));
+    if (inner) written = g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, memory.get());
+  } else {
+    written = g_mime_object_write_to_stream(part, nullptr, memory.get());
+  }
+  if (written < 0) throw InputFileError(path + ": a MIME part's content cannot be decoded");
+  const GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
+  return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
+}
+
+std::string AttachmentName(GMimeObject* part, std::size_t number) {
+  if (GMIME_IS_PART(part)) {
+    if (const char* name = g_mime_part_get_filename(GMIME_PART(part)); name && *name) return name;
+  }
+  if (GMIME_IS_MESSAGE_PART(part)) {
+    GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(part));
+    const char* subject = inner ? g_mime_message_get_subject(inner) : nullptr;
+    return std::string(subject && *subject ? subject : "message") + ".eml";
+  }
+  return "attachment-" + std::to_string(number) + ".dat";
+}
+
+std::string EscapeHtml(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string TextOf(GMimeTextPart* part) {
+  GString8 text(g_mime_text_part_get_text(part));
+  return text ? std::string(text.get()) : std::string();
+}
+
+// Walks an ordinary (not encrypted) message: leaf parts that are marked as
+// attachments or carry a file name are attachments, as are attached
+// messages; the first other text/html part is the body, else the first
+// text/plain one.
+class PartWalk {
+ public:
+  PartWalk(EmlMessage& message, const std::string& path) : message_(message), path_(path) {}
+
+  void Visit(GMimeObject* part) {
+    if (!part) return;
+    if (GMIME_IS_MULTIPART(part)) {
+      const int count = g_mime_multipart_get_count(GMIME_MULTIPART(part));
+      for (int i = 0; i < count; ++i) Visit(g_mime_multipart_get_part(GMIME_MULTIPART(part), i));
+      return;
+    }
+    if (GMIME_IS_MESSAGE_PART(part)) {
+      Attach(part);
+      return;
+    }
+    if (!GMIME_IS_PART(part)) return;
+    if (g_mime_part_is_attachment(GMIME_PART(part)) || g_mime_part_get_filename(GMIME_PART(part))) {
+      Attach(part);
+      return;
+    }
+    if (!GMIME_IS_TEXT_PART(part)) return;
+    GMimeContentType* type = g_mime_object_get_content_type(part);
+    if (!html_ && g_mime_content_type_is_type(type, "text", "html")) {
+      html_ = GMIME_TEXT_PART(part);
+    } else if (!plain_ && g_mime_content_type_is_type(type, "text", "plain")) {
+      plain_ = GMIME_TEXT_PART(part);
+    }
+  }
+
+  std::string Body() const {
+    if (html_) return TextOf(html_);
+    if (plain_) return "<html><body><pre>" + EscapeHtml(TextOf(plain_)) + "</pre></body></html>";
+    return {};
+  }
+
+ private:
+  void Attach(GMimeObject* part) {
+    const std::size_t number = message_.attachments.size() + 1;
+    message_.attachments.push_back({AttachmentName(part, number), ContentBytes(part, path_)});
+  }
+
+  EmlMessage& message_;
+  const std::string& path_;
+  GMimeTextPart* html_ = nullptr;
+  GMimeTextPart* plain_ = nullptr;
+};
+
+}  // namespace
+
+EmlMessage LoadEmlMessage(const std::string& path) {
+  EnsureGMime();
+  const std::string data = ReadInputFile(path);
+
+  GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(data.data(), data.size()));
+  GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+  GObjectPtr<GMimeMessage> parsed(g_mime_parser_construct_message(parser.get(), nullptr));
+  if (!parsed) throw InputFileError(path + " is not a mail message: no header block found");
+  const gint64 begin = g_mime_parser_get_headers_begin(parser.get());
+  gint64 end = g_mime_parser_get_headers_end(parser.get());
+  // A file of headers alone has no blank line to end them.
+  if (end < 0) end = static_cast<gint64>(data.size());
+  if (begin < 0 || end <= begin) {
+    throw InputFileError(path + " is not a mail message: it has no header fields");
+  }
+
+  EmlMessage message;
+  message.path = AbsolutePath(path);
+  message.rawHeaders =
+      data.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+  GMimeMessage* mime = parsed.get();
+  if (const char* id = g_mime_message_get_message_id(mime)) message.messageId = id;
+  if (const char* subject = g_mime_message_get_subject(mime)) message.subject = subject;
+  message.deliveredTo = FirstMailbox(g_mime_object_get_header(GMIME_OBJECT(mime), "Delivered-To"));
+  CollectMailboxes(g_mime_message_get_addresses(mime, GMIME_ADDRESS_TYPE_TO), message.to);
+  CollectMailboxes(g_mime_message_get_addresses(mime, GMIME_ADDRESS_TYPE_CC), message.cc);
+
+  GMimeObject* top = g_mime_message_get_mime_part(mime);
+  if (top && GMIME_IS_MULTIPART_ENCRYPTED(top)) {
+    // Shown as the mail client shows it: the version part and the payload.
+    message.encrypted = true;
+    GMimeMultipart* parts = GMIME_MULTIPART(top);
+    const int count = g_mime_multipart_get_count(parts);
+    for (int i = 0; i < count; ++i) {
+      GMimeObject* part = g_mime_multipart_get_part(parts, i);
+      message.attachments.push_back(
+          {AttachmentName(part, message.attachments.size() + 1), ContentBytes(part, path)});
+    }
+  } else {
+    PartWalk walk(message, path);
+    walk.Visit(top);
+    message.htmlBody = walk.Body();
+  }
+  return message;
+}
+
+std::string ReceivedByAddress(const EmlMessage& message, const std::string& account) {
+  if (!account.empty()) return account;
+  if (!message.deliveredTo.empty()) return message.deliveredTo;
+  if (!message.to.empty()) return message.to.front().address;
+  return {};
+}
+
+std::string EntryIdFor(const std::string& absolutePath, const std::string& messageId) {
+  const std::string key = absolutePath + '\n' + messageId;
+  GString8 digest(g_compute_checksum_for_data(
+      G_CHECKSUM_SHA1, reinterpret_cast<const guchar*>(key.data()), key.size()));
+  std::string id(digest.get());
+  for (char& c : id) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return id;
+}
+
+}  // namespace veilmark::hostapp
