@@ -1,0 +1,174 @@
+#include "fake_outlook.h"
+
+#include <algorithm>
+#include <new>
+
+namespace veilmark::wine_tests {
+
+const com::InterfaceEntry<FakeConnectionPoint>* FakeConnectionPoint::Interfaces() {
+  static const com::InterfaceEntry<FakeConnectionPoint> table[] = {
+      com::Entry<FakeConnectionPoint, IConnectionPoint>(IID_IConnectionPoint),
+      {nullptr, nullptr},
+  };
+  return table;
+}
+
+std::vector<HRESULT> FakeConnectionPoint::Fire(DISPID id, std::vector<com::Variant> args) {
+  std::vector<VARIANT> reversed;
+  for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(*it->get());
+  DISPPARAMS params{};
+  params.cArgs = static_cast<UINT>(reversed.size());
+  params.rgvarg = reversed.empty() ? nullptr : reversed.data();
+  std::vector<HRESULT> results;
+  const auto sinks = sinks_;  // a handler may unadvise
+  for (const auto& entry : sinks) {
+    ComPtr<IDispatch> sink;
+    HRESULT hr = entry.second->QueryInterface(events_, sink.PutVoid());
+    if (SUCCEEDED(hr)) {
+      hr = sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                        nullptr, nullptr);
+    }
+    results.push_back(hr);
+  }
+  return results;
+}
+
+HRESULT FakeConnectionPoint::GetConnectionInterface(IID* iid) {
+  if (!iid) return E_POINTER;
+  *iid = events_;
+  return S_OK;
+}
+
+HRESULT FakeConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer**) {
+  return E_NOTIMPL;
+}
+
+HRESULT FakeConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
+  if (!sink || !cookie) return E_POINTER;
+  // As a real source does: the sink must speak the event set.
+  ComPtr<IUnknown> events;
+  if (FAILED(sink->QueryInterface(events_, events.PutVoid()))) return CONNECT_E_CANNOTCONNECT;
+  ++advises_;
+  *cookie = nextCookie_++;
+  sinks_.emplace_back(*cookie, ComPtr<IUnknown>(sink));
+  return S_OK;
+}
+
+HRESULT FakeConnectionPoint::Unadvise(DWORD cookie) {
+  auto found = std::find_if(sinks_.begin(), sinks_.end(),
+                            [cookie](const auto& entry) { return entry.first == cookie; });
+  if (found == sinks_.end()) return CONNECT_E_NOCONNECTION;
+  sinks_.erase(found);
+  return S_OK;
+}
+
+HRESULT FakeConnectionPoint::EnumConnections(IEnumConnections**) {
+  return E_NOTIMPL;
+}
+
+const com::InterfaceEntry<FakeDispatch>* FakeDispatch::Interfaces() {
+  static const com::InterfaceEntry<FakeDispatch> table[] = {
+      com::Entry<FakeDispatch, IDispatch>(IID_IDispatch),
+      com::Entry<FakeDispatch, IConnectionPointContainer>(IID_IConnectionPointContainer),
+      {nullptr, nullptr},
+  };
+  return table;
+}
+
+FakePtr FakeDispatch::Make() {
+  ComPtr<IDispatch> object;
+  if (FAILED(ComObject<FakeDispatch>::Create(nullptr, IID_IDispatch, object.PutVoid()))) {
+    throw std::bad_alloc();
+  }
+  return FakePtr(static_cast<FakeDispatch*>(object.Get()));
+}
+
+FakeDispatch& FakeDispatch::Is(const IID& iid) {
+  identities_.push_back(iid);
+  return *this;
+}
+
+FakeDispatch& FakeDispatch::Property(const std::wstring& name, IDispatch* object) {
+  members_.push_back({name, com::Variant(object), 0});
+  return *this;
+}
+
+FakeDispatch& FakeDispatch::EmptyProperty(const std::wstring& name) {
+  members_.push_back({name, com::Variant(), 0});
+  return *this;
+}
+
+FakeConnectionPoint& FakeDispatch::Source(const IID& events) {
+  ComPtr<IConnectionPoint> point;
+  ComObject<FakeConnectionPoint>::Create(nullptr, IID_IConnectionPoint, point.PutVoid(), events);
+  sources_.emplace_back(
+      events, ComPtr<FakeConnectionPoint>(static_cast<FakeConnectionPoint*>(point.Get())));
+  return *sources_.back().second.Get();
+}
+
+int FakeDispatch::Reads(const std::wstring& name) const {
+  for (const Member& member : members_) {
+    if (member.name == name) return member.reads;
+  }
+  return 0;
+}
+
+IUnknown* FakeDispatch::ExtraInterface(REFIID iid) {
+  for (const IID& identity : identities_) {
+    // Outlook's window and application interfaces are dual: IDispatch-shaped.
+    if (IsEqualIID(identity, iid)) return static_cast<IDispatch*>(this);
+  }
+  return nullptr;
+}
+
+HRESULT FakeDispatch::GetTypeInfoCount(UINT* count) {
+  if (!count) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT FakeDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info) *info = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT FakeDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  if (count != 1) return E_NOTIMPL;
+  for (std::size_t i = 0; i < members_.size(); ++i) {
+    if (_wcsicmp(members_[i].name.c_str(), names[0]) == 0) {
+      ids[0] = static_cast<DISPID>(i + 1);
+      return S_OK;
+    }
+  }
+  ids[0] = DISPID_UNKNOWN;
+  return DISP_E_UNKNOWNNAME;
+}
+
+HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
+                             EXCEPINFO*, UINT*) {
+  if (id < 1 || static_cast<std::size_t>(id) > members_.size()) return DISP_E_MEMBERNOTFOUND;
+  if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+  Member& member = members_[static_cast<std::size_t>(id - 1)];
+  ++member.reads;
+  if (result) return VariantCopy(result, member.value.get());
+  return S_OK;
+}
+
+HRESULT FakeDispatch::EnumConnectionPoints(IEnumConnectionPoints**) {
+  return E_NOTIMPL;
+}
+
+HRESULT FakeDispatch::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
+  if (!point) return E_POINTER;
+  *point = nullptr;
+  for (auto& source : sources_) {
+    if (IsEqualIID(source.first, iid)) {
+      source.second->AddRef();
+      *point = source.second.Get();
+      return S_OK;
+    }
+  }
+  return CONNECT_E_NOCONNECTION;
+}
+
+}  // namespace veilmark::wine_tests

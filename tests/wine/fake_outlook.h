@@ -1,0 +1,107 @@
+// Outlook's objects as the add-in reaches them, faked as real COM objects:
+// IDispatch with named properties, the identities they answer to, and
+// connection points that record advises and fire events into the sinks.
+#pragma once
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "addin/com/com_object.h"
+#include "addin/com/dispatch.h"
+
+namespace veilmark::wine_tests {
+
+using com::ComObject;
+using com::ComPtr;
+
+class FakeConnectionPoint : public IConnectionPoint {
+ public:
+  static const com::InterfaceEntry<FakeConnectionPoint>* Interfaces();
+
+  // Calls Invoke on every advised sink; the results, in advise order.
+  std::vector<HRESULT> Fire(DISPID id, std::vector<com::Variant> args = {});
+
+  int advises() const { return advises_; }
+  int live() const { return static_cast<int>(sinks_.size()); }
+  IUnknown* sink(std::size_t index) const { return sinks_.at(index).second.Get(); }
+
+  HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
+  HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer**) override;
+  HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
+  HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
+  HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** connections) override;
+
+ protected:
+  explicit FakeConnectionPoint(const IID& events) : events_(events) {}
+  virtual ~FakeConnectionPoint() = default;
+
+ private:
+  IID events_;
+  int advises_ = 0;
+  DWORD nextCookie_ = 1;
+  std::vector<std::pair<DWORD, ComPtr<IUnknown>>> sinks_;
+};
+
+class FakePtr;
+
+class FakeDispatch : public IDispatch, public IConnectionPointContainer {
+ public:
+  static const com::InterfaceEntry<FakeDispatch>* Interfaces();
+  static FakePtr Make();
+
+  // Answers QueryInterface for `iid` too (as Outlook's _Inspector, ...).
+  FakeDispatch& Is(const IID& iid);
+  FakeDispatch& Property(const std::wstring& name, IDispatch* object);
+  // The property reads as an empty VARIANT ("no object").
+  FakeDispatch& EmptyProperty(const std::wstring& name);
+  // A source of `events`.
+  FakeConnectionPoint& Source(const IID& events);
+
+  int Reads(const std::wstring& name) const;
+
+  IUnknown* ExtraInterface(REFIID iid);
+
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                          DISPID* ids) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO*, UINT*) override;
+  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override;
+  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
+
+ protected:
+  FakeDispatch() = default;
+  virtual ~FakeDispatch() = default;
+
+ private:
+  struct Member {
+    std::wstring name;
+    com::Variant value;
+    int reads = 0;
+  };
+  std::vector<IID> identities_;
+  std::vector<Member> members_;  // DISPID = index + 1
+  std::vector<std::pair<IID, ComPtr<FakeConnectionPoint>>> sources_;
+};
+
+// Holds one reference to a fake and reaches its test helpers (a plain
+// ComPtr cannot: the fake has two IUnknown bases).
+class FakePtr {
+ public:
+  FakePtr() = default;
+  explicit FakePtr(FakeDispatch* fake) : object_(static_cast<IDispatch*>(fake)), fake_(fake) {}
+  FakeDispatch* operator->() const { return fake_; }
+  FakeDispatch& operator*() const { return *fake_; }
+  FakeDispatch* Get() const { return fake_; }
+
+ private:
+  ComPtr<IDispatch> object_;
+  FakeDispatch* fake_ = nullptr;
+};
+
+}  // namespace veilmark::wine_tests

@@ -1,0 +1,154 @@
+#include "wine_support.h"
+
+#include <stdexcept>
+#include <vector>
+
+namespace veilmark::wine_tests {
+
+std::wstring AddinPath() {
+  std::vector<wchar_t> buffer(MAX_PATH * 4);
+  const DWORD length =
+      GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+  std::wstring path(buffer.data(), length);
+  return path.substr(0, path.find_last_of(L"\\/") + 1) + L"VeilmarkAddIn.dll";
+}
+
+AddinModule::AddinModule() : module_(LoadLibraryW(AddinPath().c_str())) {
+  if (!module_) throw std::runtime_error("VeilmarkAddIn.dll does not load");
+}
+
+AddinModule::~AddinModule() {
+  FreeLibrary(module_);
+}
+
+namespace {
+
+// Through void (*)(), the one cast between function types the compiler
+// accepts silently.
+template <class Function>
+Function Cast(FARPROC address) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+using NoArguments = HRESULT(STDAPICALLTYPE*)();
+
+}  // namespace
+
+FARPROC AddinModule::Export(const char* name) const {
+  FARPROC address = GetProcAddress(module_, name);
+  if (!address) throw std::runtime_error(std::string("no export ") + name);
+  return address;
+}
+
+HRESULT AddinModule::RegisterServer() const {
+  return Cast<NoArguments>(Export("DllRegisterServer"))();
+}
+
+HRESULT AddinModule::UnregisterServer() const {
+  return Cast<NoArguments>(Export("DllUnregisterServer"))();
+}
+
+HRESULT AddinModule::Install(bool install, const wchar_t* commandLine) const {
+  using Function = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+  return Cast<Function>(Export("DllInstall"))(install, commandLine);
+}
+
+HRESULT AddinModule::CanUnloadNow() const {
+  return Cast<NoArguments>(Export("DllCanUnloadNow"))();
+}
+
+HRESULT AddinModule::GetClassObject(REFCLSID clsid, REFIID iid, void** out) const {
+  using Function = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  return Cast<Function>(Export("DllGetClassObject"))(clsid, iid, out);
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+std::optional<std::wstring> ReadText(HKEY root, const std::wstring& path, const wchar_t* name) {
+  DWORD type = 0;
+  DWORD bytes = 0;
+  if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, &type, nullptr, &bytes) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  std::vector<wchar_t> text(bytes / sizeof(wchar_t) + 1);
+  if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, &type, text.data(), &bytes) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::wstring(text.data());
+}
+
+std::optional<DWORD> ReadNumber(HKEY root, const std::wstring& path, const wchar_t* name) {
+  DWORD value = 0;
+  DWORD bytes = sizeof value;
+  if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &bytes) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+void DeleteTree(HKEY root, const std::wstring& path) {
+  RegDeleteTreeW(root, path.c_str());
+}
+
+namespace {
+
+const wchar_t* const kAddinClassKeys[] = {
+    L"VeilmarkAddIn.Connect",
+    L"VeilmarkAddIn.Connect.1",
+    L"CLSID\\{1A23B247-C9CF-43F5-A7AE-6B1FF4BDB52A}",
+    L"TypeLib\\{24919A8D-2502-49CA-B37B-C348EE6E708C}",
+    L"Interface\\{4CA564D7-4F81-4C2C-9429-6609A57D26A5}",
+};
+
+}  // namespace
+
+UserClassesSeenByCom::UserClassesSeenByCom() {
+  for (const wchar_t* name : kAddinClassKeys) {
+    const std::wstring user = std::wstring(L"Software\\Classes\\") + name;
+    HKEY from = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, user.c_str(), 0, KEY_READ, &from) != ERROR_SUCCESS) {
+      throw std::runtime_error("the add-in is not registered for the user");
+    }
+    HKEY to = nullptr;
+    const std::wstring machine = L"Software\\Classes\\" + std::wstring(name);
+    const LONG created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, machine.c_str(), 0, nullptr, 0,
+                                         KEY_ALL_ACCESS, nullptr, &to, nullptr);
+    const LONG copied = created == ERROR_SUCCESS ? RegCopyTreeW(from, nullptr, to) : created;
+    RegCloseKey(from);
+    if (created == ERROR_SUCCESS) RegCloseKey(to);
+    if (copied != ERROR_SUCCESS) throw std::runtime_error("cannot copy the user's classes");
+  }
+}
+
+UserClassesSeenByCom::~UserClassesSeenByCom() {
+  for (const wchar_t* name : kAddinClassKeys) {
+    DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + std::wstring(name));
+  }
+}
+
+DWORD RunProgram(const std::wstring& commandLine) {
+  std::wstring line = commandLine;  // CreateProcessW may write into it
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    throw std::runtime_error("program does not start");
+  }
+  WaitForSingleObject(process.hProcess, 120000);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+}  // namespace veilmark::wine_tests

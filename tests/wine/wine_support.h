@@ -1,0 +1,72 @@
+// What the Wine tests share: the add-in DLL beside the test program, its
+// exports, a COM apartment, registry reads and child programs.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace veilmark::wine_tests {
+
+// A GUID nothing here answers to.
+inline constexpr GUID kUnusedGuid = {0x11223344, 0x5566, 0x7788, {1, 2, 3, 4, 5, 6, 7, 8}};
+
+// The full path of VeilmarkAddIn.dll, which the build puts beside the tests.
+std::wstring AddinPath();
+
+// The DLL loaded into the test process (the same module COM loads).
+class AddinModule {
+ public:
+  AddinModule();
+  ~AddinModule();
+  AddinModule(const AddinModule&) = delete;
+  AddinModule& operator=(const AddinModule&) = delete;
+
+  HRESULT RegisterServer() const;
+  HRESULT UnregisterServer() const;
+  HRESULT Install(bool install, const wchar_t* commandLine) const;
+  HRESULT CanUnloadNow() const;
+  HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) const;
+
+ private:
+  FARPROC Export(const char* name) const;
+  HMODULE module_;
+};
+
+class Apartment {
+ public:
+  Apartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~Apartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  Apartment(const Apartment&) = delete;
+  Apartment& operator=(const Apartment&) = delete;
+  HRESULT status() const { return hr_; }
+
+ private:
+  HRESULT hr_;
+};
+
+bool KeyExists(HKEY root, const std::wstring& path);
+// The value as text; none when the key or value is missing or not text.
+std::optional<std::wstring> ReadText(HKEY root, const std::wstring& path,
+                                     const wchar_t* name = nullptr);
+std::optional<DWORD> ReadNumber(HKEY root, const std::wstring& path, const wchar_t* name);
+void DeleteTree(HKEY root, const std::wstring& path);
+
+// Wine's COM looks for classes under the machine's classes only, where
+// Windows sees the user's classes merged in. While it lives, this presents
+// the add-in's per-user keys to COM as Windows would, by copying them there.
+class UserClassesSeenByCom {
+ public:
+  UserClassesSeenByCom();
+  ~UserClassesSeenByCom();
+  UserClassesSeenByCom(const UserClassesSeenByCom&) = delete;
+  UserClassesSeenByCom& operator=(const UserClassesSeenByCom&) = delete;
+};
+
+// Runs a program of the system (regsvr32, ...) and gives its exit code.
+DWORD RunProgram(const std::wstring& commandLine);
+
+}  // namespace veilmark::wine_tests
