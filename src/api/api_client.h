@@ -22,7 +22,9 @@ using ByteParams = std::map<std::string, std::string>;
 // Name-ordered, text parameters first, empty values left out, "json=true" last.
 std::string BuildFormBody(const TextParams& textParams, const ByteParams& byteParams);
 
-std::string MakeBoundary(std::time_t now);
+// The fixed prefix and the time; lengthened in the rare case the file holds
+// that text, which would otherwise end the file part early.
+std::string MakeBoundary(std::time_t now, std::string_view data = {});
 std::string BuildMultipartBody(std::string_view boundary, std::string_view data,
                                std::u16string_view fileName, std::string_view sessionId);
 

@@ -33,8 +33,15 @@ std::string QuotedFileName(std::u16string_view fileName) {
 
 }  // namespace
 
-std::string MakeBoundary(std::time_t now) {
-  return "---------------------veilmark" + std::to_string(static_cast<long long>(now));
+std::string MakeBoundary(std::time_t now, std::string_view data) {
+  std::string boundary =
+      "---------------------veilmark" + std::to_string(static_cast<long long>(now));
+  // A delimiter is "--" and the boundary at the start of a line.
+  while (data.find("\r\n--" + boundary) != std::string_view::npos ||
+         data.rfind("--" + boundary, 0) == 0) {
+    boundary += 'x';
+  }
+  return boundary;
 }
 
 std::string BuildMultipartBody(std::string_view boundary, std::string_view data,
@@ -64,7 +71,7 @@ std::string BuildMultipartBody(std::string_view boundary, std::string_view data,
 std::unique_ptr<ServerReply> ApiClient::uploadAttachment(const std::string& sessionId,
                                                          std::string_view data,
                                                          std::u16string_view fileName) {
-  const std::string boundary = MakeBoundary(std::time(nullptr));
+  const std::string boundary = MakeBoundary(std::time(nullptr), data);
   const std::string body = BuildMultipartBody(boundary, data, fileName, sessionId);
   std::u16string headers = u"Content-Type: multipart/form-data; boundary=" + Utf8ToWide(boundary);
   return exchange(std::u16string(kApiPathPrefix) + u"upload-attachments", std::move(headers), body);

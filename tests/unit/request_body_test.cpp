@@ -29,6 +29,16 @@ TEST(Multipart, BoundaryIsTheFixedPrefixAndTheTime) {
   EXPECT_EQ(MakeBoundary(1700000000).size(), 39u);
 }
 
+TEST(Multipart, BoundaryNeverAppearsAsADelimiterInTheFile) {
+  const std::string plain = MakeBoundary(1700000000);
+  EXPECT_EQ(MakeBoundary(1700000000, "data"), plain);
+  EXPECT_EQ(MakeBoundary(1700000000, "x" + plain), plain);  // not at a line start
+  const std::string hostile = "a\r\n--" + plain + "\r\n--" + plain + "x--";
+  const std::string boundary = MakeBoundary(1700000000, hostile);
+  EXPECT_EQ(boundary, plain + "xx");
+  EXPECT_EQ(MakeBoundary(1700000000, "--" + plain), plain + "x");
+}
+
 TEST(Multipart, ExactLayout) {
   const std::string body = BuildMultipartBody("B", "data\0bytes"s, u"report.pdf", "sess");
   EXPECT_EQ(body,
