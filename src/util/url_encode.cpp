@@ -18,23 +18,31 @@ bool UrlEncode(std::string_view input, std::size_t capacity, std::string& out) {
   out.clear();
   if (capacity == 0) return false;  // no room even for the terminator
   // `limit` is the last index a byte may be written to, the terminator aside.
-  const std::ptrdiff_t limit = static_cast<std::ptrdiff_t>(capacity) - 2;
-  out.reserve(capacity);
+  const bool noRoom = capacity < 2;
+  const std::size_t limit = noRoom ? 0 : capacity - 2;
+  out.resize(capacity);
+  char* const begin = out.data();
+  char* at = begin;
   for (char c : input) {
-    const auto written = static_cast<std::ptrdiff_t>(out.size());
-    if (written > limit) break;
+    const auto written = static_cast<std::size_t>(at - begin);
+    if (noRoom || written > limit) break;
     const auto byte = static_cast<unsigned char>(c);
     if (PassesUnchanged(byte)) {
-      out.push_back(c);
+      *at++ = c;
     } else if (byte == ' ') {
-      out.push_back('+');
+      *at++ = '+';
     } else {
-      if (written + 2 > limit) return false;
-      out.push_back('%');
-      out.push_back(kHex[byte >> 4]);
-      out.push_back(kHex[byte & 0x0F]);
+      if (written + 2 > limit) {
+        out.clear();
+        return false;
+      }
+      at[0] = '%';
+      at[1] = kHex[byte >> 4];
+      at[2] = kHex[byte & 0x0F];
+      at += 3;
     }
   }
+  out.resize(static_cast<std::size_t>(at - begin));
   return true;
 }
 
