@@ -28,6 +28,7 @@ class AddinModule {
   HRESULT Install(bool install, const wchar_t* commandLine) const;
   HRESULT CanUnloadNow() const;
   HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) const;
+  HMODULE handle() const { return module_; }
 
  private:
   FARPROC Export(const char* name) const;

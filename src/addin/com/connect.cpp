@@ -161,7 +161,9 @@ HRESULT CConnect::OnNewInspector(IDispatch* window) {
 HRESULT CConnect::OnConnection(IDispatch* application, ext_ConnectMode, IDispatch*, SAFEARRAY**) {
   return Guarded([&] {
     ComPtr<IDispatch> app;
-    if (application) static_cast<void>(application->QueryInterface(kApplicationIid, app.PutVoid()));
+    // An object that is not Outlook's application leaves the core without one.
+    if (application)
+      static_cast<void>(VM_HR_OK(application->QueryInterface(kApplicationIid, app.PutVoid())));
     return core_.OnConnection(AdaptApplication(app.Get()));
   });
 }
@@ -220,8 +222,8 @@ HRESULT CConnect::OnGetImage(IDispatch*, IPictureDisp** image) {
   description.cbSizeofstruct = sizeof description;
   description.picType = PICTYPE_BITMAP;
   description.bmp.hbitmap = bitmap;
-  if (FAILED(OleCreatePictureIndirect(&description, IID_IPictureDisp, FALSE,
-                                      reinterpret_cast<void**>(image)))) {
+  if (!VM_HR_OK(OleCreatePictureIndirect(&description, IID_IPictureDisp, FALSE,
+                                         reinterpret_cast<void**>(image)))) {
     MessageBoxW(nullptr, L"Error in creating picture from bitmap.", kImageCaption, MB_OK);
   }
   return S_OK;
