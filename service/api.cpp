@@ -1,0 +1,759 @@
+#include "api.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <set>
+
+#include "images.h"
+#include "maildir.h"
+#include "mime.h"
+#include "secrets.h"
+
+namespace veilmark::service {
+namespace {
+
+constexpr const char* kExtraPasswordMark = "-extPas";
+constexpr const char* kServiceSender = "no-reply@veilmark.localhost";
+constexpr const char* kOpenIdCookie = "veilmark_openid";
+constexpr std::int64_t kTemporarySessionSeconds = 3600;
+constexpr std::int64_t kOpenIdSeconds = 600;
+constexpr int kMaxFailures = 5;
+constexpr std::size_t kMaxRecipients = 100;
+constexpr std::size_t kMinPasswordLength = 8;
+
+std::string Trim(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Answers are compared as people type them: case and outer spaces aside.
+std::string NormalizeAnswer(const std::string& answer) {
+  return Lower(Trim(answer));
+}
+
+std::string ValidUtf8(const std::string& bytes) {
+  std::unique_ptr<gchar, void (*)(gpointer)> valid(
+      g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size())), g_free);
+  return valid.get();
+}
+
+std::string Param(const Params& params, const char* name) {
+  const auto found = params.find(name);
+  return found == params.end() ? std::string() : found->second;
+}
+
+// The names of the parameters that are missing or empty, joined by ", ".
+std::string Missing(const Params& params, std::initializer_list<const char*> names) {
+  std::string missing;
+  for (const char* name : names) {
+    if (Trim(Param(params, name)).empty())
+      missing += std::string(missing.empty() ? "" : ", ") + name;
+  }
+  return missing;
+}
+
+std::string WithoutExtraPasswordMark(const std::string& sessionId) {
+  const std::size_t mark = sessionId.find(kExtraPasswordMark);
+  return mark == std::string::npos ? sessionId : sessionId.substr(0, mark);
+}
+
+Json::Value OkReply(const std::string& request, const std::string& message = "") {
+  return StatusReply(request, "OK", message);
+}
+
+Json::Value UserJson(const User& user) {
+  Json::Value json(Json::objectValue);
+  json["firstName"] = user.firstName;
+  json["middleName"] = user.middleName;
+  json["lastName"] = user.lastName;
+  json["email"] = user.email;
+  json["registerState"] = user.registerState;
+  json["registeredFrom"] = user.registeredFrom;
+  return json;
+}
+
+// Addresses of a "to", "cc" or "bcc" list: separated by "," or ";", each
+// either bare or in angle brackets after a display name.
+std::vector<std::string> SplitAddresses(const std::string& list) {
+  std::vector<std::string> addresses;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t end = list.find_first_of(",;", start);
+    if (end == std::string::npos) end = list.size();
+    std::string item = Trim(list.substr(start, end - start));
+    const std::size_t open = item.rfind('<');
+    const std::size_t close = item.rfind('>');
+    if (open != std::string::npos && close != std::string::npos && open < close) {
+      item = Trim(item.substr(open + 1, close - open - 1));
+    }
+    if (!item.empty()) addresses.push_back(item);
+    start = end + 1;
+  }
+  return addresses;
+}
+
+bool IsImageType(const std::string& contentType) {
+  // Raster types only: an SVG preview would run script on the service's origin.
+  static const std::set<std::string> kPreviewable = {"image/png", "image/jpeg", "image/gif",
+                                                     "image/bmp", "image/webp"};
+  return kPreviewable.count(Lower(contentType)) > 0;
+}
+
+bool IsMimeType(const std::string& type) {
+  const std::size_t slash = type.find('/');
+  if (slash == std::string::npos || slash == 0 || slash + 1 == type.size() || type.size() > 127) {
+    return false;
+  }
+  for (std::size_t i = 0; i < type.size(); ++i) {
+    const auto c = static_cast<unsigned char>(type[i]);
+    if (i == slash) continue;
+    if (!std::isalnum(c) && !std::strchr("!#$&^_.+-", c)) return false;
+  }
+  return type.find('/', slash + 1) == std::string::npos;
+}
+
+// The last path component, as valid UTF-8 without control characters.
+std::string SafeFileName(const std::string& raw) {
+  const std::size_t slash = raw.find_last_of("/\\");
+  std::string name = slash == std::string::npos ? raw : raw.substr(slash + 1);
+  name.erase(
+      std::remove_if(name.begin(), name.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }),
+      name.end());
+  name = Trim(ValidUtf8(name));
+  if (name.size() > 255) name.resize(255);
+  name = ValidUtf8(name);  // the cut may have split a character
+  return name.empty() || name == "." || name == ".." ? "attachment" : name;
+}
+
+std::string CookieValue(const std::string& header, const std::string& name) {
+  std::size_t start = 0;
+  while (start < header.size()) {
+    std::size_t end = header.find(';', start);
+    if (end == std::string::npos) end = header.size();
+    const std::string pair = Trim(header.substr(start, end - start));
+    const std::size_t equals = pair.find('=');
+    if (equals != std::string::npos && pair.substr(0, equals) == name) {
+      return pair.substr(equals + 1);
+    }
+    start = end + 1;
+  }
+  return "";
+}
+
+Page JsonPage(int status, const Json::Value& json) {
+  return Page{status, "application/json; charset=utf-8", WriteJson(json), {}};
+}
+
+}  // namespace
+
+Json::Value StatusReply(const std::string& request, const std::string& code,
+                        const std::string& message) {
+  Json::Value reply(Json::objectValue);
+  reply["request"] = request;
+  reply["status"]["statusCode"] = code;
+  reply["status"]["message"] = Json::Value(Json::arrayValue);
+  if (!message.empty()) reply["status"]["message"].append(message);
+  return reply;
+}
+
+std::string WriteJson(const Json::Value& value) {
+  Json::StreamWriterBuilder builder;
+  builder["indentation"] = "";
+  builder["emitUTF8"] = true;
+  return Json::writeString(builder, value);
+}
+
+Api::Api(ApiConfig config, Store& store, Keyring& keyring)
+    : config_(std::move(config)), store_(store), keyring_(keyring) {
+  handlers_ = {
+      {"get-temp-session", &Api::GetTempSession},
+      {"register", &Api::Register},
+      {"login", &Api::Login},
+      {"login-with-live", &Api::Login},
+      {"login-with-aol", &Api::Login},
+      {"login-with-open-id", &Api::LoginWithOpenId},
+      {"retrieve-security-q", &Api::RetrieveSecurityQuestion},
+      {"reset-password", &Api::ResetPassword},
+      {"extra-password", &Api::ExtraPassword},
+      {"curr-user", &Api::CurrentUser},
+      {"curr-user-aliases", &Api::CurrentUserAliases},
+      {"logout", &Api::Logout},
+      {"encrypt", &Api::Encrypt},
+      {"encrypt-eml", &Api::Encrypt},
+      {"encrypt-send", &Api::Encrypt},
+      {"decrypt-mime", &Api::DecryptMime},
+  };
+}
+
+std::int64_t Api::Now() const {
+  return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+std::string Api::OwnAddress(const std::string& path) const {
+  return "https://localhost:" + std::to_string(publicPort_.load()) + path;
+}
+
+Json::Value Api::Command(const std::string& command, const Params& params) {
+  const auto handler = handlers_.find(command);
+  if (handler == handlers_.end()) {
+    return StatusReply(command, "UNKNOWN_COMMAND", "No such command: " + command);
+  }
+  try {
+    return (this->*handler->second)(command, params);
+  } catch (const std::exception& error) {
+    std::cerr << "veilmark-service: " << command << ": " << error.what() << std::endl;
+    return StatusReply(command, "SERVER_ERROR", "The service could not complete the request");
+  }
+}
+
+std::optional<Api::Caller> Api::Authenticate(const std::string& request, const Params& params,
+                                             Json::Value& refusal) {
+  const std::string id = WithoutExtraPasswordMark(Trim(Param(params, "sessionId")));
+  if (id.empty()) {
+    refusal = StatusReply(request, "INVALID_SESSION", "No session given; please log in");
+    return std::nullopt;
+  }
+  auto session = store_.FindSession(id);
+  if (session && session->expires <= Now()) {
+    store_.DeleteSession(id);
+    session.reset();
+  }
+  std::optional<User> user;
+  if (session && session->userId != 0) user = store_.FindUserById(session->userId);
+  if (!session || !user) {
+    refusal = StatusReply(request, "INVALID_SESSION", "The session has expired; please log in");
+    return std::nullopt;
+  }
+  if (session->extraPending) {
+    refusal = StatusReply(request, "EXT_PASS_NOT_FILLED", "The additional password is missing");
+    return std::nullopt;
+  }
+  return Caller{*session, *user};
+}
+
+Json::Value Api::LoginReply(const std::string& request, const User& user) {
+  Session session;
+  session.id = RandomHex(16);
+  session.userId = user.id;
+  session.extraPending = !user.extraPasswordHash.empty();
+  session.expires = Now() + config_.sessionTtlSeconds;
+  store_.DeleteExpired(Now());
+  store_.PutSession(session);
+  if (session.extraPending) {
+    Json::Value reply =
+        StatusReply(request, "EXTRA_PASS", "This account asks for an additional password");
+    reply["sessionId"] = session.id + kExtraPasswordMark;
+    return reply;
+  }
+  Json::Value reply = OkReply(request);
+  reply["sessionId"] = session.id;
+  reply["users"].append(UserJson(user));
+  return reply;
+}
+
+Json::Value Api::GetTempSession(const std::string& request, const Params&) {
+  Session session;
+  session.id = RandomHex(16);
+  session.captcha = RandomText(5, kCaptchaAlphabet);
+  session.expires = Now() + std::min(config_.sessionTtlSeconds, kTemporarySessionSeconds);
+  store_.DeleteExpired(Now());
+  store_.PutSession(session);
+  Json::Value reply = OkReply(request);
+  reply["sessionId"] = session.id;
+  return reply;
+}
+
+std::optional<std::string> Api::CaptchaPng(const std::string& sessionId) {
+  const auto session = store_.FindSession(sessionId);
+  if (!session || session->userId != 0 || session->captcha.empty() || session->expires <= Now()) {
+    return std::nullopt;
+  }
+  return RenderCaptchaPng(session->captcha, std::random_device{}());
+}
+
+Json::Value Api::Register(const std::string& request, const Params& params) {
+  const std::string missing = Missing(
+      params, {"sessionId", "email", "password", "securityQuestion", "securityAnswer", "captcha"});
+  if (!missing.empty()) return StatusReply(request, "MISSING_PARAMETER", "Missing: " + missing);
+  auto session = store_.FindSession(Trim(Param(params, "sessionId")));
+  if (!session || session->userId != 0 || session->expires <= Now()) {
+    return StatusReply(request, "INVALID_SESSION", "The registration session has expired");
+  }
+  if (Upper(Trim(Param(params, "captcha"))) != session->captcha) {
+    // A new picture for every wrong answer, and a few answers at most.
+    if (++session->failures >= kMaxFailures) {
+      store_.DeleteSession(session->id);
+    } else {
+      session->captcha = RandomText(5, kCaptchaAlphabet);
+      store_.PutSession(*session);
+    }
+    return StatusReply(request, "INVALID_CAPTCHA",
+                       "The characters you entered do not match the picture");
+  }
+  const std::string email = Trim(Param(params, "email"));
+  const std::string password = Param(params, "password");
+  if (!IsDeliverableAddress(email)) {
+    return StatusReply(request, "INVALID_EMAIL", "Not an e-mail address: " + ValidUtf8(email));
+  }
+  if (store_.AddressTaken(email)) {
+    return StatusReply(request, "USER_EXISTS", "An account for " + email + " exists already");
+  }
+  if (password.size() < kMinPasswordLength) {
+    return StatusReply(request, "WEAK_PASSWORD", "The password needs at least 8 characters");
+  }
+  User user;
+  user.email = email;
+  user.registeredFrom = "VEILMARK";
+  user.registerState = "REGISTERED";
+  user.passwordHash = HashSecret(password);
+  user.securityQuestion = ValidUtf8(Trim(Param(params, "securityQuestion")));
+  user.securityAnswerHash = HashSecret(NormalizeAnswer(Param(params, "securityAnswer")));
+  user.id = store_.AddUser(user);
+  store_.DeleteSession(session->id);
+  KeyFor(email);
+  Notify(email, "Welcome to Veilmark",
+         "Your Veilmark account " + email +
+             " is ready.\n\nYou can now log in and send and read protected mail.\n");
+  Json::Value reply = OkReply(request, "Registered " + email);
+  reply["users"].append(UserJson(user));
+  return reply;
+}
+
+Json::Value Api::Login(const std::string& request, const Params& params) {
+  const std::string missing = Missing(params, {"email", "password"});
+  if (!missing.empty()) return StatusReply(request, "MISSING_PARAMETER", "Missing: " + missing);
+  const auto user = store_.FindUser(Trim(Param(params, "email")));
+  if (!user || !VerifySecret(Param(params, "password"), user->passwordHash)) {
+    return StatusReply(request, "INVALID_CREDENTIALS", "Wrong e-mail address or password");
+  }
+  return LoginReply(request, *user);
+}
+
+Json::Value Api::LoginWithOpenId(const std::string& request, const Params& params) {
+  const std::string provider = Lower(Trim(Param(params, "provider")));
+  if (provider != "google" && provider != "yahoo") {
+    return StatusReply(request, "UNKNOWN_PROVIDER",
+                       "OpenID login is offered for Google and Yahoo only");
+  }
+  OpenIdTicket ticket;
+  ticket.ticket = RandomHex(16);
+  ticket.provider = provider == "google" ? "Google" : "Yahoo";
+  ticket.googleAppDomain = Lower(Trim(Param(params, "googleAppDomain")));
+  ticket.yahooEmail = Trim(Param(params, "yahooEmail"));
+  ticket.expires = Now() + kOpenIdSeconds;
+  store_.DeleteExpired(Now());
+  store_.PutTicket(ticket);
+  Json::Value reply = OkReply(request);
+  reply["openIdUrl"] = OwnAddress("/openid/start?ticket=" + ticket.ticket);
+  return reply;
+}
+
+Page Api::OpenIdFailure(const std::string& message) {
+  return JsonPage(403, StatusReply("login-with-open-id", "OPENID_FAILED", message));
+}
+
+Page Api::OpenIdStart(const std::string& ticketId) {
+  auto ticket = store_.FindTicket(ticketId);
+  if (!ticket || ticket->expires <= Now() || ticket->step != 0) {
+    return OpenIdFailure("This login link is not valid any more");
+  }
+  ticket->cookie = RandomHex(16);
+  ticket->step = 1;
+  store_.PutTicket(*ticket);
+  Page page{302, "text/plain; charset=utf-8", "Redirecting to the provider\n", {}};
+  page.headers.emplace_back("Location", OwnAddress("/openid/authorize?ticket=" + ticketId));
+  page.headers.emplace_back("Set-Cookie", std::string(kOpenIdCookie) + "=" + ticket->cookie +
+                                              "; Path=/openid; Secure; HttpOnly; SameSite=Lax");
+  return page;
+}
+
+Page Api::OpenIdAuthorize(const std::string& ticketId, const std::string& cookieHeader) {
+  auto ticket = store_.FindTicket(ticketId);
+  if (!ticket || ticket->expires <= Now() || ticket->step != 1) {
+    return OpenIdFailure("This login link is not valid any more");
+  }
+  if (CookieValue(cookieHeader, kOpenIdCookie) != ticket->cookie) {
+    return OpenIdFailure("The browser did not keep the provider's cookie");
+  }
+  // The account signed in at the mock provider: the one asked for, else the
+  // newest user registered through that provider.
+  std::optional<User> user;
+  if (ticket->provider == "Yahoo" && !ticket->yahooEmail.empty()) {
+    user = store_.FindUserByAddress(ticket->yahooEmail);
+  } else if (ticket->provider == "Google" && !ticket->googleAppDomain.empty()) {
+    user = store_.LatestUserFrom("GOOGLE_APP", "@" + ticket->googleAppDomain);
+  } else {
+    user = store_.LatestUserFrom(ticket->provider == "Google" ? "GMAIL" : "YAHOO", "");
+  }
+  if (!user) return OpenIdFailure("No " + ticket->provider + " account is signed in");
+  ticket->assertion = RandomHex(16);
+  ticket->account = user->email;
+  ticket->step = 2;
+  store_.PutTicket(*ticket);
+  Page page{302, "text/plain; charset=utf-8", "Returning to Veilmark\n", {}};
+  page.headers.emplace_back("Location", OwnAddress("/openid/finish?ticket=" + ticketId +
+                                                   "&assertion=" + ticket->assertion));
+  return page;
+}
+
+Page Api::OpenIdFinish(const std::string& ticketId, const std::string& assertion,
+                       const std::string& cookieHeader) {
+  auto ticket = store_.FindTicket(ticketId);
+  if (!ticket || ticket->expires <= Now() || ticket->step != 2) {
+    return OpenIdFailure("This login link is not valid any more");
+  }
+  if (CookieValue(cookieHeader, kOpenIdCookie) != ticket->cookie ||
+      assertion != ticket->assertion) {
+    return OpenIdFailure("The provider's answer does not belong to this browser");
+  }
+  store_.DeleteTicket(ticketId);  // one login per ticket
+  const auto user = store_.FindUser(ticket->account);
+  if (!user) return OpenIdFailure("The account is gone");
+  return JsonPage(200, LoginReply("login-with-open-id", *user));
+}
+
+Json::Value Api::RetrieveSecurityQuestion(const std::string& request, const Params& params) {
+  if (Trim(Param(params, "email")).empty()) {
+    return StatusReply(request, "MISSING_PARAMETER", "Missing: email");
+  }
+  const auto user = store_.FindUser(Trim(Param(params, "email")));
+  if (!user) return StatusReply(request, "USER_NOT_FOUND", "No account for this address");
+  if (user->securityQuestion.empty()) {
+    return StatusReply(request, "NO_SECURITY_QUESTION", "This account has no security question");
+  }
+  Json::Value reply = OkReply(request);
+  reply["securityQuestion"] = user->securityQuestion;
+  return reply;
+}
+
+Json::Value Api::ResetPassword(const std::string& request, const Params& params) {
+  const std::string missing = Missing(params, {"email", "securityQuestion", "securityAnswer"});
+  if (!missing.empty()) return StatusReply(request, "MISSING_PARAMETER", "Missing: " + missing);
+  const auto user = store_.FindUser(Trim(Param(params, "email")));
+  if (!user) return StatusReply(request, "USER_NOT_FOUND", "No account for this address");
+  if (user->securityQuestion.empty() ||
+      Trim(Param(params, "securityQuestion")) != user->securityQuestion ||
+      !VerifySecret(NormalizeAnswer(Param(params, "securityAnswer")), user->securityAnswerHash)) {
+    return StatusReply(request, "INVALID_SECURITY_ANSWER",
+                       "The security question or its answer is not right");
+  }
+  const std::string password = RandomText(12, "abcdefghijkmnpqrstuvwxyz23456789");
+  store_.SetPassword(user->id, HashSecret(password));
+  store_.DeleteSessionsOf(user->id);
+  Notify(user->email, "Your Veilmark password was reset",
+         "The password of your Veilmark account " + user->email +
+             " was reset.\n\nNew password: " + password + "\n\nPlease log in with it.\n");
+  return OkReply(request, "A new password was sent to " + user->email);
+}
+
+Json::Value Api::ExtraPassword(const std::string& request, const Params& params) {
+  const std::string missing = Missing(params, {"sessionId", "password"});
+  if (!missing.empty()) return StatusReply(request, "MISSING_PARAMETER", "Missing: " + missing);
+  auto session = store_.FindSession(WithoutExtraPasswordMark(Trim(Param(params, "sessionId"))));
+  std::optional<User> user;
+  if (session && session->userId != 0 && session->expires > Now()) {
+    user = store_.FindUserById(session->userId);
+  }
+  if (!user)
+    return StatusReply(request, "INVALID_SESSION", "The session has expired; please log in");
+  if (session->extraPending) {
+    if (!VerifySecret(Param(params, "password"), user->extraPasswordHash)) {
+      if (++session->failures >= kMaxFailures) {
+        store_.DeleteSession(session->id);
+        return StatusReply(request, "INVALID_SESSION", "Too many wrong additional passwords");
+      }
+      store_.PutSession(*session);
+      return StatusReply(request, "INVALID_EXTRA_PASSWORD", "Wrong additional password");
+    }
+    session->extraPending = false;
+    session->failures = 0;
+    store_.PutSession(*session);
+  }
+  Json::Value reply = OkReply(request);
+  reply["sessionId"] = session->id;
+  reply["users"].append(UserJson(*user));
+  return reply;
+}
+
+Json::Value Api::CurrentUser(const std::string& request, const Params& params) {
+  Json::Value refusal;
+  const auto caller = Authenticate(request, params, refusal);
+  if (!caller) return refusal;
+  Json::Value reply = OkReply(request);
+  reply["sessionId"] = caller->session.id;
+  reply["users"].append(UserJson(caller->user));
+  return reply;
+}
+
+Json::Value Api::CurrentUserAliases(const std::string& request, const Params& params) {
+  Json::Value refusal;
+  const auto caller = Authenticate(request, params, refusal);
+  if (!caller) return refusal;
+  Json::Value reply = OkReply(request);
+  reply["aliases"] = Json::Value(Json::arrayValue);
+  for (const auto& alias : store_.Aliases(caller->user.id)) reply["aliases"].append(alias);
+  return reply;
+}
+
+Json::Value Api::Logout(const std::string& request, const Params& params) {
+  const std::string id = WithoutExtraPasswordMark(Trim(Param(params, "sessionId")));
+  if (id.empty()) return StatusReply(request, "INVALID_SESSION", "No session given");
+  store_.DeleteSession(id);
+  return OkReply(request, "Logged out");
+}
+
+std::string Api::KeyFor(const std::string& address) {
+  const auto owner = store_.FindUserByAddress(address);
+  const std::string keyAddress = Lower(owner ? owner->email : address);
+  // Two requests for a new address must not make two keys.
+  static std::mutex keyMutex;
+  std::lock_guard lock(keyMutex);
+  if (auto fingerprint = store_.KeyFingerprint(keyAddress)) return *fingerprint;
+  const std::string fingerprint = keyring_.CreateKey(keyAddress);
+  store_.SetKeyFingerprint(keyAddress, fingerprint);
+  return fingerprint;
+}
+
+void Api::Notify(const std::string& recipient, const std::string& subject,
+                 const std::string& text) {
+  try {
+    const std::string message =
+        BuildNoticeMessage({kServiceSender, {recipient}, {}, subject}, text);
+    DeliverToMaildir(config_.stateDir + "/mail", recipient, kServiceSender, message);
+  } catch (const std::exception& error) {
+    // The account change stands; only the notice is lost.
+    std::cerr << "veilmark-service: notice to " << recipient << " lost: " << error.what()
+              << std::endl;
+  }
+}
+
+Json::Value Api::Encrypt(const std::string& request, const Params& params) {
+  Json::Value refusal;
+  const auto caller = Authenticate(request, params, refusal);
+  if (!caller) return refusal;
+
+  std::vector<std::string> lists[3] = {SplitAddresses(Param(params, "to")),
+                                       SplitAddresses(Param(params, "cc")),
+                                       SplitAddresses(Param(params, "bcc"))};
+  std::set<std::string> seen;
+  std::size_t total = 0;
+  for (auto& list : lists) {
+    std::vector<std::string> unique;
+    for (const auto& address : list) {
+      if (!IsDeliverableAddress(address)) {
+        return StatusReply(request, "INVALID_RECIPIENT",
+                           "Not a deliverable address: " + ValidUtf8(address));
+      }
+      if (seen.insert(Lower(address)).second) unique.push_back(address);
+    }
+    list = std::move(unique);
+    total += list.size();
+  }
+  if (total == 0) return StatusReply(request, "NO_RECIPIENTS", "The message has no recipients");
+  if (total > kMaxRecipients) {
+    return StatusReply(request, "TOO_MANY_RECIPIENTS", "At most 100 recipients per message");
+  }
+  const auto& [to, cc, bcc] = lists;
+
+  std::vector<MailFile> files;
+  std::size_t attachedBytes = 0;
+  const std::string ids = Param(params, "attachment");
+  std::size_t start = 0;
+  while (!ids.empty() && start <= ids.size()) {
+    std::size_t end = ids.find(',', start);
+    if (end == std::string::npos) end = ids.size();
+    const std::string id = Trim(ids.substr(start, end - start));
+    start = end + 1;
+    std::optional<StoredFile> file;
+    if (!id.empty() && id.size() <= 8 &&
+        std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      file = store_.FindUpload(std::stoll(id), caller->user.id);
+    }
+    if (!file) {
+      return StatusReply(request, "UNKNOWN_ATTACHMENT", "No uploaded attachment " + ValidUtf8(id));
+    }
+    attachedBytes += file->data.size();
+    if (attachedBytes > config_.maxPlaintextBytes) {
+      return StatusReply(request, "MESSAGE_TOO_LARGE", "The attachments together are too large");
+    }
+    files.push_back({file->name, file->contentType, std::move(file->data)});
+  }
+
+  const std::string clear = BuildClearEntity(Param(params, "body"), files);
+  const Envelope envelope{caller->user.email, to, cc, ValidUtf8(Param(params, "subject"))};
+  std::vector<std::string> visible;  // to and cc: every copy is encrypted to them
+  for (const auto& address : to) visible.push_back(KeyFor(address));
+  for (const auto& address : cc) visible.push_back(KeyFor(address));
+
+  if (request != "encrypt-send") {
+    std::vector<std::string> everyone = visible;
+    for (const auto& address : bcc) everyone.push_back(KeyFor(address));
+    const std::string armored = keyring_.Encrypt(clear, everyone);
+    Json::Value reply = OkReply(request);
+    reply["cipherText"] = request == "encrypt" ? armored : BuildEncryptedMessage(envelope, armored);
+    return reply;
+  }
+
+  const std::string mailRoot = config_.stateDir + "/mail";
+  if (!visible.empty()) {
+    const std::string message = BuildEncryptedMessage(envelope, keyring_.Encrypt(clear, visible));
+    for (const auto* list : {&to, &cc}) {
+      for (const auto& address : *list) {
+        DeliverToMaildir(mailRoot, address, caller->user.email, message);
+      }
+    }
+  }
+  // Each blind copy is encrypted to its own reader besides the visible ones,
+  // so no recipient learns of another's blind copy from the key ids.
+  for (const auto& address : bcc) {
+    std::vector<std::string> keys = visible;
+    keys.push_back(KeyFor(address));
+    const std::string message = BuildEncryptedMessage(envelope, keyring_.Encrypt(clear, keys));
+    DeliverToMaildir(mailRoot, address, caller->user.email, message);
+  }
+  return OkReply(request,
+                 "Sent to " + std::to_string(total) + " recipient" + (total == 1 ? "" : "s"));
+}
+
+Json::Value Api::DecryptMime(const std::string& request, const Params& params) {
+  Json::Value refusal;
+  const auto caller = Authenticate(request, params, refusal);
+  if (!caller) return refusal;
+  const std::string cipherText = Param(params, "cipherText");
+  if (cipherText.empty()) return StatusReply(request, "MISSING_PARAMETER", "Missing: cipherText");
+
+  // The armored block wherever it sits (the payload alone or a whole
+  // message), or binary OpenPGP packets (first byte with the top bit set).
+  std::string payload;
+  const std::size_t begin = cipherText.find("-----BEGIN PGP MESSAGE-----");
+  if (begin != std::string::npos) {
+    const std::string endMark = "-----END PGP MESSAGE-----";
+    const std::size_t end = cipherText.find(endMark, begin);
+    payload = cipherText.substr(
+        begin, end == std::string::npos ? std::string::npos : end + endMark.size() - begin);
+    payload += "\n";
+  } else if (static_cast<unsigned char>(cipherText[0]) & 0x80) {
+    payload = cipherText;
+  } else {
+    return StatusReply(request, "NOT_OPENPGP", "The payload is not an OpenPGP message");
+  }
+
+  const auto userKey = store_.KeyFingerprint(Lower(caller->user.email));
+  const std::vector<std::string> ownKeyIds =
+      userKey ? keyring_.KeyIds(*userKey) : std::vector<std::string>();
+  DecryptOutcome outcome = keyring_.Decrypt(payload, config_.maxPlaintextBytes);
+  // Packets that name no recipient at all are no message encrypted to a key.
+  if (outcome.status == DecryptOutcome::Status::kNotOpenPgp ||
+      (outcome.recipientKeyIds.empty() && outcome.status != DecryptOutcome::Status::kOk)) {
+    return StatusReply(request, "NOT_OPENPGP", "The payload is not an OpenPGP message");
+  }
+  // The keyring holds every user's key; only the caller's may count.
+  const bool forCaller = std::any_of(
+      outcome.recipientKeyIds.begin(), outcome.recipientKeyIds.end(), [&](const std::string& id) {
+        return std::find(ownKeyIds.begin(), ownKeyIds.end(), id) != ownKeyIds.end();
+      });
+  if (!forCaller && outcome.status != DecryptOutcome::Status::kTooLarge) {
+    return StatusReply(request, "NOT_A_RECIPIENT",
+                       "This message was not encrypted for " + caller->user.email);
+  }
+  if (outcome.status == DecryptOutcome::Status::kTooLarge) {
+    return StatusReply(request, "MESSAGE_TOO_LARGE", "The decrypted message is too large");
+  }
+  if (outcome.status != DecryptOutcome::Status::kOk) {
+    return StatusReply(request, "DECRYPTION_FAILED", "The message cannot be decrypted");
+  }
+
+  auto content = ReadClearEntity(outcome.plaintext);
+  if (!content) content = ClearContent{outcome.plaintext, false, {}};
+  Json::Value reply = OkReply(request);
+  reply["clearText"] = ValidUtf8(content->text);
+  reply["decryptedAttachments"] = Json::Value(Json::arrayValue);
+  for (const auto& file : content->attachments) {
+    const std::string name = SafeFileName(file.name);
+    const std::string type =
+        IsMimeType(file.contentType) ? Lower(file.contentType) : "application/octet-stream";
+    const std::string token = store_.KeepCopy(caller->user.id, {name, type, file.data});
+    Json::Value attachment(Json::objectValue);
+    attachment["name"] = name;
+    attachment["url"] = "/attachments/" + token + "/" + PercentEncode(name);
+    attachment["previewUrl"] =
+        IsImageType(type) ? "/previews/" + token + "/" + PercentEncode(name) : "";
+    attachment["size"] = static_cast<Json::Int64>(file.data.size());
+    attachment["contentType"] = type;
+    reply["decryptedAttachments"].append(attachment);
+  }
+  return reply;
+}
+
+Json::Value Api::UploadAttachments(const std::vector<FormPart>& parts) {
+  const std::string request = "upload-attachments";
+  try {
+    Params params;
+    const FormPart* file = nullptr;
+    for (const auto& part : parts) {
+      if (part.fileName && (!file || (part.name == "ATT1" && file->name != "ATT1"))) file = &part;
+      if (!part.fileName) params.emplace(part.name, part.data);
+    }
+    Json::Value refusal;
+    const auto caller = Authenticate(request, params, refusal);
+    if (!caller) return refusal;
+    if (!file) return StatusReply(request, "MISSING_ATTACHMENT", "The upload holds no file");
+    if (file->data.size() > config_.maxAttachmentBytes) {
+      return StatusReply(request, "ATTACHMENT_TOO_LARGE", "Attachments may be 25 MiB at most");
+    }
+    const std::string name = SafeFileName(*file->fileName);
+    const std::string type = IsMimeType(Trim(file->contentType)) ? Lower(Trim(file->contentType))
+                                                                 : "application/octet-stream";
+    const std::int64_t id = store_.AddUpload(caller->user.id, {name, type, file->data});
+    Json::Value reply = OkReply(request);
+    Json::Value attachment(Json::objectValue);
+    attachment["id"] = static_cast<Json::Int64>(id);
+    attachment["name"] = name;
+    reply["att"].append(attachment);
+    return reply;
+  } catch (const std::exception& error) {
+    std::cerr << "veilmark-service: " << request << ": " << error.what() << std::endl;
+    return StatusReply(request, "SERVER_ERROR", "The service could not complete the request");
+  }
+}
+
+std::optional<Page> Api::AttachmentCopy(const std::string& token, bool preview) {
+  auto copy = store_.FindCopy(token);
+  if (!copy || (preview && !IsImageType(copy->contentType))) return std::nullopt;
+  Page page{200, copy->contentType, std::move(copy->data), {}};
+  // An ASCII name for old clients: one "_" per other character.
+  std::string fallback;
+  for (const char c : copy->name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80 && byte < 0xc0) continue;  // inside a UTF-8 sequence
+    fallback.push_back(byte >= 0x20 && byte < 0x7f && c != '"' && c != '\\' ? c : '_');
+  }
+  page.headers.emplace_back("Content-Disposition",
+                            std::string(preview ? "inline" : "attachment") + "; filename=\"" +
+                                fallback + "\"; filename*=UTF-8''" + PercentEncode(copy->name));
+  page.headers.emplace_back("X-Content-Type-Options", "nosniff");
+  page.headers.emplace_back("Content-Security-Policy", "sandbox");
+  return page;
+}
+
+}  // namespace veilmark::service

@@ -1,0 +1,219 @@
+#include "openpgp.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "handles.h"
+
+extern char** environ;
+
+namespace veilmark::service {
+namespace {
+
+[[noreturn]] void Fail(const char* what, gpgme_error_t error) {
+  throw std::runtime_error(std::string(what) + ": " + gpgme_strerror(error));
+}
+
+// Keys have no passphrase; should GnuPG still ask, the answer is "no" at
+// once instead of a pinentry waiting for somebody.
+gpgme_error_t RefusePassphrase(void*, const char*, const char*, int, int) {
+  return gpgme_error(GPG_ERR_CANCELED);
+}
+
+GpgmeCtxPtr NewContext(const std::string& home) {
+  gpgme_ctx_t raw = nullptr;
+  if (const gpgme_error_t error = gpgme_new(&raw)) Fail("gpgme_new", error);
+  GpgmeCtxPtr context(raw);
+  if (const gpgme_error_t error = gpgme_set_protocol(raw, GPGME_PROTOCOL_OpenPGP)) {
+    Fail("gpgme_set_protocol", error);
+  }
+  if (const gpgme_error_t error =
+          gpgme_ctx_set_engine_info(raw, GPGME_PROTOCOL_OpenPGP, nullptr, home.c_str())) {
+    Fail("gpgme_ctx_set_engine_info", error);
+  }
+  gpgme_set_pinentry_mode(raw, GPGME_PINENTRY_MODE_LOOPBACK);
+  gpgme_set_passphrase_cb(raw, RefusePassphrase, nullptr);
+  gpgme_set_offline(raw, 1);
+  return context;
+}
+
+GpgmeDataPtr DataFrom(const std::string& bytes) {
+  gpgme_data_t raw = nullptr;
+  if (const gpgme_error_t error = gpgme_data_new_from_mem(&raw, bytes.data(), bytes.size(), 0)) {
+    Fail("gpgme_data_new_from_mem", error);
+  }
+  return GpgmeDataPtr(raw);
+}
+
+GpgmeDataPtr EmptyData() {
+  gpgme_data_t raw = nullptr;
+  if (const gpgme_error_t error = gpgme_data_new(&raw)) Fail("gpgme_data_new", error);
+  return GpgmeDataPtr(raw);
+}
+
+std::string TakeBytes(gpgme_data_t data) {
+  gpgme_data_seek(data, 0, SEEK_SET);
+  std::string bytes;
+  char buffer[16384];
+  for (;;) {
+    const ssize_t count = gpgme_data_read(data, buffer, sizeof buffer);
+    if (count <= 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(count));
+  }
+  return bytes;
+}
+
+// A sink that refuses to grow past its limit, so a compressed message
+// cannot unpack into all of memory.
+struct BoundedSink {
+  std::string bytes;
+  std::size_t limit = 0;
+  bool overflowed = false;
+
+  static ssize_t Write(void* handle, const void* buffer, size_t size) {
+    auto* sink = static_cast<BoundedSink*>(handle);
+    if (sink->bytes.size() + size > sink->limit) {
+      sink->overflowed = true;
+      errno = EFBIG;
+      return -1;
+    }
+    sink->bytes.append(static_cast<const char*>(buffer), size);
+    return static_cast<ssize_t>(size);
+  }
+};
+
+}  // namespace
+
+void Keyring::InitGpgme() {
+  if (!gpgme_check_version(nullptr)) throw std::runtime_error("GPGME version check failed");
+  if (const gpgme_error_t error = gpgme_engine_check_version(GPGME_PROTOCOL_OpenPGP)) {
+    Fail("no usable gpg", error);
+  }
+}
+
+Keyring::Keyring(std::string home) : home_(std::move(home)) {
+  if (::mkdir(home_.c_str(), 0700) != 0 && errno != EEXIST) {
+    throw std::runtime_error("cannot create " + home_);
+  }
+  ::chmod(home_.c_str(), 0700);
+}
+
+Keyring::~Keyring() = default;
+
+std::string Keyring::CreateKey(const std::string& address) {
+  std::lock_guard lock(createMutex_);
+  GpgmeCtxPtr context = NewContext(home_);
+  const unsigned flags = GPGME_CREATE_NOPASSWD | GPGME_CREATE_NOEXPIRE | GPGME_CREATE_FORCE;
+  // "future-default" is Ed25519 for signing with a Curve25519 encryption subkey.
+  if (const gpgme_error_t error = gpgme_op_createkey(context.get(), ("<" + address + ">").c_str(),
+                                                     "future-default", 0, 0, nullptr, flags)) {
+    Fail("creating a key", error);
+  }
+  gpgme_genkey_result_t result = gpgme_op_genkey_result(context.get());
+  if (!result || !result->fpr) throw std::runtime_error("creating a key: no fingerprint");
+  return result->fpr;
+}
+
+std::vector<std::string> Keyring::KeyIds(const std::string& fingerprint) {
+  GpgmeCtxPtr context = NewContext(home_);
+  gpgme_key_t raw = nullptr;
+  if (gpgme_get_key(context.get(), fingerprint.c_str(), &raw, 0) != 0) return {};
+  GpgmeKeyPtr key(raw);
+  std::vector<std::string> ids;
+  for (gpgme_subkey_t subkey = key->subkeys; subkey; subkey = subkey->next) {
+    if (subkey->keyid) ids.emplace_back(subkey->keyid);
+  }
+  return ids;
+}
+
+std::string Keyring::Encrypt(const std::string& plaintext,
+                             const std::vector<std::string>& fingerprints) {
+  GpgmeCtxPtr context = NewContext(home_);
+  std::vector<GpgmeKeyPtr> keys;
+  std::vector<gpgme_key_t> recipients;
+  for (const auto& fingerprint : fingerprints) {
+    gpgme_key_t raw = nullptr;
+    if (const gpgme_error_t error = gpgme_get_key(context.get(), fingerprint.c_str(), &raw, 0)) {
+      Fail("finding a recipient's key", error);
+    }
+    keys.emplace_back(raw);
+    recipients.push_back(raw);
+  }
+  recipients.push_back(nullptr);
+  gpgme_set_armor(context.get(), 1);
+  GpgmeDataPtr in = DataFrom(plaintext);
+  GpgmeDataPtr out = EmptyData();
+  // The service made these keys itself, so it needs no web of trust to use them.
+  if (const gpgme_error_t error = gpgme_op_encrypt(
+          context.get(), recipients.data(), GPGME_ENCRYPT_ALWAYS_TRUST, in.get(), out.get())) {
+    Fail("encrypting", error);
+  }
+  return TakeBytes(out.get());
+}
+
+DecryptOutcome Keyring::Decrypt(const std::string& ciphertext, std::size_t maxPlaintext) {
+  DecryptOutcome outcome;
+  GpgmeCtxPtr context = NewContext(home_);
+  GpgmeDataPtr in = DataFrom(ciphertext);
+  BoundedSink sink;
+  sink.limit = maxPlaintext;
+  gpgme_data_cbs callbacks{};
+  callbacks.write = &BoundedSink::Write;
+  gpgme_data_t rawOut = nullptr;
+  if (const gpgme_error_t error = gpgme_data_new_from_cbs(&rawOut, &callbacks, &sink)) {
+    Fail("gpgme_data_new_from_cbs", error);
+  }
+  GpgmeDataPtr out(rawOut);
+
+  const gpgme_error_t error = gpgme_op_decrypt(context.get(), in.get(), out.get());
+  if (gpgme_decrypt_result_t result = gpgme_op_decrypt_result(context.get())) {
+    for (gpgme_recipient_t recipient = result->recipients; recipient; recipient = recipient->next) {
+      if (recipient->keyid) outcome.recipientKeyIds.emplace_back(recipient->keyid);
+    }
+  }
+  if (!error) {
+    outcome.status = DecryptOutcome::Status::kOk;
+    outcome.plaintext = std::move(sink.bytes);
+    return outcome;
+  }
+  outcome.detail = gpgme_strerror(error);
+  if (sink.overflowed) {
+    outcome.status = DecryptOutcome::Status::kTooLarge;
+  } else if (gpgme_err_code(error) == GPG_ERR_NO_DATA) {
+    outcome.status = DecryptOutcome::Status::kNotOpenPgp;
+  } else if (gpgme_err_code(error) == GPG_ERR_NO_SECKEY) {
+    outcome.status = DecryptOutcome::Status::kNoSecretKey;
+  } else {
+    outcome.status = DecryptOutcome::Status::kFailed;
+  }
+  return outcome;
+}
+
+void Keyring::StopAgent() {
+  const char* gpgconf = gpgme_get_dirinfo("gpgconf-name");
+  if (!gpgconf) return;
+  std::string program = gpgconf;
+  std::string homedirFlag = "--homedir";
+  std::string kill = "--kill";
+  std::string agent = "gpg-agent";
+  char* argv[] = {program.data(), homedirFlag.data(), home_.data(),
+                  kill.data(),    agent.data(),       nullptr};
+  pid_t pid = 0;
+  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return;
+  // gpgconf returns at once; give it a few seconds at most.
+  for (int i = 0; i < 100; ++i) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) != 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ::kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+}  // namespace veilmark::service

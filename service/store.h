@@ -1,0 +1,114 @@
+// The service's state in SQLite: users and aliases, sessions, OpenID
+// tickets, uploads, decrypted copies and the users' key fingerprints.
+// One connection, used under one lock; the admin sub-commands open the
+// same file from another process (WAL mode, busy timeout).
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "handles.h"
+
+namespace veilmark::service {
+
+struct DatabaseError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct User {
+  std::int64_t id = 0;
+  std::string email;
+  std::string firstName, middleName, lastName;
+  std::string registeredFrom;  // VEILMARK, GMAIL, GOOGLE_APP, YAHOO, HOTMAIL, AOL
+  std::string registerState;
+  std::string passwordHash;
+  std::string extraPasswordHash;  // empty: no additional password
+  std::string securityQuestion;
+  std::string securityAnswerHash;
+};
+
+struct Session {
+  std::string id;
+  std::int64_t userId = 0;  // 0 for a temporary (registration) session
+  bool extraPending = false;
+  int failures = 0;     // wrong additional passwords or CAPTCHA answers
+  std::string captcha;  // temporary sessions only
+  std::int64_t expires = 0;
+};
+
+struct OpenIdTicket {
+  std::string ticket;
+  std::string provider;  // "Google" or "Yahoo"
+  std::string googleAppDomain;
+  std::string yahooEmail;
+  std::string cookie;     // set by the start page
+  std::string assertion;  // set by the provider page
+  std::string account;    // the address the provider vouched for
+  int step = 0;           // 0 new, 1 cookie set, 2 asserted
+  std::int64_t expires = 0;
+};
+
+struct StoredFile {
+  std::string name;
+  std::string contentType;
+  std::string data;
+};
+
+class Store {
+ public:
+  explicit Store(const std::string& path);
+
+  // Users. AddUser throws DatabaseError when the address (or an alias) is taken.
+  std::int64_t AddUser(const User& user);
+  std::optional<User> FindUser(const std::string& email);
+  std::optional<User> FindUserById(std::int64_t id);
+  // By address or by alias.
+  std::optional<User> FindUserByAddress(const std::string& address);
+  // The most recently added user registered from `registeredFrom` whose
+  // address ends in `suffix` (empty: any).
+  std::optional<User> LatestUserFrom(const std::string& registeredFrom, const std::string& suffix);
+  void SetPassword(std::int64_t userId, const std::string& hash);
+  // False when the alias is already an address or an alias.
+  bool AddAlias(std::int64_t userId, const std::string& alias);
+  std::vector<std::string> Aliases(std::int64_t userId);
+  // Taken as a user's address or alias (case-insensitive).
+  bool AddressTaken(const std::string& address);
+
+  // Sessions.
+  void PutSession(const Session& session);
+  std::optional<Session> FindSession(const std::string& id);
+  void DeleteSession(const std::string& id);
+  void DeleteSessionsOf(std::int64_t userId);
+  void DeleteAllSessions();
+  void DeleteExpired(std::int64_t now);
+
+  // OpenID tickets.
+  void PutTicket(const OpenIdTicket& ticket);
+  std::optional<OpenIdTicket> FindTicket(const std::string& ticket);
+  void DeleteTicket(const std::string& ticket);
+
+  // Uploads (ids grow from 1) and decrypted copies.
+  std::int64_t AddUpload(std::int64_t userId, const StoredFile& file);
+  std::optional<StoredFile> FindUpload(std::int64_t id, std::int64_t userId);
+  // The token of an identical copy of this user's, or of a new one.
+  std::string KeepCopy(std::int64_t userId, const StoredFile& file);
+  std::optional<StoredFile> FindCopy(const std::string& token);
+
+  // OpenPGP key fingerprints by lower-case address.
+  std::optional<std::string> KeyFingerprint(const std::string& address);
+  void SetKeyFingerprint(const std::string& address, const std::string& fingerprint);
+
+ private:
+  class Statement;
+  Statement Prepare(const char* sql);
+  void Exec(const char* sql);
+
+  std::mutex mutex_;
+  SqlitePtr db_;
+};
+
+}  // namespace veilmark::service
