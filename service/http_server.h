@@ -20,7 +20,9 @@ namespace veilmark::service {
 struct ServerOptions {
   std::uint16_t port = 0;
   int idleSeconds = 30;
-  std::size_t maxBodyBytes = 32u << 20;
+  // A message with a 25 MiB attachment, armored and form-encoded, is about
+  // 40 MiB on the wire.
+  std::size_t maxBodyBytes = 96u << 20;
 };
 
 class HttpServer {

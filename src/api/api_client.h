@@ -16,8 +16,10 @@ namespace veilmark {
 
 // Values meant for people (addresses, passwords, subjects), sent as UTF-8.
 using TextParams = std::map<std::string, std::u16string>;
-// Values already in their transfer bytes (session ids, message sources).
-using ByteParams = std::map<std::string, std::string>;
+// Values already in their transfer bytes (session ids, message sources);
+// viewed, not copied: a message source can be tens of megabytes, and the
+// maps live only for the one call.
+using ByteParams = std::map<std::string, std::string_view>;
 
 // Name-ordered, text parameters first, empty values left out, "json=true" last.
 std::string BuildFormBody(const TextParams& textParams, const ByteParams& byteParams);

@@ -23,6 +23,9 @@ bool UrlEncode(std::string_view input, std::size_t capacity, std::string& out);
 
 // The whole input encoded; cannot fail or cut.
 std::string UrlEncode(std::string_view input);
+// The same, appended to `out`; and its length, so callers can reserve.
+void AppendUrlEncoded(std::string& out, std::string_view input);
+std::size_t UrlEncodedLength(std::string_view input);
 
 std::u16string IntToWide(std::int32_t value);
 std::string IntToNarrow(std::int32_t value);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -20,7 +21,7 @@ bool UrlEncode(std::string_view input, std::size_t capacity, std::string& out) {
   // `limit` is the last index a byte may be written to, the terminator aside.
   const bool noRoom = capacity < 2;
   const std::size_t limit = noRoom ? 0 : capacity - 2;
-  out.resize(capacity);
+  out.resize(std::min(capacity, input.size() * 3 + 2));
   char* const begin = out.data();
   char* at = begin;
   for (char c : input) {
@@ -48,9 +49,37 @@ bool UrlEncode(std::string_view input, std::size_t capacity, std::string& out) {
 
 std::string UrlEncode(std::string_view input) {
   std::string out;
-  // Three bytes per input byte plus two always fits, so this cannot fail.
-  UrlEncode(input, input.size() * 3 + 2, out);
+  AppendUrlEncoded(out, input);
   return out;
+}
+
+std::size_t UrlEncodedLength(std::string_view input) {
+  std::size_t length = input.size();
+  for (char c : input) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!PassesUnchanged(byte) && byte != ' ') length += 2;
+  }
+  return length;
+}
+
+void AppendUrlEncoded(std::string& out, std::string_view input) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const std::size_t start = out.size();
+  out.resize(start + UrlEncodedLength(input));
+  char* at = out.data() + start;
+  for (char c : input) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (PassesUnchanged(byte)) {
+      *at++ = c;
+    } else if (byte == ' ') {
+      *at++ = '+';
+    } else {
+      at[0] = '%';
+      at[1] = kHex[byte >> 4];
+      at[2] = kHex[byte & 0x0F];
+      at += 3;
+    }
+  }
 }
 
 }  // namespace veilmark

@@ -50,7 +50,7 @@ TEST_F(RequestTest, LargeFormsAreReadWholeAndOversizedOnesRefused) {
                 "encrypt", {{"body", body}, {"to", "big@example.com"}, {"sessionId", session}})),
             "OK");
 
-  auto oversized = service().Https()->Post("/api/login", std::string(33u << 20, 'a'),
+  auto oversized = service().Https()->Post("/api/login", std::string(97u << 20, 'a'),
                                            "application/x-www-form-urlencoded");
   if (oversized) {  // the service may also close before reading the rest
     EXPECT_EQ(oversized->status, 413);
