@@ -200,6 +200,35 @@ TEST_F(ConnectEvents, ReleasedWithoutShutdownLeavesNothingAdvised) {
   EXPECT_EQ(PointOf(*explorer, kExplorerEventsIid).live(), 0);
 }
 
+TEST_F(ConnectEvents, LifecycleCallsAlsoArriveLateBound) {
+  FakeOutlook outlook;
+  outlook.application->EmptyProperty(L"ActiveExplorer");
+  Connect(outlook);
+  // What is neither a ribbon callback nor a new window goes to the add-in
+  // contract's type information: DISPIDs 4 and 5 are startup and shutdown.
+  SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+  ASSERT_NE(custom, nullptr);
+  VARIANT argument;
+  VariantInit(&argument);
+  argument.vt = VT_ARRAY | VT_VARIANT | VT_BYREF;
+  argument.pparray = &custom;
+  DISPPARAMS params{&argument, nullptr, 1, 0};
+  EXPECT_EQ(dispatch_->Invoke(4, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                              nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(outlook.inspectorsEvents().live(), 1);
+  EXPECT_EQ(outlook.applicationEvents().live(), 1);
+  EXPECT_EQ(dispatch_->Invoke(5, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                              nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(outlook.inspectorsEvents().live(), 0);
+  EXPECT_EQ(outlook.applicationEvents().live(), 0);
+  EXPECT_EQ(dispatch_->Invoke(99, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                              nullptr, nullptr),
+            DISP_E_MEMBERNOTFOUND);
+  SafeArrayDestroy(custom);
+}
+
 TEST_F(ConnectEvents, StartupWithoutInspectorsFailsBeforeAdvisingAnything) {
   FakeOutlook outlook;
   FakePtr bare = FakeDispatch::Make();

@@ -71,6 +71,9 @@ CConnect::CConnect() {
 }
 
 CConnect::~CConnect() {
+  // Released while hooked (unloaded without shutdown): unhook here, where a
+  // failure can still be caught, rather than in the core's destructor.
+  static_cast<void>(Guarded([&] { return core_.OnDisconnection(); }));
   Advises::Unbind(static_cast<host::ExplorersEvents*>(&core_), kExplorersEventsIid);
   Advises::Unbind(static_cast<host::InspectorsEvents*>(&core_), kInspectorsEventsIid);
   Advises::Unbind(static_cast<host::ApplicationEvents*>(&core_), kApplicationEventsIid);
