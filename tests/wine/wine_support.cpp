@@ -1,5 +1,6 @@
 #include "wine_support.h"
 
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -143,11 +144,14 @@ DWORD RunProgram(const std::wstring& commandLine) {
                       &process)) {
     throw std::runtime_error("program does not start");
   }
-  WaitForSingleObject(process.hProcess, 120000);
+  using Handle = std::unique_ptr<void, decltype(&CloseHandle)>;
+  const Handle thread(process.hThread, &CloseHandle);
+  const Handle program(process.hProcess, &CloseHandle);
+  if (WaitForSingleObject(program.get(), 120000) != WAIT_OBJECT_0) {
+    throw std::runtime_error("program does not end");
+  }
   DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(program.get(), &code);
   return code;
 }
 
