@@ -7,9 +7,25 @@
 namespace veilmark {
 namespace {
 
-bool PassesUnchanged(unsigned char byte) {
+constexpr bool IsUnreserved(unsigned char byte) {
   return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
          (byte >= '0' && byte <= '9') || byte == '-';
+}
+
+// Encoded length of each byte: 1 as it is (or '+' for a space), else 3.
+struct WidthTable {
+  unsigned char width[256];
+  constexpr WidthTable() : width() {
+    for (int byte = 0; byte < 256; ++byte) {
+      const auto b = static_cast<unsigned char>(byte);
+      width[byte] = IsUnreserved(b) || b == ' ' ? 1 : 3;
+    }
+  }
+};
+constexpr WidthTable kWidths;
+
+bool PassesUnchanged(unsigned char byte) {
+  return IsUnreserved(byte);
 }
 
 }  // namespace
@@ -54,11 +70,8 @@ std::string UrlEncode(std::string_view input) {
 }
 
 std::size_t UrlEncodedLength(std::string_view input) {
-  std::size_t length = input.size();
-  for (char c : input) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (!PassesUnchanged(byte) && byte != ' ') length += 2;
-  }
+  std::size_t length = 0;
+  for (char c : input) length += kWidths.width[static_cast<unsigned char>(c)];
   return length;
 }
 
@@ -69,10 +82,8 @@ void AppendUrlEncoded(std::string& out, std::string_view input) {
   char* at = out.data() + start;
   for (char c : input) {
     const auto byte = static_cast<unsigned char>(c);
-    if (PassesUnchanged(byte)) {
-      *at++ = c;
-    } else if (byte == ' ') {
-      *at++ = '+';
+    if (kWidths.width[byte] == 1) {
+      *at++ = byte == ' ' ? '+' : c;
     } else {
       at[0] = '%';
       at[1] = kHex[byte >> 4];
