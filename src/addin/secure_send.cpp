@@ -12,6 +12,7 @@
 #include "util/error_box.h"
 #include "util/local_files.h"
 #include "util/protocol_exception.h"
+#include "util/scratch_file.h"
 
 namespace veilmark {
 namespace {
@@ -58,26 +59,6 @@ std::string JoinIds(const std::vector<std::string>& ids) {
   }
   return joined;
 }
-
-// A scratch file that goes away on every road out of the command, the
-// exceptional ones included: it holds a copy of an attachment.
-class ScratchFile {
- public:
-  explicit ScratchFile(std::u16string path) : path_(std::move(path)) {}
-  ~ScratchFile() { Remove(); }
-  ScratchFile(const ScratchFile&) = delete;
-  ScratchFile& operator=(const ScratchFile&) = delete;
-
-  const std::u16string& path() const { return path_; }
-  void Remove() {
-    if (path_.empty()) return;
-    DeleteLocalFile(path_);
-    path_.clear();
-  }
-
- private:
-  std::u16string path_;
-};
 
 class SecureSend {
  public:

@@ -5,42 +5,19 @@
 #include "read/secure_read.h"
 
 namespace veilmark {
-namespace {
 
-// Removes a pane; `hideFirst` when the window stays and only its content
-// changes.
-void RemovePane(std::shared_ptr<host::TaskPane>& pane, bool hideFirst) {
-  if (!pane) return;
-  // The pane goes whatever the host answers; a failure is only asserted.
-  if (hideFirst) static_cast<void>(VM_HR_OK(pane->SetVisible(false)));
-  static_cast<void>(VM_HR_OK(pane->Delete()));
-  pane.reset();
-}
-
-template <class Window>
-void ShowIfProtected(const std::shared_ptr<host::Object>& item,
-                     const std::shared_ptr<Window>& window, SessionStore& store,
-                     CacheManager& cache, const std::shared_ptr<host::TaskPaneFactory>& paneFactory,
-                     std::shared_ptr<host::TaskPane>& pane) {
-  if (!IsProtectedMessage(item)) return;
-  std::shared_ptr<host::MailItem> mail;
-  if (!VM_HR_OK(item->AsMailItem(mail))) return;
-  // The road reports to the user itself; its result is not the event's.
-  DecryptAndShow(*mail, window, store, cache, paneFactory.get(), pane);
-}
-
-}  // namespace
-
-ExplorerWrapper::~ExplorerWrapper() {
-  RemovePane(pane_, false);
+template <class Window, class Events>
+WindowWrapper<Window, Events>::~WindowWrapper() {
+  RemovePane(false);
   if (window_) window_->Unadvise(*this);
 }
 
-HRESULT ExplorerWrapper::Initialize(const std::shared_ptr<host::Explorer>& explorer,
-                                    SessionStore* store, CacheManager* cache,
-                                    std::shared_ptr<host::TaskPaneFactory> paneFactory) {
+template <class Window, class Events>
+HRESULT WindowWrapper<Window, Events>::Attach(const std::shared_ptr<Window>& window,
+                                              SessionStore* store, CacheManager* cache,
+                                              std::shared_ptr<host::TaskPaneFactory> paneFactory) {
   pane_.reset();
-  window_ = explorer;
+  window_ = window;
   store_ = store;
   cache_ = cache;
   paneFactory_ = std::move(paneFactory);
@@ -48,8 +25,45 @@ HRESULT ExplorerWrapper::Initialize(const std::shared_ptr<host::Explorer>& explo
   return S_OK;
 }
 
+template <class Window, class Events>
+void WindowWrapper<Window, Events>::RemovePane(bool hideFirst) {
+  if (!pane_) return;
+  // The pane goes whatever the host answers; a failure is only asserted.
+  if (hideFirst) static_cast<void>(VM_HR_OK(pane_->SetVisible(false)));
+  static_cast<void>(VM_HR_OK(pane_->Delete()));
+  pane_.reset();
+}
+
+template <class Window, class Events>
+void WindowWrapper<Window, Events>::ShowIfProtected(const std::shared_ptr<host::Object>& item) {
+  if (!IsProtectedMessage(item)) return;
+  std::shared_ptr<host::MailItem> mail;
+  if (!VM_HR_OK(item->AsMailItem(mail))) return;
+  // The road reports to the user itself; its result is not the event's.
+  DecryptAndShow(*mail, window_, *store_, *cache_, paneFactory_.get(), pane_);
+}
+
+template <class Window, class Events>
+HRESULT WindowWrapper<Window, Events>::OnClose() {
+  RemovePane(false);
+  if (window_) {
+    VM_CHECK_HR(window_->Unadvise(*this));
+    window_.reset();
+  }
+  return S_OK;
+}
+
+template class WindowWrapper<host::Explorer, host::ExplorerEvents>;
+template class WindowWrapper<host::Inspector, host::InspectorEvents>;
+
+HRESULT ExplorerWrapper::Initialize(const std::shared_ptr<host::Explorer>& explorer,
+                                    SessionStore* store, CacheManager* cache,
+                                    std::shared_ptr<host::TaskPaneFactory> paneFactory) {
+  return Attach(explorer, store, cache, std::move(paneFactory));
+}
+
 HRESULT ExplorerWrapper::OnSelectionChange() {
-  RemovePane(pane_, true);
+  RemovePane(true);
   if (!window_) return S_OK;
   std::shared_ptr<host::Selection> selection;
   VM_CHECK_HR(window_->GetSelection(selection));
@@ -58,45 +72,17 @@ HRESULT ExplorerWrapper::OnSelectionChange() {
   if (FAILED(selection->GetCount(count)) || count != 1) return S_OK;
   std::shared_ptr<host::Object> item;
   VM_CHECK_HR(selection->GetItem(1, item));
-  ShowIfProtected(item, window_, *store_, *cache_, paneFactory_, pane_);
+  ShowIfProtected(item);
   return S_OK;
-}
-
-HRESULT ExplorerWrapper::OnClose() {
-  RemovePane(pane_, false);
-  if (window_) {
-    VM_CHECK_HR(window_->Unadvise(*this));
-    window_.reset();
-  }
-  return S_OK;
-}
-
-InspectorWrapper::~InspectorWrapper() {
-  RemovePane(pane_, false);
-  if (window_) window_->Unadvise(*this);
 }
 
 HRESULT InspectorWrapper::Initialize(const std::shared_ptr<host::Inspector>& inspector,
                                      SessionStore* store, CacheManager* cache,
                                      std::shared_ptr<host::TaskPaneFactory> paneFactory) {
-  pane_.reset();
-  window_ = inspector;
-  store_ = store;
-  cache_ = cache;
-  paneFactory_ = std::move(paneFactory);
-  VM_CHECK_HR(window_->Advise(*this));
+  VM_CHECK_HR(Attach(inspector, store, cache, std::move(paneFactory)));
   std::shared_ptr<host::Object> item;
   VM_CHECK_HR(window_->GetCurrentItem(item));
-  ShowIfProtected(item, window_, *store_, *cache_, paneFactory_, pane_);
-  return S_OK;
-}
-
-HRESULT InspectorWrapper::OnClose() {
-  RemovePane(pane_, false);
-  if (window_) {
-    VM_CHECK_HR(window_->Unadvise(*this));
-    window_.reset();
-  }
+  ShowIfProtected(item);
   return S_OK;
 }
 

@@ -11,50 +11,51 @@
 
 namespace veilmark {
 
-class ExplorerWrapper final : public host::ExplorerEvents {
+// What both wrappers share: the window they follow, the connection's store
+// and cache, the pane factory, and the pane they own.
+template <class Window, class Events>
+class WindowWrapper : public Events {
  public:
-  ExplorerWrapper() = default;
-  ~ExplorerWrapper() override;
-  ExplorerWrapper(const ExplorerWrapper&) = delete;
-  ExplorerWrapper& operator=(const ExplorerWrapper&) = delete;
+  WindowWrapper() = default;
+  ~WindowWrapper() override;
+  WindowWrapper(const WindowWrapper&) = delete;
+  WindowWrapper& operator=(const WindowWrapper&) = delete;
 
-  HRESULT Initialize(const std::shared_ptr<host::Explorer>& explorer, SessionStore* store,
-                     CacheManager* cache, std::shared_ptr<host::TaskPaneFactory> paneFactory);
-
-  HRESULT OnSelectionChange() override;
+  // Deletes the pane and lets go of the window (the wrapper itself stays).
   HRESULT OnClose() override;
 
   const std::shared_ptr<host::TaskPane>& pane() const { return pane_; }
 
+ protected:
+  HRESULT Attach(const std::shared_ptr<Window>& window, SessionStore* store, CacheManager* cache,
+                 std::shared_ptr<host::TaskPaneFactory> paneFactory);
+  // Shows `item` in a pane of this window when it is a protected message.
+  void ShowIfProtected(const std::shared_ptr<host::Object>& item);
+  // Removes the pane; `hideFirst` when the window stays and only its content
+  // changes.
+  void RemovePane(bool hideFirst);
+
+  std::shared_ptr<Window> window_;
+
  private:
-  std::shared_ptr<host::Explorer> window_;
   SessionStore* store_ = nullptr;
   CacheManager* cache_ = nullptr;
   std::shared_ptr<host::TaskPaneFactory> paneFactory_;
   std::shared_ptr<host::TaskPane> pane_;
 };
 
-class InspectorWrapper final : public host::InspectorEvents {
+class ExplorerWrapper final : public WindowWrapper<host::Explorer, host::ExplorerEvents> {
  public:
-  InspectorWrapper() = default;
-  ~InspectorWrapper() override;
-  InspectorWrapper(const InspectorWrapper&) = delete;
-  InspectorWrapper& operator=(const InspectorWrapper&) = delete;
+  HRESULT Initialize(const std::shared_ptr<host::Explorer>& explorer, SessionStore* store,
+                     CacheManager* cache, std::shared_ptr<host::TaskPaneFactory> paneFactory);
+  HRESULT OnSelectionChange() override;
+};
 
+class InspectorWrapper final : public WindowWrapper<host::Inspector, host::InspectorEvents> {
+ public:
   // Also shows the opened message at once when it is protected.
   HRESULT Initialize(const std::shared_ptr<host::Inspector>& inspector, SessionStore* store,
                      CacheManager* cache, std::shared_ptr<host::TaskPaneFactory> paneFactory);
-
-  HRESULT OnClose() override;
-
-  const std::shared_ptr<host::TaskPane>& pane() const { return pane_; }
-
- private:
-  std::shared_ptr<host::Inspector> window_;
-  SessionStore* store_ = nullptr;
-  CacheManager* cache_ = nullptr;
-  std::shared_ptr<host::TaskPaneFactory> paneFactory_;
-  std::shared_ptr<host::TaskPane> pane_;
 };
 
 }  // namespace veilmark

@@ -2,14 +2,13 @@
 #include "api/http_exchange_curl.h"
 
 #include <curl/curl.h>
-#include <openssl/ssl.h>
-#include <openssl/x509.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "util/curl_extra_ca.h"
 #include "util/text.h"
 
 namespace veilmark {
@@ -63,16 +62,6 @@ size_t OnBody(char* buffer, size_t size, size_t count, void* user) {
   if (transfer->reply.size() + size * count > transfer->maxReply) return 0;  // aborts
   transfer->reply.append(buffer, size * count);
   return size * count;
-}
-
-// Adds the configured CA file to the store already holding the system's CAs.
-CURLcode AddExtraCa(CURL*, void* sslContext, void* user) {
-  const auto* file = static_cast<const std::string*>(user);
-  X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext));
-  if (X509_STORE_load_locations(store, file->c_str(), nullptr) != 1) {
-    return CURLE_SSL_CACERT_BADFILE;
-  }
-  return CURLE_OK;
 }
 
 HeaderList BuildHeaders(const std::u16string& headerText) {
@@ -150,10 +139,7 @@ class CurlExchange final : public HttpExchange {
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, limits_.stallSeconds);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!endpoint.caBundle.empty()) {
-      curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, AddExtraCa);
-      curl_easy_setopt(c, CURLOPT_SSL_CTX_DATA, &endpoint.caBundle);
-    }
+    TrustExtraCa(c, endpoint.caBundle);
 
     const CURLcode result = curl_easy_perform(c);
     if (result != CURLE_OK) {

@@ -12,26 +12,10 @@
 #include "util/error_box.h"
 #include "util/local_files.h"
 #include "util/protocol_exception.h"
+#include "util/scratch_file.h"
 
 namespace veilmark {
 namespace {
-
-// Removes the scratch file whichever way the read road leaves.
-class ScratchFile {
- public:
-  explicit ScratchFile(std::u16string path) : path_(std::move(path)) {}
-  ~ScratchFile() { Remove(); }
-  ScratchFile(const ScratchFile&) = delete;
-  ScratchFile& operator=(const ScratchFile&) = delete;
-  const std::u16string& path() const { return path_; }
-  void Remove() {
-    if (!path_.empty()) DeleteLocalFile(path_);
-    path_.clear();
-  }
-
- private:
-  std::u16string path_;
-};
 
 void Show(const std::u16string& view, const std::shared_ptr<host::Object>& window,
           host::TaskPaneFactory* paneFactory, std::shared_ptr<host::TaskPane>& paneSlot) {

@@ -1,14 +1,13 @@
 // The fetching browser over libcurl: one easy handle per browser, so its
 // cookie store and connections last across its navigations.
 #include <curl/curl.h>
-#include <openssl/ssl.h>
-#include <openssl/x509.h>
 
 #include <memory>
 #include <string>
 
 #include "api/api_endpoint.h"
 #include "util/browser.h"
+#include "util/curl_extra_ca.h"
 
 namespace veilmark {
 namespace {
@@ -39,16 +38,6 @@ size_t OnBody(char* buffer, size_t size, size_t count, void* user) {
   return length;
 }
 
-// Trusts the service's own CA beside the system's store, as the exchange does.
-CURLcode AddExtraCa(CURL*, void* sslContext, void* user) {
-  const auto* file = static_cast<const std::string*>(user);
-  X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext));
-  if (X509_STORE_load_locations(store, file->c_str(), nullptr) != 1) {
-    return CURLE_SSL_CACERT_BADFILE;
-  }
-  return CURLE_OK;
-}
-
 class CurlBrowser final : public Browser {
  public:
   CurlBrowser() : caBundle_(CurrentApiEndpoint().caBundle) {
@@ -70,10 +59,7 @@ class CurlBrowser final : public Browser {
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!caBundle_.empty()) {
-      curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, AddExtraCa);
-      curl_easy_setopt(c, CURLOPT_SSL_CTX_DATA, &caBundle_);
-    }
+    TrustExtraCa(c, caBundle_);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
   }
 

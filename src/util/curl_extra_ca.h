@@ -1,0 +1,15 @@
+// Trusting the configured CA file beside the system's store, for every
+// libcurl transfer of the add-in (the exchange and the fetching browser).
+#pragma once
+
+#include <curl/curl.h>
+
+#include <string>
+
+namespace veilmark {
+
+// Sets the transfer up to also trust `caFile` (kept alive by the caller for
+// the transfer's life); nothing when it is empty.
+void TrustExtraCa(CURL* curl, const std::string& caFile);
+
+}  // namespace veilmark
