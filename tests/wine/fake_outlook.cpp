@@ -2,8 +2,15 @@
 
 #include <algorithm>
 #include <new>
+#include <stdexcept>
 
 namespace veilmark::wine_tests {
+
+com::Variant CopyOf(const VARIANT& value) {
+  com::Variant copy;
+  if (FAILED(VariantCopyInd(copy.Put(), const_cast<VARIANT*>(&value)))) throw std::bad_alloc();
+  return copy;
+}
 
 const com::InterfaceEntry<FakeConnectionPoint>* FakeConnectionPoint::Interfaces() {
   static const com::InterfaceEntry<FakeConnectionPoint> table[] = {
@@ -88,14 +95,63 @@ FakeDispatch& FakeDispatch::Is(const IID& iid) {
   return *this;
 }
 
+FakeDispatch::Member& FakeDispatch::Add(const std::wstring& name) {
+  // Setting a member again replaces it, keeping its DISPID.
+  for (Member& member : members_) {
+    if (member.name == name) return member;
+  }
+  members_.emplace_back();
+  members_.back().name = name;
+  return members_.back();
+}
+
+const FakeDispatch::Member& FakeDispatch::Find(const std::wstring& name) const {
+  for (const Member& member : members_) {
+    if (member.name == name) return member;
+  }
+  throw std::invalid_argument("no such fake member");
+}
+
 FakeDispatch& FakeDispatch::Property(const std::wstring& name, IDispatch* object) {
-  members_.push_back({name, com::Variant(object), 0});
-  return *this;
+  return Value(name, com::Variant(object));
 }
 
 FakeDispatch& FakeDispatch::EmptyProperty(const std::wstring& name) {
-  members_.push_back({name, com::Variant(), 0});
+  return Value(name, com::Variant());
+}
+
+FakeDispatch& FakeDispatch::Value(const std::wstring& name, const com::Variant& value) {
+  Member& member = Add(name);
+  member.method = nullptr;
+  if (FAILED(VariantCopy(member.value.get(), const_cast<VARIANT*>(&value.value())))) {
+    throw std::bad_alloc();
+  }
   return *this;
+}
+
+FakeDispatch& FakeDispatch::Method(const std::wstring& name, FakeMethod body) {
+  Add(name).method = std::move(body);
+  return *this;
+}
+
+FakeDispatch& FakeDispatch::Fail(const std::wstring& name, HRESULT hr) {
+  for (Member& member : members_) {
+    if (member.name == name) member.failure = hr;
+  }
+  return *this;
+}
+
+FakeDispatch& FakeDispatch::TypeId(const IID& iid) {
+  typeId_ = iid;
+  return *this;
+}
+
+const std::vector<std::vector<com::Variant>>& FakeDispatch::Calls(const std::wstring& name) const {
+  return Find(name).calls;
+}
+
+const VARIANT& FakeDispatch::ValueOf(const std::wstring& name) const {
+  return Find(name).value.value();
 }
 
 FakeConnectionPoint& FakeDispatch::Source(const IID& events) {
@@ -123,13 +179,24 @@ IUnknown* FakeDispatch::ExtraInterface(REFIID iid) {
 
 HRESULT FakeDispatch::GetTypeInfoCount(UINT* count) {
   if (!count) return E_POINTER;
-  *count = 0;
+  *count = typeId_ ? 1 : 0;
   return S_OK;
 }
 
 HRESULT FakeDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  if (!typeId_) return E_NOTIMPL;
+  // A type of its own, made in memory: only its identity matters.
+  ComPtr<ICreateTypeLib2> library;
+  HRESULT hr = CreateTypeLib2(SYS_WIN64, L"fake.tlb", library.Put());
+  if (FAILED(hr)) return hr;
+  ComPtr<ICreateTypeInfo> type;
+  hr = library->CreateTypeInfo(const_cast<LPOLESTR>(L"Fake"), TKIND_DISPATCH, type.Put());
+  if (FAILED(hr)) return hr;
+  hr = type->SetGuid(*typeId_);
+  if (FAILED(hr)) return hr;
+  return type->QueryInterface(IID_ITypeInfo, reinterpret_cast<void**>(info));
 }
 
 HRESULT FakeDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
@@ -144,11 +211,27 @@ HRESULT FakeDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, D
   return DISP_E_UNKNOWNNAME;
 }
 
-HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
-                             EXCEPINFO*, UINT*) {
+HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                             VARIANT* result, EXCEPINFO*, UINT*) {
   if (id < 1 || static_cast<std::size_t>(id) > members_.size()) return DISP_E_MEMBERNOTFOUND;
-  if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
   Member& member = members_[static_cast<std::size_t>(id - 1)];
+  if (FAILED(member.failure)) return member.failure;
+  std::vector<com::Variant> args;
+  for (UINT i = params ? params->cArgs : 0; i > 0; --i)
+    args.push_back(CopyOf(params->rgvarg[i - 1]));
+  if (member.method) {
+    member.calls.push_back(args);
+    com::Variant value;
+    const HRESULT hr = member.method(args, value);
+    if (SUCCEEDED(hr) && result) return VariantCopy(result, value.get());
+    return hr;
+  }
+  if (flags & DISPATCH_PROPERTYPUT) {
+    if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
+    member.calls.push_back(args);
+    return VariantCopy(member.value.get(), args[0].get());
+  }
+  if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
   ++member.reads;
   if (result) return VariantCopy(result, member.value.get());
   return S_OK;

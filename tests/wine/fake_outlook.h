@@ -6,7 +6,9 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,13 @@ class FakeConnectionPoint : public IConnectionPoint {
 
 class FakePtr;
 
+// A method's behaviour: the arguments in the order written, the result to give.
+using FakeMethod =
+    std::function<HRESULT(const std::vector<com::Variant>& args, com::Variant& result)>;
+
+// A copy of any VARIANT, references followed.
+com::Variant CopyOf(const VARIANT& value);
+
 class FakeDispatch : public IDispatch, public IConnectionPointContainer {
  public:
   static const com::InterfaceEntry<FakeDispatch>* Interfaces();
@@ -58,10 +67,21 @@ class FakeDispatch : public IDispatch, public IConnectionPointContainer {
   FakeDispatch& Property(const std::wstring& name, IDispatch* object);
   // The property reads as an empty VARIANT ("no object").
   FakeDispatch& EmptyProperty(const std::wstring& name);
+  // A property of any value; a put replaces it.
+  FakeDispatch& Value(const std::wstring& name, const com::Variant& value);
+  FakeDispatch& Method(const std::wstring& name, FakeMethod body);
+  // Every call of the member from now on answers `hr`.
+  FakeDispatch& Fail(const std::wstring& name, HRESULT hr);
+  // What GetTypeInfo reports as the type's identity.
+  FakeDispatch& TypeId(const IID& iid);
   // A source of `events`.
   FakeConnectionPoint& Source(const IID& events);
 
   int Reads(const std::wstring& name) const;
+  // Method calls and puts of the member, each with its arguments.
+  const std::vector<std::vector<com::Variant>>& Calls(const std::wstring& name) const;
+  // The member's current value.
+  const VARIANT& ValueOf(const std::wstring& name) const;
 
   IUnknown* ExtraInterface(REFIID iid);
 
@@ -83,8 +103,14 @@ class FakeDispatch : public IDispatch, public IConnectionPointContainer {
     std::wstring name;
     com::Variant value;
     int reads = 0;
+    FakeMethod method;
+    HRESULT failure = S_OK;
+    std::vector<std::vector<com::Variant>> calls;
   };
+  Member& Add(const std::wstring& name);
+  const Member& Find(const std::wstring& name) const;
   std::vector<IID> identities_;
+  std::optional<IID> typeId_;
   std::vector<Member> members_;  // DISPID = index + 1
   std::vector<std::pair<IID, ComPtr<FakeConnectionPoint>>> sources_;
 };

@@ -40,6 +40,11 @@ Variant::Variant(const std::u16string& text) : Variant() {
   value_.bstrVal = owned.Detach();
 }
 
+Variant::Variant(SafeArray array) : Variant() {
+  value_.vt = VT_ARRAY | VT_VARIANT;
+  value_.parray = array.Detach();
+}
+
 Variant::Variant(const Variant& other) : Variant() {
   if (FAILED(VariantCopy(&value_, const_cast<VARIANT*>(&other.value_)))) throw std::bad_alloc();
 }

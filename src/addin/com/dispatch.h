@@ -29,6 +29,23 @@ class Bstr {
 
 std::u16string FromBstr(BSTR text);
 
+class SafeArray {
+ public:
+  explicit SafeArray(SAFEARRAY* array) : value_(array) {}
+  SafeArray(SafeArray&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
+  SafeArray(const SafeArray&) = delete;
+  SafeArray& operator=(const SafeArray&) = delete;
+  ~SafeArray() {
+    if (value_) SafeArrayDestroy(value_);
+  }
+
+  SAFEARRAY* Get() const { return value_; }
+  SAFEARRAY* Detach() { return std::exchange(value_, nullptr); }
+
+ private:
+  SAFEARRAY* value_;
+};
+
 class Variant {
  public:
   Variant() { VariantInit(&value_); }
@@ -36,6 +53,8 @@ class Variant {
   explicit Variant(std::int32_t number);
   explicit Variant(bool flag);
   explicit Variant(const std::u16string& text);
+  // Takes the array of VARIANT over.
+  explicit Variant(SafeArray array);
   Variant(const Variant& other);
   Variant& operator=(const Variant&) = delete;
   ~Variant() { VariantClear(&value_); }

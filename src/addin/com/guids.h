@@ -15,6 +15,13 @@ inline constexpr IID MakeHostIid(unsigned long first) {
 inline constexpr IID kApplicationIid = MakeHostIid(0x00063001);
 inline constexpr IID kExplorerIid = MakeHostIid(0x00063003);
 inline constexpr IID kInspectorIid = MakeHostIid(0x00063005);
+inline constexpr IID kMailItemIid = MakeHostIid(0x00063034);
+inline constexpr IID kRibbonControlIid = MakeHostIid(0x000C0395);
+// The browser control's and its HTML document's dual interfaces.
+inline constexpr IID kWebBrowserIid = {
+    0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
+inline constexpr IID kHtmlDocumentIid = {
+    0x332C4425, 0x26CB, 0x11D0, {0xB4, 0x83, 0x00, 0xC0, 0x4F, 0xD9, 0x01, 0x19}};
 inline constexpr IID kExplorersEventsIid = MakeHostIid(0x00063078);
 inline constexpr IID kInspectorsEventsIid = MakeHostIid(0x00063079);
 inline constexpr IID kApplicationEventsIid = MakeHostIid(0x0006304E);

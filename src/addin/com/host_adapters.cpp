@@ -26,9 +26,51 @@ class Adapted {
     VM_CHECK_HR(DispatchOf(value.value(), out));
     return out || mayBeNull ? S_OK : E_POINTER;
   }
+  HRESULT GetTextProperty(const wchar_t* name, std::u16string& out) const {
+    Variant value;
+    VM_CHECK_HR(GetProperty(object_.Get(), name, value));
+    return TextOf(value, out);
+  }
+  HRESULT GetNumberProperty(const wchar_t* name, std::int32_t& out) const {
+    return NumberOf(object_.Get(), name, out);
+  }
+  static HRESULT NumberOf(IDispatch* object, const wchar_t* name, std::int32_t& out) {
+    Variant value;
+    VM_CHECK_HR(GetProperty(object, name, value));
+    VM_CHECK_HR(VariantChangeType(value.get(), value.get(), 0, VT_I4));
+    out = value.value().lVal;
+    return S_OK;
+  }
+  HRESULT GetFlagProperty(const wchar_t* name, bool& out) const {
+    Variant value;
+    VM_CHECK_HR(GetProperty(object_.Get(), name, value));
+    VM_CHECK_HR(VariantChangeType(value.get(), value.get(), 0, VT_BOOL));
+    out = value.value().boolVal != VARIANT_FALSE;
+    return S_OK;
+  }
+  // Text the host may hand out as another type (a number, an empty value).
+  static HRESULT TextOf(Variant& value, std::u16string& out) {
+    VM_CHECK_HR(VariantChangeType(value.get(), value.get(), 0, VT_BSTR));
+    out = FromBstr(value.value().bstrVal);
+    return S_OK;
+  }
 
   ComPtr<IDispatch> object_;
 };
+
+// Item(index) of a host collection, as an adapted object.
+template <class Made>
+HRESULT CollectionItem(IDispatch* collection, std::int32_t index, std::shared_ptr<Made>& out) {
+  Variant item;
+  std::vector<Variant> args;
+  args.emplace_back(index);
+  VM_CHECK_HR(CallMethod(collection, L"Item", std::move(args), &item));
+  ComPtr<IDispatch> object;
+  VM_CHECK_HR(DispatchOf(item.value(), object));
+  if (!object) return E_POINTER;
+  out = std::make_shared<Made>(object.Get());
+  return S_OK;
+}
 
 template <class Interface>
 class ObjectAdapter : public Interface, public Adapted {
@@ -59,12 +101,10 @@ class ObjectAdapter : public Interface, public Adapted {
     out = AdaptInspector(inspector.Get());
     return S_OK;
   }
-  // Mail items, ribbon controls and the browser's objects are not adapted
-  // yet: the read and send roads end here with this answer.
-  HRESULT AsMailItem(std::shared_ptr<host::MailItem>&) override { return E_NOTIMPL; }
-  HRESULT AsRibbonControl(std::shared_ptr<host::RibbonControl>&) override { return E_NOTIMPL; }
-  HRESULT AsWebBrowser(std::shared_ptr<host::WebBrowser>&) override { return E_NOTIMPL; }
-  HRESULT AsHtmlDocument(std::shared_ptr<host::HtmlDocument>&) override { return E_NOTIMPL; }
+  HRESULT AsMailItem(std::shared_ptr<host::MailItem>& out) override;
+  HRESULT AsRibbonControl(std::shared_ptr<host::RibbonControl>& out) override;
+  HRESULT AsWebBrowser(std::shared_ptr<host::WebBrowser>& out) override;
+  HRESULT AsHtmlDocument(std::shared_ptr<host::HtmlDocument>& out) override;
 };
 
 class AnyObject final : public ObjectAdapter<host::Object> {
@@ -72,27 +112,222 @@ class AnyObject final : public ObjectAdapter<host::Object> {
   using ObjectAdapter::ObjectAdapter;
 };
 
+// The object as `iid`, adapted by `Made`: E_NOINTERFACE when it is not one.
+template <class Made, class Out>
+HRESULT AdaptAs(const ComPtr<IDispatch>& object, REFIID iid, std::shared_ptr<Out>& out) {
+  ComPtr<IDispatch> typed;
+  VM_CHECK_HR(object.As(iid, typed));
+  out = std::make_shared<Made>(typed.Get());
+  return S_OK;
+}
+
 class SelectionAdapter final : public host::Selection, public Adapted {
  public:
   using Adapted::Adapted;
-  HRESULT GetCount(std::int32_t& count) override {
-    Variant value;
-    VM_CHECK_HR(GetProperty(object_.Get(), L"Count", value));
-    VM_CHECK_HR(VariantChangeType(value.get(), value.get(), 0, VT_I4));
-    count = value.value().lVal;
-    return S_OK;
-  }
+  HRESULT GetCount(std::int32_t& count) override { return GetNumberProperty(L"Count", count); }
   HRESULT GetItem(std::int32_t index, std::shared_ptr<host::Object>& out) override {
-    Variant item;
-    std::vector<Variant> args;
-    args.emplace_back(index);
-    VM_CHECK_HR(CallMethod(object_.Get(), L"Item", std::move(args), &item));
-    ComPtr<IDispatch> object;
-    VM_CHECK_HR(DispatchOf(item.value(), object));
-    if (!object) return E_POINTER;
-    out = AdaptObject(object.Get());
+    std::shared_ptr<AnyObject> item;
+    VM_CHECK_HR(CollectionItem(object_.Get(), index, item));
+    out = std::move(item);
     return S_OK;
   }
+};
+
+class PropertyAccessorAdapter final : public host::PropertyAccessor, public Adapted {
+ public:
+  using Adapted::Adapted;
+  HRESULT GetProperty(const std::u16string& schemaName, std::u16string& value) override {
+    std::vector<Variant> args;
+    args.emplace_back(schemaName);
+    Variant result;
+    VM_CHECK_HR(CallMethod(object_.Get(), L"GetProperty", std::move(args), &result));
+    // Only text is asked for; anything else is the caller's wrong property.
+    if (result.value().vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
+    value = FromBstr(result.value().bstrVal);
+    return S_OK;
+  }
+};
+
+class AccountAdapter final : public host::Account, public Adapted {
+ public:
+  using Adapted::Adapted;
+  HRESULT GetSmtpAddress(std::u16string& address) override {
+    return GetTextProperty(L"SmtpAddress", address);
+  }
+};
+
+class RecipientAdapter final : public host::Recipient, public Adapted {
+ public:
+  using Adapted::Adapted;
+  HRESULT Resolve(bool& resolved) override {
+    Variant result;
+    VM_CHECK_HR(CallMethod(object_.Get(), L"Resolve", {}, &result));
+    VM_CHECK_HR(VariantChangeType(result.get(), result.get(), 0, VT_BOOL));
+    resolved = result.value().boolVal != VARIANT_FALSE;
+    return S_OK;
+  }
+  HRESULT GetAddress(std::u16string& address) override {
+    return GetTextProperty(L"Address", address);
+  }
+  // The address book's entry says what kind of entry it is.
+  HRESULT GetDisplayType(std::int32_t& type) override {
+    ComPtr<IDispatch> entry;
+    VM_CHECK_HR(GetObjectProperty(L"AddressEntry", entry));
+    return NumberOf(entry.Get(), L"DisplayType", type);
+  }
+  HRESULT GetType(std::int32_t& type) override { return GetNumberProperty(L"Type", type); }
+  HRESULT GetPropertyAccessor(std::shared_ptr<host::PropertyAccessor>& out) override {
+    ComPtr<IDispatch> accessor;
+    VM_CHECK_HR(GetObjectProperty(L"PropertyAccessor", accessor));
+    out = std::make_shared<PropertyAccessorAdapter>(accessor.Get());
+    return S_OK;
+  }
+};
+
+class RecipientsAdapter final : public host::Recipients, public Adapted {
+ public:
+  using Adapted::Adapted;
+  HRESULT GetCount(std::int32_t& count) override { return GetNumberProperty(L"Count", count); }
+  HRESULT GetItem(std::int32_t index, std::shared_ptr<host::Recipient>& out) override {
+    std::shared_ptr<RecipientAdapter> recipient;
+    VM_CHECK_HR(CollectionItem(object_.Get(), index, recipient));
+    out = std::move(recipient);
+    return S_OK;
+  }
+};
+
+class AttachmentAdapter final : public host::Attachment, public Adapted {
+ public:
+  using Adapted::Adapted;
+  HRESULT GetType(std::int32_t& type) override { return GetNumberProperty(L"Type", type); }
+  HRESULT SaveAsFile(const std::u16string& path) override {
+    std::vector<Variant> args;
+    args.emplace_back(path);
+    return CallMethod(object_.Get(), L"SaveAsFile", std::move(args));
+  }
+  HRESULT GetFileName(std::u16string& name) override { return GetTextProperty(L"FileName", name); }
+};
+
+class AttachmentsAdapter final : public host::Attachments, public Adapted {
+ public:
+  using Adapted::Adapted;
+  HRESULT GetCount(std::int32_t& count) override { return GetNumberProperty(L"Count", count); }
+  HRESULT GetItem(std::int32_t index, std::shared_ptr<host::Attachment>& out) override {
+    std::shared_ptr<AttachmentAdapter> attachment;
+    VM_CHECK_HR(CollectionItem(object_.Get(), index, attachment));
+    out = std::move(attachment);
+    return S_OK;
+  }
+};
+
+class NameSpaceAdapter final : public host::NameSpace, public Adapted {
+ public:
+  using Adapted::Adapted;
+  HRESULT GetCurrentUser(std::shared_ptr<host::Recipient>& out) override {
+    ComPtr<IDispatch> user;
+    VM_CHECK_HR(GetObjectProperty(L"CurrentUser", user));
+    out = std::make_shared<RecipientAdapter>(user.Get());
+    return S_OK;
+  }
+};
+
+class MailItemAdapter final : public ObjectAdapter<host::MailItem> {
+ public:
+  using ObjectAdapter::ObjectAdapter;
+  HRESULT GetSent(bool& sent) override { return GetFlagProperty(L"Sent", sent); }
+  HRESULT GetEntryID(std::u16string& id) override { return GetTextProperty(L"EntryID", id); }
+  HRESULT GetSubject(std::u16string& subject) override {
+    return GetTextProperty(L"Subject", subject);
+  }
+  HRESULT GetHTMLBody(std::u16string& body) override { return GetTextProperty(L"HTMLBody", body); }
+  HRESULT GetRecipients(std::shared_ptr<host::Recipients>& out) override {
+    return Child<RecipientsAdapter>(L"Recipients", out);
+  }
+  HRESULT GetAttachments(std::shared_ptr<host::Attachments>& out) override {
+    return Child<AttachmentsAdapter>(L"Attachments", out);
+  }
+  HRESULT Save() override { return CallMethod(object_.Get(), L"Save", {}); }
+  HRESULT Delete() override { return CallMethod(object_.Get(), L"Delete", {}); }
+  HRESULT Close(std::int32_t mode) override {
+    std::vector<Variant> args;
+    args.emplace_back(mode);
+    return CallMethod(object_.Get(), L"Close", std::move(args));
+  }
+  HRESULT GetSendUsingAccount(std::shared_ptr<host::Account>& out) override {
+    ComPtr<IDispatch> account;
+    VM_CHECK_HR(GetObjectProperty(L"SendUsingAccount", account, true));
+    out = account ? std::make_shared<AccountAdapter>(account.Get()) : nullptr;
+    return S_OK;
+  }
+  HRESULT GetSession(std::shared_ptr<host::NameSpace>& out) override {
+    return Child<NameSpaceAdapter>(L"Session", out);
+  }
+  HRESULT GetPropertyAccessor(std::shared_ptr<host::PropertyAccessor>& out) override {
+    return Child<PropertyAccessorAdapter>(L"PropertyAccessor", out);
+  }
+
+ private:
+  template <class Made, class Out>
+  HRESULT Child(const wchar_t* name, std::shared_ptr<Out>& out) {
+    ComPtr<IDispatch> child;
+    VM_CHECK_HR(GetObjectProperty(name, child));
+    out = std::make_shared<Made>(child.Get());
+    return S_OK;
+  }
+};
+
+class RibbonControlAdapter final : public ObjectAdapter<host::RibbonControl> {
+ public:
+  using ObjectAdapter::ObjectAdapter;
+  HRESULT GetContext(std::shared_ptr<host::Object>& out) override {
+    ComPtr<IDispatch> context;
+    VM_CHECK_HR(GetObjectProperty(L"Context", context));
+    out = AdaptObject(context.Get());
+    return S_OK;
+  }
+};
+
+class WebBrowserAdapter final : public ObjectAdapter<host::WebBrowser> {
+ public:
+  using ObjectAdapter::ObjectAdapter;
+  HRESULT GetDocument(std::shared_ptr<host::Object>& out) override {
+    ComPtr<IDispatch> document;
+    VM_CHECK_HR(GetObjectProperty(L"Document", document, true));
+    out = AdaptObject(document.Get());
+    return S_OK;
+  }
+  HRESULT Navigate(const std::u16string& url) override {
+    std::vector<Variant> args;
+    args.emplace_back(url);
+    return CallMethod(object_.Get(), L"Navigate", std::move(args));
+  }
+};
+
+// Marks the page as saved from the Internet, so the browser shows it in the
+// Internet zone with its restrictions, never in the local machine zone.
+constexpr char16_t kInternetZoneMark[] = u"<!-- saved from url=(0014)about:internet -->\r\n";
+
+class HtmlDocumentAdapter final : public ObjectAdapter<host::HtmlDocument> {
+ public:
+  using ObjectAdapter::ObjectAdapter;
+  HRESULT Write(const std::u16string& html) override {
+    const std::u16string text = marked_ ? html : kInternetZoneMark + html;
+    // write takes its strings as a SAFEARRAY of VARIANT; here, one.
+    SafeArray array(SafeArrayCreateVector(VT_VARIANT, 0, 1));
+    if (!array.Get()) return E_OUTOFMEMORY;
+    LONG index = 0;
+    Variant element(text);
+    VM_CHECK_HR(SafeArrayPutElement(array.Get(), &index, element.get()));
+    std::vector<Variant> args;
+    args.emplace_back(std::move(array));
+    VM_CHECK_HR(CallMethod(object_.Get(), L"write", std::move(args)));
+    marked_ = true;
+    return S_OK;
+  }
+  HRESULT Close() override { return CallMethod(object_.Get(), L"close", {}); }
+
+ private:
+  bool marked_ = false;  // the mark goes first, once
 };
 
 class ExplorerAdapter final : public ObjectAdapter<host::Explorer> {
@@ -242,6 +477,23 @@ class TaskPaneFactoryAdapter final : public host::TaskPaneFactory, public Adapte
     return S_OK;
   }
 };
+
+template <class Interface>
+HRESULT ObjectAdapter<Interface>::AsMailItem(std::shared_ptr<host::MailItem>& out) {
+  return AdaptAs<MailItemAdapter>(this->object_, kMailItemIid, out);
+}
+template <class Interface>
+HRESULT ObjectAdapter<Interface>::AsRibbonControl(std::shared_ptr<host::RibbonControl>& out) {
+  return AdaptAs<RibbonControlAdapter>(this->object_, kRibbonControlIid, out);
+}
+template <class Interface>
+HRESULT ObjectAdapter<Interface>::AsWebBrowser(std::shared_ptr<host::WebBrowser>& out) {
+  return AdaptAs<WebBrowserAdapter>(this->object_, kWebBrowserIid, out);
+}
+template <class Interface>
+HRESULT ObjectAdapter<Interface>::AsHtmlDocument(std::shared_ptr<host::HtmlDocument>& out) {
+  return AdaptAs<HtmlDocumentAdapter>(this->object_, kHtmlDocumentIid, out);
+}
 
 }  // namespace
 
