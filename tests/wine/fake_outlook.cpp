@@ -254,4 +254,67 @@ HRESULT FakeDispatch::FindConnectionPoint(REFIID iid, IConnectionPoint** point) 
   return CONNECT_E_NOCONNECTION;
 }
 
+std::wstring TextOf(const VARIANT& value) {
+  return value.vt == VT_BSTR ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal))
+                             : L"<not text>";
+}
+
+FakeMethod Answer(const com::Variant& value) {
+  return [value](const std::vector<com::Variant>&, com::Variant& result) {
+    return VariantCopy(result.get(), const_cast<VARIANT*>(&value.value()));
+  };
+}
+
+FakeMethod Nothing() {
+  return [](const std::vector<com::Variant>&, com::Variant&) { return S_OK; };
+}
+
+FakePtr Collection(std::vector<FakePtr> items) {
+  FakePtr collection = FakeDispatch::Make();
+  collection->Value(L"Count", com::Variant(static_cast<std::int32_t>(items.size())))
+      .Method(
+          L"Item", [items](const std::vector<com::Variant>& args, com::Variant& result) -> HRESULT {
+            if (args.size() != 1 || args[0].value().vt != VT_I4) return DISP_E_TYPEMISMATCH;
+            const LONG index = args[0].value().lVal;
+            if (index < 1 || static_cast<std::size_t>(index) > items.size()) return E_INVALIDARG;
+            return VariantCopy(
+                result.get(), com::Variant(Disp(items[static_cast<std::size_t>(index - 1)])).get());
+          });
+  return collection;
+}
+
+FakeBrowser::FakeBrowser() {
+  document->Is(com::kHtmlDocumentIid).Method(L"write", Nothing()).Method(L"close", Nothing());
+  browser->Is(com::kWebBrowserIid)
+      .EmptyProperty(L"Document")
+      .Method(L"Navigate", [this](const std::vector<com::Variant>&, com::Variant&) {
+        browser->Property(L"Document", Disp(document));
+        return S_OK;
+      });
+}
+
+std::vector<std::wstring> FakeBrowser::Writes() const {
+  std::vector<std::wstring> writes;
+  for (const auto& args : document->Calls(L"write")) {
+    std::wstring text;
+    for (const com::Variant& arg : args) {
+      const VARIANT& value = arg.value();
+      if (value.vt != (VT_ARRAY | VT_VARIANT) || SafeArrayGetDim(value.parray) != 1) {
+        text += L"<not an array of VARIANT>";
+        continue;
+      }
+      LONG low = 0, high = -1;
+      SafeArrayGetLBound(value.parray, 1, &low);
+      SafeArrayGetUBound(value.parray, 1, &high);
+      for (LONG i = low; i <= high; ++i) {
+        com::Variant element;
+        SafeArrayGetElement(value.parray, &i, element.Put());
+        text += L"[" + TextOf(element.value()) + L"]";
+      }
+    }
+    writes.push_back(text);
+  }
+  return writes;
+}
+
 }  // namespace veilmark::wine_tests

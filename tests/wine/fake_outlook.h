@@ -14,6 +14,7 @@
 
 #include "addin/com/com_object.h"
 #include "addin/com/dispatch.h"
+#include "addin/com/guids.h"
 
 namespace veilmark::wine_tests {
 
@@ -128,6 +129,33 @@ class FakePtr {
  private:
   ComPtr<IDispatch> object_;
   FakeDispatch* fake_ = nullptr;
+};
+
+inline IDispatch* Disp(const FakePtr& fake) {
+  return static_cast<IDispatch*>(fake.Get());
+}
+
+// The text a VARIANT holds, or "<not text>".
+std::wstring TextOf(const VARIANT& value);
+
+// A method that answers `value`.
+FakeMethod Answer(const com::Variant& value);
+// A method that answers nothing and succeeds.
+FakeMethod Nothing();
+// A collection with Count, whose Item(i) hands out items[i - 1].
+FakePtr Collection(std::vector<FakePtr> items);
+
+// A browser control: Navigate gives it an HTML document that records what
+// is written into it.
+struct FakeBrowser {
+  FakeBrowser();
+  FakeBrowser(const FakeBrowser&) = delete;
+  FakeBrowser& operator=(const FakeBrowser&) = delete;
+  // Each write's strings as "[...]", joined.
+  std::vector<std::wstring> Writes() const;
+
+  FakePtr document = FakeDispatch::Make();
+  FakePtr browser = FakeDispatch::Make();
 };
 
 }  // namespace veilmark::wine_tests

@@ -19,42 +19,6 @@ using com::Variant;
 
 constexpr HRESULT kNotFound = static_cast<HRESULT>(0x8004010Fu);
 
-IDispatch* Disp(const FakePtr& fake) {
-  return static_cast<IDispatch*>(fake.Get());
-}
-
-std::wstring TextOf(const VARIANT& value) {
-  return value.vt == VT_BSTR ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal))
-                             : L"<not text>";
-}
-
-// A method that answers `value` and counts nothing else.
-FakeMethod Answer(const Variant& value) {
-  return [value](const std::vector<Variant>&, Variant& result) {
-    return VariantCopy(result.get(), const_cast<VARIANT*>(&value.value()));
-  };
-}
-
-FakeMethod Nothing() {
-  return [](const std::vector<Variant>&, Variant&) { return S_OK; };
-}
-
-// A collection whose Item(i) hands out items[i - 1].
-FakePtr Collection(std::vector<FakePtr> items) {
-  FakePtr collection = FakeDispatch::Make();
-  collection->Value(L"Count", Variant(static_cast<std::int32_t>(items.size())))
-      .Method(L"Item", [items](const std::vector<Variant>& args, Variant& result) -> HRESULT {
-        if (args.size() != 1 || args[0].value().vt != VT_I4) return DISP_E_TYPEMISMATCH;
-        const LONG index = args[0].value().lVal;
-        if (index < 1 || static_cast<std::size_t>(index) > items.size()) return E_INVALIDARG;
-        result.Put()->vt = VT_DISPATCH;
-        result.get()->pdispVal = Disp(items[static_cast<std::size_t>(index - 1)]);
-        result.get()->pdispVal->AddRef();
-        return S_OK;
-      });
-  return collection;
-}
-
 // A property accessor holding the given properties by schema name.
 FakePtr Accessor(std::map<std::wstring, Variant> properties) {
   FakePtr accessor = FakeDispatch::Make();
@@ -307,45 +271,6 @@ TEST_F(HostAdapters, RibbonControlContextIsTheInspector) {
   control->Fail(L"Context", E_UNEXPECTED);
   EXPECT_EQ(ribbon->GetContext(context), E_UNEXPECTED);
 }
-
-// A browser control whose document records what is written into it.
-struct FakeBrowser {
-  FakeBrowser() {
-    document->Is(com::kHtmlDocumentIid).Method(L"write", Nothing()).Method(L"close", Nothing());
-    browser->Is(com::kWebBrowserIid)
-        .EmptyProperty(L"Document")
-        .Method(L"Navigate", [this](const std::vector<Variant>&, Variant&) {
-          browser->Property(L"Document", Disp(document));
-          return S_OK;
-        });
-  }
-  // Each write's strings, joined.
-  std::vector<std::wstring> Writes() const {
-    std::vector<std::wstring> writes;
-    for (const auto& args : document->Calls(L"write")) {
-      std::wstring text;
-      for (const Variant& arg : args) {
-        const VARIANT& value = arg.value();
-        if (value.vt != (VT_ARRAY | VT_VARIANT) || SafeArrayGetDim(value.parray) != 1) {
-          text += L"<not an array of VARIANT>";
-          continue;
-        }
-        LONG low = 0, high = -1;
-        SafeArrayGetLBound(value.parray, 1, &low);
-        SafeArrayGetUBound(value.parray, 1, &high);
-        for (LONG i = low; i <= high; ++i) {
-          Variant element;
-          SafeArrayGetElement(value.parray, &i, element.Put());
-          text += L"[" + TextOf(element.value()) + L"]";
-        }
-      }
-      writes.push_back(text);
-    }
-    return writes;
-  }
-  FakePtr document = FakeDispatch::Make();
-  FakePtr browser = FakeDispatch::Make();
-};
 
 TEST_F(HostAdapters, BrowserNavigatesAndItsDocumentIsWrittenAsOneElementArrays) {
   FakeBrowser fake;

@@ -1,0 +1,237 @@
+// The DLL end to end under Wine against a real veilmark-service on loopback
+// (started by with-service): a protected message selected in a fake
+// explorer is posted by the DLL's WinHTTP, decrypted by the service and
+// written into the fake task pane's browser. And WinHTTP's refusals.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+
+#include "addin/com/guids.h"
+#include "api/api_client.h"
+#include "api/http_exchange.h"
+#include "fake_outlook.h"
+#include "login/session_store.h"
+#include "util/local_files.h"
+#include "util/text.h"
+#include "util/wchar_win32.h"
+#include "wine_support.h"
+
+namespace veilmark::wine_tests {
+namespace {
+
+constexpr char16_t kBob[] = u"bob@example.com";
+constexpr wchar_t kZoneMark[] = L"<!-- saved from url=(0014)about:internet -->";
+
+std::wstring Environment(const wchar_t* name) {
+  wchar_t value[4096] = {};
+  const DWORD length = GetEnvironmentVariableW(name, value, 4096);
+  if (length == 0 || length >= 4096) throw std::runtime_error("run under tests/wine/with-service");
+  return value;
+}
+
+// A Linux path as Wine's Z: drive shows it.
+std::u16string WinePath(const std::wstring& path) {
+  std::u16string result = u"Z:";
+  for (wchar_t c : path) result += c == L'/' ? u'\\' : static_cast<char16_t>(c);
+  return result;
+}
+
+// The delivered message: its header block and its armored payload, which
+// Outlook shows as the second attachment.
+struct Delivered {
+  std::u16string headers;
+  std::string payload;
+};
+
+Delivered LoadDelivered() {
+  const std::string message = LoadFile(WinePath(Environment(L"VEILMARK_TEST_MESSAGE")));
+  std::size_t end = message.find("\r\n\r\n");
+  if (end == std::string::npos) end = message.find("\n\n");
+  const std::size_t begin = message.find("-----BEGIN PGP MESSAGE-----");
+  const std::string last = "-----END PGP MESSAGE-----";
+  const std::size_t stop = message.find(last);
+  if (end == std::string::npos || begin == std::string::npos || stop == std::string::npos) {
+    throw std::runtime_error("not a PGP/MIME message");
+  }
+  Delivered delivered;
+  delivered.headers.assign(message.begin(), message.begin() + static_cast<long>(end));
+  delivered.payload = message.substr(begin, stop + last.size() - begin) + "\n";
+  return delivered;
+}
+
+FakeConnectionPoint& PointOf(FakeDispatch& object, const IID& events) {
+  ComPtr<IConnectionPoint> point;
+  if (FAILED(object.FindConnectionPoint(events, point.Put()))) throw std::runtime_error("none");
+  return *static_cast<FakeConnectionPoint*>(point.Get());
+}
+
+// Outlook with one explorer whose selection is `item`, and the task-pane
+// factory handing out one pane that hosts `control`.
+struct FakeOutlookWindow {
+  explicit FakeOutlookWindow(const FakePtr& item) {
+    pane->Property(L"ContentControl", Disp(control.browser))
+        .Value(L"DockPosition", com::Variant(std::int32_t{0}))
+        .Value(L"Visible", com::Variant(false))
+        .Method(L"Delete", Nothing());
+    factory->Method(L"CreateCTP", Answer(com::Variant(Disp(pane))));
+    explorer->Is(com::kExplorerIid)
+        .Property(L"Selection", Disp(Collection({item})))
+        .Source(com::kExplorerEventsIid);
+    explorers->Source(com::kExplorersEventsIid);
+    inspectors->Source(com::kInspectorsEventsIid);
+    application->Is(com::kApplicationIid)
+        .Property(L"ActiveExplorer", Disp(explorer))
+        .Property(L"Explorers", Disp(explorers))
+        .Property(L"Inspectors", Disp(inspectors))
+        .Source(com::kApplicationEventsIid);
+  }
+  std::vector<HRESULT> SelectionChange() {
+    return PointOf(*explorer, com::kExplorerEventsIid).Fire(com::kSelectionChangeDispId);
+  }
+
+  FakeBrowser control;
+  FakePtr pane = FakeDispatch::Make();
+  FakePtr factory = FakeDispatch::Make();
+  FakePtr explorer = FakeDispatch::Make();
+  FakePtr explorers = FakeDispatch::Make();
+  FakePtr inspectors = FakeDispatch::Make();
+  FakePtr application = FakeDispatch::Make();
+};
+
+// A received protected message as Outlook shows it to the add-in.
+FakePtr ProtectedItem(const Delivered& delivered, const std::u16string& entryId) {
+  FakePtr accessor = FakeDispatch::Make();
+  const std::u16string headers = delivered.headers;
+  accessor->Method(
+      L"GetProperty",
+      [headers](const std::vector<com::Variant>& args, com::Variant& result) -> HRESULT {
+        const std::wstring name = TextOf(args.at(0).value());
+        if (name == L"http://schemas.microsoft.com/mapi/proptag/0x007D001E") {
+          return VariantCopy(result.get(), com::Variant(headers).get());
+        }
+        if (name == L"http://schemas.microsoft.com/mapi/proptag/0x0076001E") {
+          return VariantCopy(result.get(), com::Variant(std::u16string(kBob)).get());
+        }
+        return static_cast<HRESULT>(0x8004010Fu);
+      });
+  FakePtr version = FakeDispatch::Make();
+  version->Method(L"SaveAsFile", Nothing());
+  FakePtr payload = FakeDispatch::Make();
+  const std::string bytes = delivered.payload;
+  payload->Method(L"SaveAsFile", [bytes](const std::vector<com::Variant>& args, com::Variant&) {
+    const std::wstring path = TextOf(args.at(0).value());
+    return SaveFile(std::u16string(path.begin(), path.end()), bytes) ? S_OK : E_FAIL;
+  });
+  FakePtr item = FakeDispatch::Make();
+  item->Is(com::kMailItemIid)
+      .TypeId(com::kMailItemIid)
+      .Value(L"Sent", com::Variant(true))
+      .Value(L"EntryID", com::Variant(entryId))
+      .Property(L"PropertyAccessor", Disp(accessor))
+      .Property(L"Attachments", Disp(Collection({version, payload})));
+  return item;
+}
+
+class ReadRoad : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    AddinModule module;
+    ASSERT_EQ(module.RegisterServer(), S_OK);
+    classes_ = std::make_unique<UserClassesSeenByCom>();
+    // bob's session, where the DLL's session store finds it.
+    const auto reply = ApiClient().login(kBob, u"bob-pw");
+    ASSERT_TRUE(reply->status().isOk()) << WideToUtf8(reply->status().describe());
+    SessionStore().SetSession(kBob, reply->sessionId());
+  }
+  static void TearDownTestSuite() { classes_.reset(); }
+  static inline std::unique_ptr<UserClassesSeenByCom> classes_;
+
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(apartment_.status()));
+    ASSERT_EQ(CoCreateInstance(CLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, IID__IDTExtensibility2,
+                               addin_.PutVoid()),
+              S_OK);
+    ASSERT_EQ(addin_.As(IID_ICustomTaskPaneConsumer, consumer_), S_OK);
+  }
+
+  void Start(FakeOutlookWindow& outlook) {
+    ASSERT_EQ(addin_->OnConnection(Disp(outlook.application), ext_cm_Startup, nullptr, nullptr),
+              S_OK);
+    ASSERT_EQ(consumer_->CTPFactoryAvailable(Disp(outlook.factory)), S_OK);
+    ASSERT_EQ(addin_->OnStartupComplete(nullptr), S_OK);
+  }
+  void Stop() {
+    EXPECT_EQ(addin_->OnBeginShutdown(nullptr), S_OK);
+    EXPECT_EQ(addin_->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
+  }
+
+  Apartment apartment_;
+  ComPtr<_IDTExtensibility2> addin_;
+  ComPtr<ICustomTaskPaneConsumer> consumer_;
+};
+
+TEST_F(ReadRoad, SelectedProtectedMessageIsDecryptedIntoTheTaskPane) {
+  const Delivered delivered = LoadDelivered();
+  FakeOutlookWindow outlook(ProtectedItem(delivered, u"00EE-wine-1"));
+  Start(outlook);
+
+  EXPECT_EQ(outlook.SelectionChange(), std::vector<HRESULT>{S_OK});
+  const auto& panes = outlook.factory->Calls(L"CreateCTP");
+  ASSERT_EQ(panes.size(), 1u);
+  EXPECT_EQ(TextOf(panes[0].at(1).value()), L"Secure message contents");
+  EXPECT_EQ(panes[0].at(2).value().pdispVal, Disp(outlook.explorer));
+  const std::vector<std::wstring> writes = outlook.control.Writes();
+  ASSERT_EQ(writes.size(), 1u);
+  // One string: the zone mark, then the view with the service's clear text.
+  EXPECT_EQ(writes[0].rfind(std::wstring(L"[") + kZoneMark, 0), 0u) << writes[0];
+  EXPECT_NE(writes[0].find(L"Secret words for Wine"), std::wstring::npos) << writes[0];
+  EXPECT_EQ(outlook.control.document->Calls(L"close").size(), 1u);
+  EXPECT_EQ(outlook.pane->ValueOf(L"DockPosition").lVal, 3);
+  EXPECT_EQ(outlook.pane->ValueOf(L"Visible").boolVal, VARIANT_TRUE);
+
+  // Selected again: the old pane goes, the same view comes back.
+  EXPECT_EQ(outlook.SelectionChange(), std::vector<HRESULT>{S_OK});
+  EXPECT_EQ(outlook.pane->Calls(L"Delete").size(), 1u);
+  ASSERT_EQ(outlook.control.Writes().size(), 2u);
+  EXPECT_EQ(outlook.control.Writes()[1], writes[0]);
+  Stop();
+}
+
+TEST_F(ReadRoad, AnUnprotectedMessageGetsNoPane) {
+  Delivered plain = LoadDelivered();
+  plain.headers = u"Content-Type: text/plain; charset=utf-8";
+  FakeOutlookWindow outlook(ProtectedItem(plain, u"00EE-wine-2"));
+  Start(outlook);
+  EXPECT_EQ(outlook.SelectionChange(), std::vector<HRESULT>{S_OK});
+  EXPECT_TRUE(outlook.factory->Calls(L"CreateCTP").empty());
+  Stop();
+}
+
+TEST(WinHttpTls, TheTrustedServiceAnswers) {
+  // A wrong password is refused by the service: the exchange itself worked.
+  const auto reply = ApiClient().login(kBob, u"not-the-password");
+  EXPECT_FALSE(reply->status().isOk());
+  EXPECT_NE(reply->status().code(), "CLIENT_ERROR") << WideToUtf8(reply->status().describe());
+  EXPECT_NE(reply->status().code(), "PARSE_ERROR");
+}
+
+TEST(WinHttpTls, AnUntrustedCertificateIsAFailureBeforeAnyRequest) {
+  ApiEndpoint endpoint;
+  endpoint.host = u"localhost";
+  endpoint.port = static_cast<std::uint16_t>(std::stoi(Environment(L"VEILMARK_UNTRUSTED_PORT")));
+  HttpPost post{u"/api/login", u"Content-Type: application/x-www-form-urlencoded\r\n", "json=true"};
+  const ExchangeOutcome outcome = PlatformHttpExchange().Post(endpoint, post);
+  EXPECT_FALSE(outcome.ok);
+  // The handshake failed, so nothing was sent: ERROR_WINHTTP_SECURE_FAILURE
+  // on Windows, ERROR_WINHTTP_SECURE_CHANNEL_ERROR under Wine.
+  const std::string prefix = exchange_messages::kSend;
+  EXPECT_TRUE(outcome.error == prefix + "12175" || outcome.error == prefix + "12157")
+      << outcome.error;
+
+  const auto reply = ApiClient(PlatformHttpExchange(), endpoint).login(kBob, u"bob-pw");
+  EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
+}
+
+}  // namespace
+}  // namespace veilmark::wine_tests
