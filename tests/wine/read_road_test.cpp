@@ -21,6 +21,7 @@ namespace veilmark::wine_tests {
 namespace {
 
 constexpr char16_t kBob[] = u"bob@example.com";
+constexpr char16_t kAlice[] = u"alice@example.com";
 constexpr wchar_t kZoneMark[] = L"<!-- saved from url=(0014)about:internet -->";
 
 std::wstring Environment(const wchar_t* name) {
@@ -143,6 +144,9 @@ class ReadRoad : public ::testing::Test {
     const auto reply = ApiClient().login(kBob, u"bob-pw");
     ASSERT_TRUE(reply->status().isOk()) << WideToUtf8(reply->status().describe());
     SessionStore().SetSession(kBob, reply->sessionId());
+    const auto alice = ApiClient().login(kAlice, u"alice-pw");
+    ASSERT_TRUE(alice->status().isOk()) << WideToUtf8(alice->status().describe());
+    SessionStore().SetSession(kAlice, alice->sessionId());
   }
   static void TearDownTestSuite() { classes_.reset(); }
   static inline std::unique_ptr<UserClassesSeenByCom> classes_;
@@ -205,6 +209,96 @@ TEST_F(ReadRoad, AnUnprotectedMessageGetsNoPane) {
   Start(outlook);
   EXPECT_EQ(outlook.SelectionChange(), std::vector<HRESULT>{S_OK});
   EXPECT_TRUE(outlook.factory->Calls(L"CreateCTP").empty());
+  Stop();
+}
+
+// The files delivered to bob so far.
+std::vector<std::wstring> BobsMail() {
+  const std::u16string folder =
+      WinePath(Environment(L"VEILMARK_TEST_MAILDIR") + L"/bob@example.com/new/");
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW(AsWin(folder + u"*"), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      names.push_back(std::wstring(AsWin(folder)) + found.cFileName);
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// A message being composed by alice to bob, with one attachment.
+FakePtr ComposeItem() {
+  FakePtr entry = FakeDispatch::Make();
+  entry->Value(L"DisplayType", com::Variant(std::int32_t{0}));
+  FakePtr smtp = FakeDispatch::Make();
+  smtp->Method(L"GetProperty", Answer(com::Variant(std::u16string(kBob))));
+  FakePtr recipient = FakeDispatch::Make();
+  recipient->Value(L"Address", com::Variant(std::u16string(kBob)))
+      .Method(L"Resolve", Answer(com::Variant(true)))
+      .Property(L"AddressEntry", Disp(entry))
+      .Value(L"Type", com::Variant(std::int32_t{1}))
+      .Property(L"PropertyAccessor", Disp(smtp));
+  FakePtr attachment = FakeDispatch::Make();
+  attachment->Value(L"Type", com::Variant(std::int32_t{1}))
+      .Value(L"FileName", com::Variant(std::u16string(u"note.txt")))
+      .Method(L"SaveAsFile", [](const std::vector<com::Variant>& args, com::Variant&) {
+        const std::wstring path = TextOf(args.at(0).value());
+        return SaveFile(std::u16string(path.begin(), path.end()), "attached from Wine\n") ? S_OK
+                                                                                          : E_FAIL;
+      });
+  FakePtr account = FakeDispatch::Make();
+  account->Value(L"SmtpAddress", com::Variant(std::u16string(kAlice)));
+  FakePtr item = FakeDispatch::Make();
+  item->Is(com::kMailItemIid)
+      .TypeId(com::kMailItemIid)
+      .Value(L"Sent", com::Variant(false))
+      .Property(L"SendUsingAccount", Disp(account))
+      .Property(L"Recipients", Disp(Collection({recipient})))
+      .Value(L"Subject", com::Variant(std::u16string(u"Sent from Wine")))
+      .Value(L"HTMLBody", com::Variant(std::u16string(u"<p>Composed under Wine</p>")))
+      .Property(L"Attachments", Disp(Collection({attachment})))
+      .Method(L"Save", Nothing())
+      .Method(L"Delete", Nothing())
+      .Method(L"Close", Nothing());
+  return item;
+}
+
+TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
+  FakeOutlookWindow outlook(FakeDispatch::Make());
+  Start(outlook);
+  FakePtr item = ComposeItem();
+  FakePtr inspector = FakeDispatch::Make();
+  inspector->Is(com::kInspectorIid).Property(L"CurrentItem", Disp(item));
+  FakePtr control = FakeDispatch::Make();
+  control->Is(com::kRibbonControlIid).Property(L"Context", Disp(inspector));
+  const std::size_t before = BobsMail().size();
+
+  ComPtr<IDispatch> callback;
+  ASSERT_EQ(addin_.As(IID_IRibbonCallback, callback), S_OK);
+  com::Variant argument(Disp(control));
+  DISPPARAMS params{argument.get(), nullptr, 1, 0};
+  ASSERT_EQ(callback->Invoke(com::kSecureSendClickDispId, IID_NULL, LOCALE_USER_DEFAULT,
+                             DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+            S_OK);
+
+  // Sent: the window closed without saving, the draft kept for the upload
+  // removed, and the service delivered a protected message to bob.
+  ASSERT_EQ(item->Calls(L"Close").size(), 1u);
+  EXPECT_EQ(item->Calls(L"Close")[0].at(0).value().lVal, 1);
+  EXPECT_EQ(item->Calls(L"Save").size(), 1u);
+  EXPECT_EQ(item->Calls(L"Delete").size(), 1u);
+  const std::vector<std::wstring> mail = BobsMail();
+  ASSERT_EQ(mail.size(), before + 1);
+  std::string delivered;
+  for (const std::wstring& name : mail) {
+    const std::string text = LoadFile(std::u16string(name.begin(), name.end()));
+    if (text.find("Sent from Wine") != std::string::npos) delivered = text;
+  }
+  EXPECT_NE(delivered.find("multipart/encrypted"), std::string::npos) << delivered;
+  EXPECT_EQ(delivered.find("Composed under Wine"), std::string::npos);  // not in clear
   Stop();
 }
 
