@@ -1,0 +1,243 @@
+// The login dialogs as real Win32 modal dialogs (under Xvfb): the module's
+// templates, the controllers' validation, what closes them. The modal loop
+// runs a thread timer that acts as the user, one step per tick; message
+// boxes go to a recording UI, never a real box.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "login/dialogs/extra_password_dialog.h"
+#include "login/dialogs/forgot_dialog.h"
+#include "login/dialogs/live_dialog.h"
+#include "login/dialogs/login_form.h"
+#include "login/dialogs/openid_dialog.h"
+#include "login/dialogs/register_dialog.h"
+#include "login/dialogs/veilmark_login_dialog.h"
+#include "util/ui.h"
+#include "util/wchar_win32.h"
+
+namespace veilmark::wine_tests {
+namespace {
+
+// Records message boxes; dialogs are the platform's own.
+class BoxRecorder final : public Ui {
+ public:
+  void ShowMessage(const std::u16string&, const std::u16string& text) override {
+    messages.push_back(text);
+  }
+  WindowRef ForegroundWindow() override { return 0; }
+  int ShowDialog(DialogController& dialog, WindowRef owner) override {
+    return PlatformUi().ShowDialog(dialog, owner);
+  }
+  std::vector<std::u16string> messages;
+};
+
+using Step = std::function<void(HWND dialog)>;
+
+Step Type(int id, const wchar_t* text) {
+  return [id, text](HWND dialog) { SetDlgItemTextW(dialog, id, text); };
+}
+Step Click(int id) {
+  return [id](HWND dialog) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); };
+}
+Step CloseWindow() {
+  return [](HWND dialog) { SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); };
+}
+
+// The user: waits for the thread's dialog, then takes one step per tick.
+class ScriptedUser {
+ public:
+  explicit ScriptedUser(std::vector<Step> steps) : steps_(std::move(steps)) {
+    current_ = this;
+    timer_ = SetTimer(nullptr, 0, 30, &ScriptedUser::Tick);
+  }
+  ~ScriptedUser() {
+    KillTimer(nullptr, timer_);
+    current_ = nullptr;
+  }
+  ScriptedUser(const ScriptedUser&) = delete;
+  ScriptedUser& operator=(const ScriptedUser&) = delete;
+
+  // Called with the dialog before the first step.
+  std::function<void(HWND)> look;
+  std::size_t done() const { return next_; }
+
+ private:
+  static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    ScriptedUser* user = current_;
+    if (!user) return;
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &ScriptedUser::FindDialog,
+                      reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog) return;
+    if (user->look) std::exchange(user->look, nullptr)(dialog);
+    if (user->next_ < user->steps_.size()) {
+      user->steps_[user->next_++](dialog);
+    } else if (++user->idle_ > 100) {
+      // The script ran out and the dialog is still open: end the test.
+      SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+  }
+
+  static inline ScriptedUser* current_ = nullptr;
+  std::vector<Step> steps_;
+  std::size_t next_ = 0;
+  int idle_ = 0;
+  UINT_PTR timer_ = 0;
+};
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[256] = {};
+  GetWindowTextW(window, text, 256);
+  return text;
+}
+
+class Win32Dialogs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  }
+  void TearDown() override { CoUninitialize(); }
+
+  BoxRecorder boxes_;
+  UiOverride override_{boxes_};
+};
+
+TEST_F(Win32Dialogs, LoginFormShowsItsHeadingBoldAndFiveImageButtons) {
+  CLoginForm form;
+  ScriptedUser user({Click(CLoginForm::kYahoo)});
+  std::wstring caption;
+  LONG headingWeight = 0, textWeight = 0;
+  int images = 0;
+  user.look = [&](HWND dialog) {
+    caption = WindowText(dialog);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, 209, WM_GETFONT, 0, 0)),
+               sizeof font, &font);
+    headingWeight = font.lfWeight;
+    GetObjectW(reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, kIdCancel, WM_GETFONT, 0, 0)),
+               sizeof font, &font);
+    textWeight = font.lfWeight;
+    for (int id : {CLoginForm::kGmail, CLoginForm::kYahoo, CLoginForm::kHotmail, CLoginForm::kAol,
+                   CLoginForm::kOther}) {
+      if (SendDlgItemMessageW(dialog, id, BM_GETIMAGE, IMAGE_BITMAP, 0) != 0) ++images;
+    }
+  };
+  EXPECT_EQ(form.Show(0), CLoginForm::kYahoo);
+  EXPECT_EQ(caption, L"Login Or Sign Up");
+  EXPECT_EQ(headingWeight, FW_BOLD);
+  EXPECT_LT(textWeight, FW_BOLD);
+  EXPECT_EQ(images, 5);
+  EXPECT_TRUE(form.m_yahoo);
+  EXPECT_FALSE(form.m_gmail || form.m_hotmail || form.m_aol || form.m_cancelled);
+  EXPECT_TRUE(boxes_.messages.empty());
+}
+
+TEST_F(Win32Dialogs, ClosingTheWindowIsCancel) {
+  CLoginForm form;
+  ScriptedUser user({CloseWindow()});
+  EXPECT_EQ(form.Show(0), kIdCancel);
+  EXPECT_TRUE(form.m_cancelled);
+
+  CExtraPassword extra;
+  ScriptedUser escape({[](HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0); }});
+  EXPECT_EQ(extra.Show(0), kIdCancel);
+  EXPECT_TRUE(extra.m_cancelled);
+}
+
+TEST_F(Win32Dialogs, VeilmarkLoginValidatesThenClosesWithItsFields) {
+  CVeilmarkLogin login(u"ann@example.org");
+  std::wstring prefilled;
+  ScriptedUser user({Type(CVeilmarkLogin::kEmail, L""), Click(kIdOk),
+                     Type(CVeilmarkLogin::kEmail, L"bob@example.org"),
+                     Type(CVeilmarkLogin::kPassword, L"p\u00e4ss word"), Click(kIdOk)});
+  user.look = [&](HWND dialog) {
+    prefilled = WindowText(GetDlgItem(dialog, CVeilmarkLogin::kEmail));
+  };
+  EXPECT_EQ(login.Show(0), kIdOk);
+  EXPECT_EQ(prefilled, L"ann@example.org");
+  // The empty form stayed open with a message; the filled one closed.
+  ASSERT_EQ(boxes_.messages.size(), 1u);
+  EXPECT_EQ(user.done(), 5u);
+  EXPECT_EQ(login.m_email, u"bob@example.org");
+  EXPECT_EQ(login.m_password, u"p\u00e4ss word");
+  EXPECT_FALSE(login.m_cancelled);
+}
+
+TEST_F(Win32Dialogs, VeilmarkLoginOtherWaysOut) {
+  CVeilmarkLogin forgot(u"a@example.org");
+  ScriptedUser first({Click(CVeilmarkLogin::kForgot)});
+  EXPECT_EQ(forgot.Show(0), CVeilmarkLogin::kForgot);
+  EXPECT_TRUE(forgot.m_forgot);
+
+  CVeilmarkLogin signup(u"a@example.org");
+  ScriptedUser second({Click(CVeilmarkLogin::kSignup)});
+  EXPECT_EQ(signup.Show(0), CVeilmarkLogin::kSignup);
+  EXPECT_TRUE(signup.m_signup);
+}
+
+TEST_F(Win32Dialogs, LiveAndExtraPasswordAskUntilFilled) {
+  CLive live;
+  ScriptedUser user({Click(kIdOk), Type(CLive::kEmail, L"c@example.org"), Click(kIdOk),
+                     Type(CLive::kPassword, L"pw"), Click(kIdOk)});
+  EXPECT_EQ(live.Show(0), kIdOk);
+  EXPECT_EQ(boxes_.messages.size(), 2u);  // nothing filled, then no password
+  EXPECT_EQ(live.m_email, u"c@example.org");
+  EXPECT_EQ(live.m_password, u"pw");
+
+  boxes_.messages.clear();
+  CExtraPassword extra;
+  ScriptedUser again({Click(kIdOk), Type(CExtraPassword::kPassword, L"second"), Click(kIdOk)});
+  EXPECT_EQ(extra.Show(0), kIdOk);
+  ASSERT_EQ(boxes_.messages.size(), 1u);
+  EXPECT_EQ(boxes_.messages[0], u"Please specify the additional password for the login");
+  EXPECT_EQ(extra.m_password, u"second");
+}
+
+TEST_F(Win32Dialogs, ForgotShowsTheQuestionAndTakesTheAnswer) {
+  CForgot forgot(u"d@example.org", u"First pet?");
+  std::wstring question;
+  ScriptedUser user({Click(kIdOk), Type(CForgot::kSecurityAnswer, L"Rex"), Click(kIdOk)});
+  user.look = [&](HWND dialog) {
+    question = WindowText(GetDlgItem(dialog, CForgot::kSecurityQuestion));
+  };
+  EXPECT_EQ(forgot.Show(0), kIdOk);
+  EXPECT_EQ(question, L"First pet?");
+  EXPECT_EQ(boxes_.messages.size(), 1u);
+  EXPECT_EQ(forgot.m_securityAnswer, u"Rex");
+}
+
+TEST_F(Win32Dialogs, BrowserDialogsLoadWithTheirControl) {
+  COpenID openid(u"about:blank");
+  std::wstring caption, hostClass;
+  ScriptedUser user({CloseWindow()});
+  user.look = [&](HWND dialog) {
+    caption = WindowText(dialog);
+    wchar_t name[32] = {};
+    GetClassNameW(GetDlgItem(dialog, COpenID::kBrowser), name, 32);
+    hostClass = name;
+  };
+  EXPECT_EQ(openid.Show(0), kIdCancel);
+  EXPECT_EQ(caption, L"Provider Login");
+  EXPECT_EQ(hostClass, L"AtlAxWin");
+  EXPECT_FALSE(openid.m_reply);  // abandoned: no reply
+
+  CRegister registration(u"e@example.org", u"about:blank");
+  ScriptedUser second({Click(kIdOk), CloseWindow()});
+  EXPECT_EQ(registration.Show(0), kIdCancel);
+  EXPECT_EQ(boxes_.messages.size(), 1u);  // the empty form was refused
+  EXPECT_TRUE(registration.m_cancelled);
+}
+
+}  // namespace
+}  // namespace veilmark::wine_tests
