@@ -1,15 +1,21 @@
 // Message boxes and modal dialogs on Windows. Dialogs come from the module's
 // templates; the portable controller validates and decides when to close.
 // Browser controls are hosted by atl.dll's AtlAxWin window class.
-#include <exdisp.h>
-#include <ocidl.h>
 #include <windows.h>
+// After windows.h, which they need.
+#include <exdisp.h>
+#include <exdispid.h>
+#include <ocidl.h>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
+#include "util/browser_document_win32.h"
 #include "util/hresult.h"
 #include "util/ui.h"
 #include "util/wchar_win32.h"
@@ -76,8 +82,102 @@ class AtlLibrary {
   bool ready_ = false;
 };
 
-// The open dialog: what the controller sees, and the GDI objects it owns
-// until it closes.
+// Hears DocumentComplete from one browser control and hands the document's
+// source to a function.
+class BrowserEvents final : public IDispatch {
+ public:
+  using Handler = std::function<void(std::string_view source)>;
+  explicit BrowserEvents(Handler handler) : handler_(std::move(handler)) {}
+
+  void Detach() { handler_ = nullptr; }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) &&
+        !IsEqualIID(iid, DIID_DWebBrowserEvents2)) {
+      return E_NOINTERFACE;
+    }
+    *out = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --count_;
+    if (left == 0) delete this;  // reference-counted: the last holder frees it
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                   EXCEPINFO*, UINT*) override {
+    if (id != DISPID_DOCUMENTCOMPLETE || !handler_) return S_OK;
+    // DocumentComplete(pDisp, URL): the browser or frame that finished.
+    if (!params || params->cArgs != 2 || params->rgvarg[1].vt != VT_DISPATCH ||
+        !params->rgvarg[1].pdispVal) {
+      return S_OK;
+    }
+    IWebBrowser2* frame = nullptr;
+    if (FAILED(params->rgvarg[1].pdispVal->QueryInterface(IID_IWebBrowser2,
+                                                          reinterpret_cast<void**>(&frame)))) {
+      return S_OK;
+    }
+    Owned<IWebBrowser2> ownedFrame(frame);
+    IDispatch* document = nullptr;
+    if (FAILED(frame->get_Document(&document)) || !document) return S_OK;
+    Owned<IDispatch> ownedDocument(document);
+    const std::optional<std::string> source = SaveDocumentSource(document);
+    // A copy: the handler may end the dialog, which detaches this sink.
+    const Handler handler = handler_;
+    if (source) handler(*source);
+    return S_OK;
+  }
+
+ private:
+  ~BrowserEvents() = default;
+  ULONG count_ = 1;
+  Handler handler_;
+};
+
+// One advised sink on one browser control, unadvised when dropped.
+class BrowserConnection {
+ public:
+  BrowserConnection(IWebBrowser2* browser, BrowserEvents::Handler handler) {
+    IConnectionPointContainer* container = nullptr;
+    if (FAILED(browser->QueryInterface(IID_IConnectionPointContainer,
+                                       reinterpret_cast<void**>(&container)))) {
+      return;
+    }
+    Owned<IConnectionPointContainer> ownedContainer(container);
+    IConnectionPoint* point = nullptr;
+    if (!VM_HR_OK(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point))) return;
+    point_.reset(point);
+    sink_.reset(new BrowserEvents(std::move(handler)));
+    if (!VM_HR_OK(point_->Advise(sink_.get(), &cookie_))) cookie_ = 0;
+  }
+  ~BrowserConnection() {
+    if (sink_) sink_->Detach();
+    if (point_ && cookie_) static_cast<void>(VM_HR_OK(point_->Unadvise(cookie_)));
+  }
+  BrowserConnection(const BrowserConnection&) = delete;
+  BrowserConnection& operator=(const BrowserConnection&) = delete;
+
+ private:
+  Owned<IConnectionPoint> point_;
+  Owned<BrowserEvents> sink_;
+  DWORD cookie_ = 0;
+};
+
+// The open dialog: what the controller sees, and the GDI objects and browser
+// connections it owns until it closes.
 class Win32DialogSite final : public DialogSite {
  public:
   explicit Win32DialogSite(DialogController& controller) : controller_(controller) {}
@@ -100,7 +200,9 @@ class Win32DialogSite final : public DialogSite {
         site->controller_.OnCommand(*site, kIdCancel);
         return TRUE;
       case WM_DESTROY:
-        // The heading font and the button images go with the window.
+        // The heading font, the button images and the browser sinks go
+        // with the window.
+        site->browsers_.clear();
         site->objects_.clear();
         return FALSE;
       default:
@@ -122,14 +224,8 @@ class Win32DialogSite final : public DialogSite {
   }
 
   void Navigate(int id, const std::u16string& url) override {
-    IUnknown* control = nullptr;
-    if (FAILED(AtlLibrary::Get().Control(GetDlgItem(window_, id), &control)) || !control) return;
-    Owned<IUnknown> owned(control);
-    IWebBrowser2* browser = nullptr;
-    if (FAILED(control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser)))) {
-      return;
-    }
-    Owned<IWebBrowser2> ownedBrowser(browser);
+    Owned<IWebBrowser2> browser = Browser(id);
+    if (!browser) return;
     const OwnedBstr address(SysAllocString(AsWin(url)));
     const OwnedBstr frame(SysAllocString(L"_self"));
     if (!address || !frame) return;
@@ -165,6 +261,14 @@ class Win32DialogSite final : public DialogSite {
             SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(objects_.back().get()), TRUE);
           }
         }
+      } else if (control.kind == ControlKind::kBrowser) {
+        if (Owned<IWebBrowser2> browser = Browser(control.id)) {
+          const int id = control.id;
+          browsers_.push_back(std::make_unique<BrowserConnection>(
+              browser.get(), [this, id](std::string_view source) {
+                controller_.OnDocumentComplete(*this, id, source);
+              }));
+        }
       } else if (control.kind == ControlKind::kImageButton && control.imageId != 0) {
         objects_.emplace_back(LoadImageW(ThisModule(), MAKEINTRESOURCEW(control.imageId),
                                          IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
@@ -177,9 +281,24 @@ class Win32DialogSite final : public DialogSite {
     controller_.OnInitDialog(*this);
   }
 
+  // The control AtlAxWin hosts in item `id`, or null.
+  Owned<IWebBrowser2> Browser(int id) const {
+    IUnknown* control = nullptr;
+    if (FAILED(AtlLibrary::Get().Control(GetDlgItem(window_, id), &control)) || !control) {
+      return nullptr;
+    }
+    Owned<IUnknown> owned(control);
+    IWebBrowser2* browser = nullptr;
+    if (FAILED(control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser)))) {
+      return nullptr;
+    }
+    return Owned<IWebBrowser2>(browser);
+  }
+
   DialogController& controller_;
   HWND window_ = nullptr;
   std::vector<GdiObject> objects_;
+  std::vector<std::unique_ptr<BrowserConnection>> browsers_;
 };
 
 bool HasBrowser(const DialogTemplate& layout) {
@@ -210,6 +329,30 @@ class Win32Ui final : public Ui {
 };
 
 }  // namespace
+
+std::optional<std::string> SaveDocumentSource(IUnknown* document) {
+  if (!document) return std::nullopt;
+  IPersistStreamInit* persist = nullptr;
+  if (FAILED(
+          document->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) {
+    return std::nullopt;
+  }
+  Owned<IPersistStreamInit> ownedPersist(persist);
+  IStream* stream = nullptr;
+  if (!VM_HR_OK(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return std::nullopt;
+  Owned<IStream> ownedStream(stream);
+  if (FAILED(persist->Save(stream, FALSE))) return std::nullopt;
+  // The memory may be larger than what was written: the position says.
+  ULARGE_INTEGER end{};
+  if (!VM_HR_OK(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &end))) return std::nullopt;
+  HGLOBAL memory = nullptr;
+  if (!VM_HR_OK(GetHGlobalFromStream(stream, &memory))) return std::nullopt;
+  const void* bytes = GlobalLock(memory);
+  if (!bytes && end.QuadPart != 0) return std::nullopt;
+  std::string source(static_cast<const char*>(bytes), static_cast<std::size_t>(end.QuadPart));
+  GlobalUnlock(memory);
+  return source;
+}
 
 Ui& PlatformUi() {
   static Win32Ui ui;

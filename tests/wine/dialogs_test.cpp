@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "addin/com/com_object.h"
+#include "fake_outlook.h"
 #include "login/dialogs/extra_password_dialog.h"
 #include "login/dialogs/forgot_dialog.h"
 #include "login/dialogs/live_dialog.h"
@@ -16,6 +18,7 @@
 #include "login/dialogs/openid_dialog.h"
 #include "login/dialogs/register_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
+#include "util/browser_document_win32.h"
 #include "util/ui.h"
 #include "util/wchar_win32.h"
 
@@ -237,6 +240,59 @@ TEST_F(Win32Dialogs, BrowserDialogsLoadWithTheirControl) {
   EXPECT_EQ(registration.Show(0), kIdCancel);
   EXPECT_EQ(boxes_.messages.size(), 1u);  // the empty form was refused
   EXPECT_TRUE(registration.m_cancelled);
+}
+
+// A loaded document as MSHTML's persists itself: its source into a stream.
+class FakeDocument : public IPersistStreamInit {
+ public:
+  static const com::InterfaceEntry<FakeDocument>* Interfaces() {
+    static const com::InterfaceEntry<FakeDocument> table[] = {
+        com::Entry<FakeDocument, IPersistStreamInit>(IID_IPersistStreamInit),
+        {nullptr, nullptr},
+    };
+    return table;
+  }
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE IsDirty() override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE Load(IStream*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Save(IStream* stream, BOOL) override {
+    if (FAILED(failure_)) return failure_;
+    ULONG written = 0;
+    return stream->Write(source_.data(), static_cast<ULONG>(source_.size()), &written);
+  }
+  HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE InitNew() override { return S_OK; }
+
+ protected:
+  FakeDocument(std::string source, HRESULT failure)
+      : source_(std::move(source)), failure_(failure) {}
+  virtual ~FakeDocument() = default;
+
+ private:
+  std::string source_;
+  HRESULT failure_;
+};
+
+com::ComPtr<IUnknown> MakeDocument(std::string source, HRESULT failure = S_OK) {
+  com::ComPtr<IUnknown> document;
+  EXPECT_EQ(com::ComObject<FakeDocument>::Create(nullptr, IID_IUnknown, document.PutVoid(),
+                                                 std::move(source), failure),
+            S_OK);
+  return document;
+}
+
+TEST_F(Win32Dialogs, DocumentSourceIsWhatTheDocumentSaves) {
+  const std::string json = "{\"statusCode\":\"OK\",\"sessionId\":\"s\u00e9\"}";
+  EXPECT_EQ(SaveDocumentSource(MakeDocument(json).Get()), json);
+  // Larger than the stream's first block, with NULs kept.
+  const std::string big = std::string(100000, 'x') + std::string(3, '\0') + "end";
+  EXPECT_EQ(SaveDocumentSource(MakeDocument(big).Get()), big);
+  EXPECT_EQ(SaveDocumentSource(MakeDocument("").Get()), std::string());
+  EXPECT_EQ(SaveDocumentSource(MakeDocument("x", E_ACCESSDENIED).Get()), std::nullopt);
+  EXPECT_EQ(SaveDocumentSource(nullptr), std::nullopt);
+  // Not a document that can save itself.
+  FakePtr plain = FakeDispatch::Make();
+  EXPECT_EQ(SaveDocumentSource(Disp(plain)), std::nullopt);
 }
 
 }  // namespace
