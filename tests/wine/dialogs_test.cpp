@@ -116,6 +116,60 @@ class Win32Dialogs : public ::testing::Test {
   UiOverride override_{boxes_};
 };
 
+// Where the template put each control the controller names, against where
+// the controller says it is; the differences, as text.
+std::vector<std::string> Differences(HWND dialog, const DialogTemplate& layout) {
+  std::vector<std::string> differences;
+  const std::string name = std::to_string(layout.resourceId);
+  if (WindowText(dialog) != std::wstring(layout.caption.begin(), layout.caption.end())) {
+    differences.push_back(name + ": caption");
+  }
+  for (const DialogControl& control : layout.controls) {
+    if (control.id == kNoControlId) continue;
+    const std::string which = name + "/" + std::to_string(control.id);
+    HWND item = GetDlgItem(dialog, control.id);
+    if (!item) {
+      differences.push_back(which + ": missing");
+      continue;
+    }
+    // The dialog manager converts position and size each on its own.
+    RECT units{control.x, control.y, control.width, control.height};
+    MapDialogRect(dialog, &units);
+    RECT actual{};
+    GetWindowRect(item, &actual);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+    const RECT expected{units.left, units.top, units.left + units.right, units.top + units.bottom};
+    if (!EqualRect(&expected, &actual)) {
+      differences.push_back(which + ": at " + std::to_string(actual.left) + "," +
+                            std::to_string(actual.top) + " " +
+                            std::to_string(actual.right - actual.left) + "x" +
+                            std::to_string(actual.bottom - actual.top));
+    }
+  }
+  return differences;
+}
+
+TEST_F(Win32Dialogs, EveryTemplateHoldsItsControllersControlsInPlace) {
+  CLoginForm form;
+  COpenID openid(u"about:blank");
+  CRegister registration(u"", u"about:blank");
+  CLive live;
+  CExtraPassword extra;
+  CVeilmarkLogin login(u"");
+  CForgot forgot(u"", u"");
+  DialogController* dialogs[] = {&form, &openid, &registration, &live, &extra, &login, &forgot};
+  std::vector<int> shown;
+  for (DialogController* dialog : dialogs) {
+    std::vector<std::string> differences{"not shown"};
+    ScriptedUser user({CloseWindow()});
+    user.look = [&](HWND window) { differences = Differences(window, dialog->Template()); };
+    EXPECT_EQ(PlatformUi().ShowDialog(*dialog, 0), kIdCancel);
+    EXPECT_EQ(differences, std::vector<std::string>{}) << dialog->Template().resourceId;
+    shown.push_back(dialog->Template().resourceId);
+  }
+  EXPECT_EQ(shown, (std::vector<int>{107, 108, 109, 110, 111, 112, 113}));
+}
+
 TEST_F(Win32Dialogs, LoginFormShowsItsHeadingBoldAndFiveImageButtons) {
   CLoginForm form;
   ScriptedUser user({Click(CLoginForm::kYahoo)});
