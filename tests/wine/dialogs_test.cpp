@@ -18,6 +18,7 @@
 #include "login/dialogs/openid_dialog.h"
 #include "login/dialogs/register_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
+#include "scripted_user.h"
 #include "util/browser_document_win32.h"
 #include "util/ui.h"
 #include "util/wchar_win32.h"
@@ -37,73 +38,6 @@ class BoxRecorder final : public Ui {
   }
   std::vector<std::u16string> messages;
 };
-
-using Step = std::function<void(HWND dialog)>;
-
-Step Type(int id, const wchar_t* text) {
-  return [id, text](HWND dialog) { SetDlgItemTextW(dialog, id, text); };
-}
-Step Click(int id) {
-  return [id](HWND dialog) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); };
-}
-Step CloseWindow() {
-  return [](HWND dialog) { SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); };
-}
-
-// The user: waits for the thread's dialog, then takes one step per tick.
-class ScriptedUser {
- public:
-  explicit ScriptedUser(std::vector<Step> steps) : steps_(std::move(steps)) {
-    current_ = this;
-    timer_ = SetTimer(nullptr, 0, 30, &ScriptedUser::Tick);
-  }
-  ~ScriptedUser() {
-    KillTimer(nullptr, timer_);
-    current_ = nullptr;
-  }
-  ScriptedUser(const ScriptedUser&) = delete;
-  ScriptedUser& operator=(const ScriptedUser&) = delete;
-
-  // Called with the dialog before the first step.
-  std::function<void(HWND)> look;
-  std::size_t done() const { return next_; }
-
- private:
-  static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    ScriptedUser* user = current_;
-    if (!user) return;
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &ScriptedUser::FindDialog,
-                      reinterpret_cast<LPARAM>(&dialog));
-    if (!dialog) return;
-    if (user->look) std::exchange(user->look, nullptr)(dialog);
-    if (user->next_ < user->steps_.size()) {
-      user->steps_[user->next_++](dialog);
-    } else if (++user->idle_ > 100) {
-      // The script ran out and the dialog is still open: end the test.
-      SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    }
-  }
-
-  static inline ScriptedUser* current_ = nullptr;
-  std::vector<Step> steps_;
-  std::size_t next_ = 0;
-  int idle_ = 0;
-  UINT_PTR timer_ = 0;
-};
-
-std::wstring WindowText(HWND window) {
-  wchar_t text[256] = {};
-  GetWindowTextW(window, text, 256);
-  return text;
-}
 
 class Win32Dialogs : public ::testing::Test {
  protected:
@@ -207,7 +141,10 @@ TEST_F(Win32Dialogs, ClosingTheWindowIsCancel) {
   EXPECT_TRUE(form.m_cancelled);
 
   CExtraPassword extra;
-  ScriptedUser escape({[](HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0); }});
+  ScriptedUser escape({[](HWND dialog) {
+    SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    return true;
+  }});
   EXPECT_EQ(extra.Show(0), kIdCancel);
   EXPECT_TRUE(extra.m_cancelled);
 }

@@ -12,6 +12,7 @@
 #include "api/http_exchange.h"
 #include "fake_outlook.h"
 #include "login/session_store.h"
+#include "scripted_user.h"
 #include "util/local_files.h"
 #include "util/text.h"
 #include "util/wchar_win32.h"
@@ -299,6 +300,25 @@ TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
   }
   EXPECT_NE(delivered.find("multipart/encrypted"), std::string::npos) << delivered;
   EXPECT_EQ(delivered.find("Composed under Wine"), std::string::npos);  // not in clear
+  Stop();
+}
+
+TEST_F(ReadRoad, WithoutASessionTheDllsDialogsLogIn) {
+  DeleteLocalFile(SessionStore().SessionFilePath(kBob));
+  const Delivered delivered = LoadDelivered();
+  FakeOutlookWindow outlook(ProtectedItem(delivered, u"00EE-wine-3"));
+  Start(outlook);
+  // bob answers the DLL's own dialogs: "Other", then his service account.
+  const wchar_t* login = L"Login using Veilmark Account";
+  ScriptedUser bob({In(L"Login Or Sign Up", Click(207)), In(login, Type(204, L"bob@example.com")),
+                    In(login, Type(205, L"bob-pw")), In(login, Click(1))});
+  EXPECT_EQ(outlook.SelectionChange(), std::vector<HRESULT>{S_OK});
+  EXPECT_EQ(bob.done(), 4u);
+  const std::vector<std::wstring> writes = outlook.control.Writes();
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_NE(writes[0].find(L"Secret words for Wine"), std::wstring::npos) << writes[0];
+  // The new session was kept for the next start.
+  EXPECT_FALSE(SessionStore().GetSession(kBob).empty());
   Stop();
 }
 
