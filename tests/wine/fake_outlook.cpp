@@ -299,6 +299,10 @@ std::vector<std::wstring> FakeBrowser::Writes() const {
     std::wstring text;
     for (const com::Variant& arg : args) {
       const VARIANT& value = arg.value();
+      if (value.vt == VT_BSTR) {
+        text += L"(" + TextOf(value) + L")";
+        continue;
+      }
       if (value.vt != (VT_ARRAY | VT_VARIANT) || SafeArrayGetDim(value.parray) != 1) {
         text += L"<not an array of VARIANT>";
         continue;

@@ -151,7 +151,7 @@ struct FakeBrowser {
   FakeBrowser();
   FakeBrowser(const FakeBrowser&) = delete;
   FakeBrowser& operator=(const FakeBrowser&) = delete;
-  // Each write's strings as "[...]", joined.
+  // Each write's arguments: an array's strings as "[...]", a string as "(...)".
   std::vector<std::wstring> Writes() const;
 
   FakePtr document = FakeDispatch::Make();

@@ -296,6 +296,35 @@ TEST_F(HostAdapters, BrowserNavigatesAndItsDocumentIsWrittenAsOneElementArrays) 
   EXPECT_EQ(fake.document->Calls(L"close").size(), 1u);
 }
 
+TEST_F(HostAdapters, AWriteThatGathersItsOwnArrayGetsTheStringAlone) {
+  FakeBrowser fake;
+  // As a dispatcher that packs vararg arguments would: an array inside its
+  // array is no string.
+  fake.document->Method(L"write", [](const std::vector<Variant>& args, Variant&) -> HRESULT {
+    for (const Variant& arg : args) {
+      if (arg.value().vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
+    }
+    return S_OK;
+  });
+  fake.browser->Property(L"Document", Disp(fake.document));
+  std::shared_ptr<host::Object> document;
+  std::shared_ptr<host::HtmlDocument> html;
+  std::shared_ptr<host::WebBrowser> browser;
+  ASSERT_EQ(com::AdaptObject(Disp(fake.browser))->AsWebBrowser(browser), S_OK);
+  ASSERT_EQ(browser->GetDocument(document), S_OK);
+  ASSERT_EQ(document->AsHtmlDocument(html), S_OK);
+  ASSERT_EQ(html->Write(u"<p>x</p>"), S_OK);
+  ASSERT_EQ(html->Write(u"<p>y</p>"), S_OK);
+  EXPECT_EQ(fake.Writes(), (std::vector<std::wstring>{
+                               L"[<!-- saved from url=(0014)about:internet -->\r\n<p>x</p>]",
+                               L"(<!-- saved from url=(0014)about:internet -->\r\n<p>x</p>)",
+                               L"[<p>y</p>]", L"(<p>y</p>)"}));
+
+  // Any other refusal is the answer.
+  fake.document->Fail(L"write", E_ACCESSDENIED);
+  EXPECT_EQ(html->Write(u"<p>z</p>"), E_ACCESSDENIED);
+}
+
 TEST_F(HostAdapters, TaskPaneShowsTheViewInTheHostedBrowser) {
   FakeBrowser control;
   FakePtr pane = FakeDispatch::Make();

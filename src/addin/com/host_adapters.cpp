@@ -320,7 +320,15 @@ class HtmlDocumentAdapter final : public ObjectAdapter<host::HtmlDocument> {
     VM_CHECK_HR(SafeArrayPutElement(array.Get(), &index, element.get()));
     std::vector<Variant> args;
     args.emplace_back(std::move(array));
-    VM_CHECK_HR(CallMethod(object_.Get(), L"write", std::move(args)));
+    HRESULT hr = CallMethod(object_.Get(), L"write", std::move(args));
+    // A dispatcher that gathers vararg arguments into the array itself
+    // wraps ours once more and refuses it: it wants the string alone.
+    if (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_BADVARTYPE) {
+      std::vector<Variant> plain;
+      plain.emplace_back(text);
+      hr = CallMethod(object_.Get(), L"write", std::move(plain));
+    }
+    VM_CHECK_HR(hr);
     marked_ = true;
     return S_OK;
   }
