@@ -110,12 +110,15 @@ TEST_F(Win32Dialogs, LoginFormShowsItsHeadingBoldAndFiveImageButtons) {
   std::wstring caption;
   LONG headingWeight = 0, textWeight = 0;
   int images = 0;
+  HGDIOBJ heading = nullptr, image = nullptr;
   user.look = [&](HWND dialog) {
     caption = WindowText(dialog);
     LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, 209, WM_GETFONT, 0, 0)),
-               sizeof font, &font);
+    heading = reinterpret_cast<HGDIOBJ>(SendDlgItemMessageW(dialog, 209, WM_GETFONT, 0, 0));
+    GetObjectW(heading, sizeof font, &font);
     headingWeight = font.lfWeight;
+    image = reinterpret_cast<HGDIOBJ>(
+        SendDlgItemMessageW(dialog, CLoginForm::kGmail, BM_GETIMAGE, IMAGE_BITMAP, 0));
     GetObjectW(reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, kIdCancel, WM_GETFONT, 0, 0)),
                sizeof font, &font);
     textWeight = font.lfWeight;
@@ -129,6 +132,11 @@ TEST_F(Win32Dialogs, LoginFormShowsItsHeadingBoldAndFiveImageButtons) {
   EXPECT_EQ(headingWeight, FW_BOLD);
   EXPECT_LT(textWeight, FW_BOLD);
   EXPECT_EQ(images, 5);
+  // The dialog's own font and images went with it.
+  LOGFONTW gone{};
+  EXPECT_EQ(GetObjectW(heading, sizeof gone, &gone), 0);
+  BITMAP goneImage{};
+  EXPECT_EQ(GetObjectW(image, sizeof goneImage, &goneImage), 0);
   EXPECT_TRUE(form.m_yahoo);
   EXPECT_FALSE(form.m_gmail || form.m_hotmail || form.m_aol || form.m_cancelled);
   EXPECT_TRUE(boxes_.messages.empty());
