@@ -7,18 +7,28 @@ set -euo pipefail
 e2e_root="$(mktemp -d "${TMPDIR:-/tmp}/veilmark-e2e.XXXXXX")"
 service_pid=""
 
+# Keeps the work folder with E2E_KEEP=1, or after a failure when the caller
+# set E2E_KEEP_ON_FAILURE=1 (the demo does).
 e2e_cleanup() {
+  local status=$?
   if [ -n "$service_pid" ]; then
     kill "$service_pid" 2>/dev/null || true
     wait "$service_pid" 2>/dev/null || true
   fi
   if [ "${E2E_KEEP:-0}" = 1 ]; then
     echo "kept: $e2e_root" >&2
+  elif [ "$status" -ne 0 ] && [ "${E2E_KEEP_ON_FAILURE:-0}" = 1 ]; then
+    echo "The work folder is kept for a look: $e2e_root" >&2
+    echo "  service.err: the service's log; <user>.out/.err: what veilmark-host printed;" >&2
+    echo "  service/mail/<address>/new/: the delivered messages; work/: the files sent." >&2
   else
     rm -rf "$e2e_root"
   fi
 }
 trap e2e_cleanup EXIT
+# A stopped run still cleans up (ctest stops a test that runs too long).
+trap 'exit 143' TERM
+trap 'exit 130' INT
 
 fail() {
   echo "FAILED: $*" >&2

@@ -1,6 +1,8 @@
 // Any file handed to veilmark-host is either a message or a clear error.
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -8,7 +10,12 @@
 #include "host/eml_message.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string path = "/tmp/veilmark-eml-fuzz-" + std::to_string(getpid()) + ".eml";
+  // In the working folder (the build folder), gone when the run ends.
+  static const std::string path = [] {
+    std::string name = "eml-fuzz-" + std::to_string(getpid()) + ".eml";
+    std::atexit([] { std::remove(("eml-fuzz-" + std::to_string(getpid()) + ".eml").c_str()); });
+    return name;
+  }();
   {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

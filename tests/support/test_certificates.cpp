@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <utility>
 
 namespace veilmark::testing {
 namespace {
@@ -16,10 +18,21 @@ void Run(const std::string& command) {
 
 }  // namespace
 
+OwnedFolder::OwnedFolder(std::string path) : path_(std::move(path)) {}
+
+OwnedFolder::OwnedFolder(OwnedFolder&& other) noexcept : path_(std::exchange(other.path_, {})) {}
+
+OwnedFolder::~OwnedFolder() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
 TestCertificates MakeTestCertificates(const std::string& name) {
   std::string pattern = (std::filesystem::temp_directory_path() / ("vm-certs-XXXXXX")).string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
-  TestCertificates certs{pattern, pattern + "/ca.crt", pattern + "/server.crt",
+  // Owned before anything can throw, so a failed openssl leaves nothing.
+  TestCertificates certs{OwnedFolder(pattern), pattern + "/ca.crt", pattern + "/server.crt",
                          pattern + "/server.key"};
   const std::string dir = pattern;
   Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
