@@ -1,10 +1,11 @@
 ; The Veilmark installer: both DLLs, registered for the current user by the
 ; regsvr32 of each one's bitness, with no administrator rights anywhere.
 ;
-;   makensis -DX64_DLL=path -DX86_DLL=path -DOUTDIR=folder installer/veilmark.nsi
+;   makensis -DX64_DLL=path -DX86_DLL=path -DOUTDIR=folder /path/to/veilmark.nsi
 ;
-; writes OUTDIR/VeilmarkSetup-<version>.exe, the version being the x86_64
-; DLL's version resource.
+; (paths absolute: makensis works from the script's folder) writes
+; OUTDIR/VeilmarkSetup-<version>.exe, the version being the x86_64 DLL's
+; version resource.
 ;
 ; A 64-bit program: it runs on 64-bit Windows only, where the x86_64 DLL
 ; serves 64-bit Outlook and the i686 DLL 32-bit Outlook. Both are registered,
