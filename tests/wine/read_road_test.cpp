@@ -230,8 +230,8 @@ std::vector<std::wstring> BobsMail() {
   return names;
 }
 
-// A message being composed by alice to bob, with one attachment.
-FakePtr ComposeItem() {
+// bob, resolved: Outlook gives a resolved recipient its address entry.
+FakePtr BobAsRecipient() {
   FakePtr entry = FakeDispatch::Make();
   entry->Value(L"DisplayType", com::Variant(std::int32_t{0}));
   FakePtr smtp = FakeDispatch::Make();
@@ -240,8 +240,14 @@ FakePtr ComposeItem() {
   recipient->Value(L"Address", com::Variant(std::u16string(kBob)))
       .Method(L"Resolve", Answer(com::Variant(true)))
       .Property(L"AddressEntry", Disp(entry))
+      .Value(L"DisplayType", com::Variant(std::int32_t{0}))
       .Value(L"Type", com::Variant(std::int32_t{1}))
       .Property(L"PropertyAccessor", Disp(smtp));
+  return recipient;
+}
+
+// A message being composed by alice, with one attachment.
+FakePtr ComposeItem(const FakePtr& recipient) {
   FakePtr attachment = FakeDispatch::Make();
   attachment->Value(L"Type", com::Variant(std::int32_t{1}))
       .Value(L"FileName", com::Variant(std::u16string(u"note.txt")))
@@ -270,7 +276,7 @@ FakePtr ComposeItem() {
 TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
   FakeOutlookWindow outlook(FakeDispatch::Make());
   Start(outlook);
-  FakePtr item = ComposeItem();
+  FakePtr item = ComposeItem(BobAsRecipient());
   FakePtr inspector = FakeDispatch::Make();
   inspector->Is(com::kInspectorIid).Property(L"CurrentItem", Disp(item));
   FakePtr control = FakeDispatch::Make();
@@ -300,6 +306,53 @@ TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
   }
   EXPECT_NE(delivered.find("multipart/encrypted"), std::string::npos) << delivered;
   EXPECT_EQ(delivered.find("Composed under Wine"), std::string::npos);  // not in clear
+  Stop();
+}
+
+// A list typed by name that does not resolve has no address entry; its own
+// display type still stops the command before anything is sent.
+TEST_F(ReadRoad, SendSecureToAnUnresolvedListIsRefused) {
+  FakeOutlookWindow outlook(FakeDispatch::Make());
+  Start(outlook);
+  FakePtr list = FakeDispatch::Make();
+  list->Value(L"Address", com::Variant(std::u16string(u"Wine team")))
+      .Method(L"Resolve", Answer(com::Variant(false)))
+      .EmptyProperty(L"AddressEntry")
+      .Value(L"DisplayType", com::Variant(std::int32_t{1}))
+      .Value(L"Type", com::Variant(std::int32_t{1}))
+      .Property(L"PropertyAccessor", Disp(FakeDispatch::Make()));
+  FakePtr item = ComposeItem(list);
+  FakePtr inspector = FakeDispatch::Make();
+  inspector->Is(com::kInspectorIid).Property(L"CurrentItem", Disp(item));
+  FakePtr control = FakeDispatch::Make();
+  control->Is(com::kRibbonControlIid).Property(L"Context", Disp(inspector));
+  const std::size_t before = BobsMail().size();
+
+  std::wstring shown;
+  ScriptedUser user({In(L"Veilmark AddIn", Click(IDOK))});
+  user.look = [&shown](HWND box) {
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM texts) {
+          *reinterpret_cast<std::wstring*>(texts) += WindowText(child) + L"|";
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&shown));
+  };
+  ComPtr<IDispatch> callback;
+  ASSERT_EQ(addin_.As(IID_IRibbonCallback, callback), S_OK);
+  com::Variant argument(Disp(control));
+  DISPPARAMS params{argument.get(), nullptr, 1, 0};
+  ASSERT_EQ(callback->Invoke(com::kSecureSendClickDispId, IID_NULL, LOCALE_USER_DEFAULT,
+                             DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(user.done(), 1u);
+  EXPECT_NE(shown.find(L"Only regular user addresses are supported"), std::wstring::npos) << shown;
+  EXPECT_NE(shown.find(L"Additional info: Wine team"), std::wstring::npos) << shown;
+  EXPECT_EQ(list->Reads(L"AddressEntry"), 0);
+  EXPECT_TRUE(item->Calls(L"Close").empty());
+  EXPECT_TRUE(item->Calls(L"Save").empty());
+  EXPECT_EQ(BobsMail().size(), before);
   Stop();
 }
 
