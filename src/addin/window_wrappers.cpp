@@ -43,14 +43,15 @@ void WindowWrapper<Window, Events>::ShowIfProtected(const std::shared_ptr<host::
   const auto factory = paneFactory_;  // the road's own hold on it
   // The road reports to the user itself; its result is not the event's.
   DecryptAndShow(*mail, window_, *store_, *cache_, factory.get(), pane_);
-  // Detached while the road ran (a login dialog lets the host shut down):
-  // nothing may stay on a window the wrapper has let go of.
+  // Closed or shut down while the road ran (a login dialog's message loop
+  // delivers such events): nothing may stay on a window let go of.
   if (detached_) RemovePane(false);
 }
 
 template <class Window, class Events>
 HRESULT WindowWrapper<Window, Events>::OnClose() {
   const auto hold = Hold();
+  detached_ = true;
   RemovePane(false);
   if (window_) {
     VM_CHECK_HR(window_->Unadvise(*this));
@@ -64,7 +65,8 @@ void WindowWrapper<Window, Events>::Detach() {
   detached_ = true;
   RemovePane(false);
   if (window_) {
-    window_->Unadvise(*this);
+    // Best effort: the host is going, and the window with it.
+    static_cast<void>(VM_HR_OK(window_->Unadvise(*this)));
     window_.reset();
   }
 }

@@ -29,8 +29,8 @@ class WindowWrapper : public Events,
 
   // Deletes the pane and lets go of the window (the wrapper itself stays).
   HRESULT OnClose() override;
-  // As OnClose, for the connection's shutdown; a call in progress finishes
-  // without showing anything.
+  // As OnClose, best effort, for the connection's shutdown. Either way a
+  // call still in progress finishes and removes what it showed.
   void Detach();
   // Kept alive as long as the wrapper: what the store and cache belong to.
   void ShareOwner(std::shared_ptr<const void> owner) { owner_ = std::move(owner); }

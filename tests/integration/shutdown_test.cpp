@@ -121,6 +121,23 @@ TEST_F(ShutdownDuringDialogTest, OpenedMessageWhoseLoginSeesTheConnectionRelease
   EXPECT_EQ(host_.application->inspectors->sinks.size(), 0u);
 }
 
+TEST_F(ShutdownDuringDialogTest, WindowClosedWhileItsLoginDialogIsOpenKeepsNoPane) {
+  auto explorer = host_.NewExplorer();
+  host_.application->activeExplorer = explorer;
+  ASSERT_EQ(core_->OnStartupComplete(), S_OK);
+  BobWillLogIn();
+  ui_.whileOpen = [&](int resourceId) {
+    if (resourceId == CLoginForm::kResourceId) explorer->FireClose();
+  };
+
+  EXPECT_EQ(explorer->Select({ProtectedMessage()}), std::vector<HRESULT>{S_OK});
+  EXPECT_EQ(service_.Commands(), (std::vector<std::string>{"login", "decrypt-mime"}));
+  EXPECT_TRUE(NoPaneLeft());
+  ASSERT_EQ(core_->explorerWrappers().size(), 1u);
+  EXPECT_FALSE(core_->explorerWrappers()[0]->pane());
+  EXPECT_EQ(explorer->sinks.size(), 0u);
+}
+
 TEST_F(ShutdownDuringDialogTest, DialogClosedAfterShutdownEndsTheRoadQuietly) {
   auto explorer = host_.NewExplorer();
   host_.application->activeExplorer = explorer;
