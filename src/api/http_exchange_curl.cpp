@@ -46,7 +46,9 @@ struct Transfer {
 
 int OnConnected(void* user, char*, char*, int, int) {
   auto* transfer = static_cast<Transfer*>(user);
-  transfer->watch.emplace(transfer->stallWindow, transfer->stallFloor);
+  if (transfer->stallWindow.count() > 0) {
+    transfer->watch.emplace(transfer->stallWindow, transfer->stallFloor);
+  }
   return CURL_PREREQFUNC_OK;
 }
 

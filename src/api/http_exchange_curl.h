@@ -13,7 +13,8 @@ struct CurlLimits {
   // Close to WinHTTP's defaults, so a dead service never hangs the user.
   long connectSeconds = 60;
   // Once connected, fewer than `stallBytes` of body sent and received in
-  // any `stallSeconds` is a stall, however the bytes are spread.
+  // any `stallSeconds` is a stall, however the bytes are spread (0: no
+  // such limit).
   long stallSeconds = 30;
   std::size_t stallBytes = 1024;
   // No reply the add-in reads comes near this; a larger one is refused
