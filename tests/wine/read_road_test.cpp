@@ -375,6 +375,40 @@ TEST_F(ReadRoad, WithoutASessionTheDllsDialogsLogIn) {
   Stop();
 }
 
+// Outlook shuts down while the login dialog of a selection is open (the
+// dialog's message loop runs inside the selection event) and drops its last
+// references to the add-in. bob logs in all the same: the event finishes
+// without the objects it runs in, and leaves nothing shown or hooked.
+TEST_F(ReadRoad, ShutdownWhileTheLoginDialogIsOpen) {
+  DeleteLocalFile(SessionStore().SessionFilePath(kBob));
+  const Delivered delivered = LoadDelivered();
+  FakeOutlookWindow outlook(ProtectedItem(delivered, u"00EE-wine-4"));
+  Start(outlook);
+  int shutdowns = 0;
+  const Step shutdown = [this, &shutdowns](HWND) {
+    ++shutdowns;
+    EXPECT_EQ(addin_->OnBeginShutdown(nullptr), S_OK);
+    EXPECT_EQ(addin_->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
+    consumer_.Reset();
+    addin_.Reset();
+    return true;
+  };
+  const wchar_t* login = L"Login using Veilmark Account";
+  ScriptedUser bob({In(L"Login Or Sign Up", shutdown), In(L"Login Or Sign Up", Click(207)),
+                    In(login, Type(204, L"bob@example.com")), In(login, Type(205, L"bob-pw")),
+                    In(login, Click(1))});
+  EXPECT_EQ(outlook.SelectionChange(), std::vector<HRESULT>{S_OK});
+  EXPECT_EQ(bob.done(), 5u);
+  EXPECT_EQ(shutdowns, 1);
+  EXPECT_EQ(PointOf(*outlook.explorer, com::kExplorerEventsIid).live(), 0);
+  EXPECT_EQ(PointOf(*outlook.application, com::kApplicationEventsIid).live(), 0);
+  // The pane made after the login went with the wrapper.
+  EXPECT_EQ(outlook.pane->Calls(L"Delete").size(), outlook.factory->Calls(L"CreateCTP").size());
+  EXPECT_FALSE(SessionStore().GetSession(kBob).empty());
+  // Late events reach nobody.
+  EXPECT_TRUE(outlook.SelectionChange().empty());
+}
+
 TEST(WinHttpTls, TheTrustedServiceAnswers) {
   // A wrong password is refused by the service: the exchange itself worked.
   const auto reply = ApiClient().login(kBob, u"not-the-password");
