@@ -32,14 +32,21 @@ FakePtr Accessor(std::map<std::wstring, Variant> properties) {
   return accessor;
 }
 
+// As Outlook's: the display type is the recipient's own, and its address
+// entry (which repeats it) exists only once the recipient has resolved.
 FakePtr Recipient(const std::wstring& address, std::int32_t type, std::int32_t displayType,
                   bool resolves) {
-  FakePtr entry = FakeDispatch::Make();
-  entry->Value(L"DisplayType", Variant(displayType));
   FakePtr recipient = FakeDispatch::Make();
+  if (resolves) {
+    FakePtr entry = FakeDispatch::Make();
+    entry->Value(L"DisplayType", Variant(displayType));
+    recipient->Property(L"AddressEntry", Disp(entry));
+  } else {
+    recipient->EmptyProperty(L"AddressEntry");
+  }
   recipient->Value(L"Address", Variant(std::u16string(address.begin(), address.end())))
       .Value(L"Type", Variant(type))
-      .Property(L"AddressEntry", Disp(entry))
+      .Value(L"DisplayType", Variant(displayType))
       .Method(L"Resolve", Answer(Variant(resolves)))
       .Property(L"PropertyAccessor",
                 Disp(Accessor({{L"http://schemas.microsoft.com/mapi/proptag/0x39FE001E",
@@ -218,15 +225,17 @@ TEST_F(HostAdapters, RecipientsByIndexWithTheirKinds) {
   ASSERT_EQ(accessor->GetProperty(host::kSmtpAddressProperty, text), S_OK);
   EXPECT_EQ(text, u"smtp@example.org");
 
-  // An unresolved entry has no address entry: its kind is unknown.
-  FakePtr bare = FakeDispatch::Make();
-  bare->EmptyProperty(L"AddressEntry");
-  FakePtr single = Collection({bare});
+  // The unresolved list has no address entry, and is a list all the same.
+  EXPECT_EQ(bcc->Reads(L"AddressEntry"), 0);
+
+  // A recipient whose display type cannot be read gives the failure.
+  FakePtr broken = Recipient(L"x@example.org", host::kRecipientTo, 0, true);
+  broken->Fail(L"DisplayType", E_FAIL);
   FakePtr other = FakeDispatch::Make();
-  other->Is(com::kMailItemIid).Property(L"Recipients", Disp(single));
+  other->Is(com::kMailItemIid).Property(L"Recipients", Disp(Collection({broken})));
   ASSERT_EQ(MailItemOf(other)->GetRecipients(list), S_OK);
   ASSERT_EQ(list->GetItem(1, first), S_OK);
-  EXPECT_EQ(first->GetDisplayType(number), E_POINTER);
+  EXPECT_EQ(first->GetDisplayType(number), E_FAIL);
 }
 
 TEST_F(HostAdapters, AttachmentsSaveToTheGivenPath) {

@@ -230,8 +230,8 @@ std::vector<std::wstring> BobsMail() {
   return names;
 }
 
-// A message being composed by alice to bob, with one attachment.
-FakePtr ComposeItem() {
+// bob, resolved: Outlook gives a resolved recipient its address entry.
+FakePtr BobAsRecipient() {
   FakePtr entry = FakeDispatch::Make();
   entry->Value(L"DisplayType", com::Variant(std::int32_t{0}));
   FakePtr smtp = FakeDispatch::Make();
@@ -240,8 +240,14 @@ FakePtr ComposeItem() {
   recipient->Value(L"Address", com::Variant(std::u16string(kBob)))
       .Method(L"Resolve", Answer(com::Variant(true)))
       .Property(L"AddressEntry", Disp(entry))
+      .Value(L"DisplayType", com::Variant(std::int32_t{0}))
       .Value(L"Type", com::Variant(std::int32_t{1}))
       .Property(L"PropertyAccessor", Disp(smtp));
+  return recipient;
+}
+
+// A message being composed by alice, with one attachment.
+FakePtr ComposeItem(const FakePtr& recipient) {
   FakePtr attachment = FakeDispatch::Make();
   attachment->Value(L"Type", com::Variant(std::int32_t{1}))
       .Value(L"FileName", com::Variant(std::u16string(u"note.txt")))
@@ -270,7 +276,7 @@ FakePtr ComposeItem() {
 TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
   FakeOutlookWindow outlook(FakeDispatch::Make());
   Start(outlook);
-  FakePtr item = ComposeItem();
+  FakePtr item = ComposeItem(BobAsRecipient());
   FakePtr inspector = FakeDispatch::Make();
   inspector->Is(com::kInspectorIid).Property(L"CurrentItem", Disp(item));
   FakePtr control = FakeDispatch::Make();
@@ -303,6 +309,53 @@ TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
   Stop();
 }
 
+// A list typed by name that does not resolve has no address entry; its own
+// display type still stops the command before anything is sent.
+TEST_F(ReadRoad, SendSecureToAnUnresolvedListIsRefused) {
+  FakeOutlookWindow outlook(FakeDispatch::Make());
+  Start(outlook);
+  FakePtr list = FakeDispatch::Make();
+  list->Value(L"Address", com::Variant(std::u16string(u"Wine team")))
+      .Method(L"Resolve", Answer(com::Variant(false)))
+      .EmptyProperty(L"AddressEntry")
+      .Value(L"DisplayType", com::Variant(std::int32_t{1}))
+      .Value(L"Type", com::Variant(std::int32_t{1}))
+      .Property(L"PropertyAccessor", Disp(FakeDispatch::Make()));
+  FakePtr item = ComposeItem(list);
+  FakePtr inspector = FakeDispatch::Make();
+  inspector->Is(com::kInspectorIid).Property(L"CurrentItem", Disp(item));
+  FakePtr control = FakeDispatch::Make();
+  control->Is(com::kRibbonControlIid).Property(L"Context", Disp(inspector));
+  const std::size_t before = BobsMail().size();
+
+  std::wstring shown;
+  ScriptedUser user({In(L"Veilmark AddIn", Click(IDOK))});
+  user.look = [&shown](HWND box) {
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM texts) {
+          *reinterpret_cast<std::wstring*>(texts) += WindowText(child) + L"|";
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&shown));
+  };
+  ComPtr<IDispatch> callback;
+  ASSERT_EQ(addin_.As(IID_IRibbonCallback, callback), S_OK);
+  com::Variant argument(Disp(control));
+  DISPPARAMS params{argument.get(), nullptr, 1, 0};
+  ASSERT_EQ(callback->Invoke(com::kSecureSendClickDispId, IID_NULL, LOCALE_USER_DEFAULT,
+                             DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(user.done(), 1u);
+  EXPECT_NE(shown.find(L"Only regular user addresses are supported"), std::wstring::npos) << shown;
+  EXPECT_NE(shown.find(L"Additional info: Wine team"), std::wstring::npos) << shown;
+  EXPECT_EQ(list->Reads(L"AddressEntry"), 0);
+  EXPECT_TRUE(item->Calls(L"Close").empty());
+  EXPECT_TRUE(item->Calls(L"Save").empty());
+  EXPECT_EQ(BobsMail().size(), before);
+  Stop();
+}
+
 TEST_F(ReadRoad, WithoutASessionTheDllsDialogsLogIn) {
   DeleteLocalFile(SessionStore().SessionFilePath(kBob));
   const Delivered delivered = LoadDelivered();
@@ -320,6 +373,40 @@ TEST_F(ReadRoad, WithoutASessionTheDllsDialogsLogIn) {
   // The new session was kept for the next start.
   EXPECT_FALSE(SessionStore().GetSession(kBob).empty());
   Stop();
+}
+
+// Outlook shuts down while the login dialog of a selection is open (the
+// dialog's message loop runs inside the selection event) and drops its last
+// references to the add-in. bob logs in all the same: the event finishes
+// without the objects it runs in, and leaves nothing shown or hooked.
+TEST_F(ReadRoad, ShutdownWhileTheLoginDialogIsOpen) {
+  DeleteLocalFile(SessionStore().SessionFilePath(kBob));
+  const Delivered delivered = LoadDelivered();
+  FakeOutlookWindow outlook(ProtectedItem(delivered, u"00EE-wine-4"));
+  Start(outlook);
+  int shutdowns = 0;
+  const Step shutdown = [this, &shutdowns](HWND) {
+    ++shutdowns;
+    EXPECT_EQ(addin_->OnBeginShutdown(nullptr), S_OK);
+    EXPECT_EQ(addin_->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
+    consumer_.Reset();
+    addin_.Reset();
+    return true;
+  };
+  const wchar_t* login = L"Login using Veilmark Account";
+  ScriptedUser bob({In(L"Login Or Sign Up", shutdown), In(L"Login Or Sign Up", Click(207)),
+                    In(login, Type(204, L"bob@example.com")), In(login, Type(205, L"bob-pw")),
+                    In(login, Click(1))});
+  EXPECT_EQ(outlook.SelectionChange(), std::vector<HRESULT>{S_OK});
+  EXPECT_EQ(bob.done(), 5u);
+  EXPECT_EQ(shutdowns, 1);
+  EXPECT_EQ(PointOf(*outlook.explorer, com::kExplorerEventsIid).live(), 0);
+  EXPECT_EQ(PointOf(*outlook.application, com::kApplicationEventsIid).live(), 0);
+  // The pane made after the login went with the wrapper.
+  EXPECT_EQ(outlook.pane->Calls(L"Delete").size(), outlook.factory->Calls(L"CreateCTP").size());
+  EXPECT_FALSE(SessionStore().GetSession(kBob).empty());
+  // Late events reach nobody.
+  EXPECT_TRUE(outlook.SelectionChange().empty());
 }
 
 TEST(WinHttpTls, TheTrustedServiceAnswers) {

@@ -169,11 +169,10 @@ class RecipientAdapter final : public host::Recipient, public Adapted {
   HRESULT GetAddress(std::u16string& address) override {
     return GetTextProperty(L"Address", address);
   }
-  // The address book's entry says what kind of entry it is.
+  // The recipient's own property: an unresolved recipient has no address
+  // entry, and a list typed by name must still be recognised.
   HRESULT GetDisplayType(std::int32_t& type) override {
-    ComPtr<IDispatch> entry;
-    VM_CHECK_HR(GetObjectProperty(L"AddressEntry", entry));
-    return NumberOf(entry.Get(), L"DisplayType", type);
+    return GetNumberProperty(L"DisplayType", type);
   }
   HRESULT GetType(std::int32_t& type) override { return GetNumberProperty(L"Type", type); }
   HRESULT GetPropertyAccessor(std::shared_ptr<host::PropertyAccessor>& out) override {
