@@ -142,6 +142,9 @@ class CurlExchange final : public HttpExchange {
     TrustExtraCa(c, endpoint.caBundle);
 
     const CURLcode result = curl_easy_perform(c);
+    long status = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 300 && status < 400) return Failed(m::kRedirected);
     if (result != CURLE_OK) {
       const std::string number = std::to_string(static_cast<int>(result));
       if (transfer.headersDone) return Failed(m::kReadData + number);
@@ -162,6 +165,10 @@ class CurlExchange final : public HttpExchange {
 
 std::unique_ptr<HttpExchange> MakeCurlExchange(const CurlLimits& limits) {
   return std::make_unique<CurlExchange>(limits);
+}
+
+std::unique_ptr<HttpExchange> MakePlatformHttpExchange(const ExchangeLimits& limits) {
+  return MakeCurlExchange(limits);
 }
 
 HttpExchange& PlatformHttpExchange() {
