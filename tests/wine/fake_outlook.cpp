@@ -283,42 +283,4 @@ FakePtr Collection(std::vector<FakePtr> items) {
   return collection;
 }
 
-FakeBrowser::FakeBrowser() {
-  document->Is(com::kHtmlDocumentIid).Method(L"write", Nothing()).Method(L"close", Nothing());
-  browser->Is(com::kWebBrowserIid)
-      .EmptyProperty(L"Document")
-      .Method(L"Navigate", [this](const std::vector<com::Variant>&, com::Variant&) {
-        browser->Property(L"Document", Disp(document));
-        return S_OK;
-      });
-}
-
-std::vector<std::wstring> FakeBrowser::Writes() const {
-  std::vector<std::wstring> writes;
-  for (const auto& args : document->Calls(L"write")) {
-    std::wstring text;
-    for (const com::Variant& arg : args) {
-      const VARIANT& value = arg.value();
-      if (value.vt == VT_BSTR) {
-        text += L"(" + TextOf(value) + L")";
-        continue;
-      }
-      if (value.vt != (VT_ARRAY | VT_VARIANT) || SafeArrayGetDim(value.parray) != 1) {
-        text += L"<not an array of VARIANT>";
-        continue;
-      }
-      LONG low = 0, high = -1;
-      SafeArrayGetLBound(value.parray, 1, &low);
-      SafeArrayGetUBound(value.parray, 1, &high);
-      for (LONG i = low; i <= high; ++i) {
-        com::Variant element;
-        SafeArrayGetElement(value.parray, &i, element.Put());
-        text += L"[" + TextOf(element.value()) + L"]";
-      }
-    }
-    writes.push_back(text);
-  }
-  return writes;
-}
-
 }  // namespace veilmark::wine_tests

@@ -145,17 +145,4 @@ FakeMethod Nothing();
 // A collection with Count, whose Item(i) hands out items[i - 1].
 FakePtr Collection(std::vector<FakePtr> items);
 
-// A browser control: Navigate gives it an HTML document that records what
-// is written into it.
-struct FakeBrowser {
-  FakeBrowser();
-  FakeBrowser(const FakeBrowser&) = delete;
-  FakeBrowser& operator=(const FakeBrowser&) = delete;
-  // Each write's arguments: an array's strings as "[...]", a string as "(...)".
-  std::vector<std::wstring> Writes() const;
-
-  FakePtr document = FakeDispatch::Make();
-  FakePtr browser = FakeDispatch::Make();
-};
-
 }  // namespace veilmark::wine_tests

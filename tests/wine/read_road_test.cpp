@@ -10,6 +10,7 @@
 #include "addin/com/guids.h"
 #include "api/api_client.h"
 #include "api/http_exchange.h"
+#include "fake_browser.h"
 #include "fake_outlook.h"
 #include "login/session_store.h"
 #include "scripted_user.h"
@@ -191,7 +192,7 @@ TEST_F(ReadRoad, SelectedProtectedMessageIsDecryptedIntoTheTaskPane) {
   // One string: the zone mark, then the view with the service's clear text.
   EXPECT_EQ(writes[0].rfind(std::wstring(L"[") + kZoneMark, 0), 0u) << writes[0];
   EXPECT_NE(writes[0].find(L"Secret words for Wine"), std::wstring::npos) << writes[0];
-  EXPECT_EQ(outlook.control.document->Calls(L"close").size(), 1u);
+  EXPECT_EQ(outlook.control.document->closes(), 1);
   EXPECT_EQ(outlook.pane->ValueOf(L"DockPosition").lVal, 3);
   EXPECT_EQ(outlook.pane->ValueOf(L"Visible").boolVal, VARIANT_TRUE);
 
