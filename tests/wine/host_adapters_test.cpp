@@ -74,9 +74,10 @@ TEST_F(HostAdapters, QueriesAnswerOnlyForTheirKind) {
   EXPECT_EQ(object->AsHtmlDocument(document), E_NOINTERFACE);
 
   FakePtr mail = FakeDispatch::Make();
-  mail->Is(com::kMailItemIid).TypeId(com::kMailItemIid);
+  mail->Is(kMailItemType.iid).TypeId(kMailItemType);
   std::u16string typeId;
   ASSERT_EQ(com::AdaptObject(Disp(mail))->GetTypeId(typeId), S_OK);
+  EXPECT_EQ(typeId, u"{00063034-0000-0000-C000-000000000046}");
   EXPECT_EQ(typeId, host::kMailItemIid);
   EXPECT_EQ(com::AdaptObject(Disp(mail))->AsMailItem(item), S_OK);
   EXPECT_EQ(com::AdaptObject(Disp(mail))->AsWebBrowser(browser), E_NOINTERFACE);
