@@ -58,6 +58,11 @@ class Hostile {
       const std::string chunk(64 * 1024, 'x');
       for (int i = 0; i < 1600 && c.Write(chunk); ++i) {
       }
+    } else if (which == "hugechunked") {
+      c.Write(kOkHead + "Transfer-Encoding: chunked\r\n\r\n");
+      const std::string chunk = "10000\r\n" + std::string(64 * 1024, 'x') + "\r\n";
+      for (int i = 0; i < 1600 && c.Write(chunk); ++i) {
+      }
     } else if (which == "cut") {
       c.Write(kOkHead + "Content-Length: 400\r\n\r\n{\"status\":{\"statusCode\":\"OK\"},\"clear");
     } else if (which == "html500") {
