@@ -70,12 +70,13 @@ class WinHttpExchange final : public HttpExchange {
     Handle session(WinHttpOpen(L"Veilmark Outlook AddIn", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return Failed(m::kOpenSession);
-    // By default WinHTTP follows redirects to any host, re-sending the body
-    // (password, session, cipher text) on 307 and 308.
+    // WinHTTP's defaults would follow a redirect to any host, re-sending the
+    // body (password, session, cipher text) on 307 and 308, and wait for a
+    // name's resolution forever: here it counts as connecting, as in libcurl.
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    const int connectMs = static_cast<int>(limits_.connectSeconds * 1000);
     const int stallMs = static_cast<int>(limits_.stallSeconds * 1000);
-    if (!WinHttpSetTimeouts(session.get(), 0, static_cast<int>(limits_.connectSeconds * 1000),
-                            stallMs, stallMs) ||
+    if (!WinHttpSetTimeouts(session.get(), connectMs, connectMs, stallMs, stallMs) ||
         !WinHttpSetOption(session.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never))) {
       return Failed(m::kOpenSession);
     }
