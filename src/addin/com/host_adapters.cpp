@@ -314,9 +314,12 @@ class WebBrowserAdapter final : public ObjectAdapter<host::WebBrowser> {
       if (now >= deadline) return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
       MsgWaitForMultipleObjectsEx(
           0, nullptr, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, kNavigationPollMs)),
-          QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+          kLoadMessages, 0);
+      // The user's input waits: a click now could start another road inside
+      // this one, or close the window whose pane this is.
       MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      while (PeekMessageW(&message, nullptr, 0, 0,
+                          PM_REMOVE | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE | PM_QS_PAINT)) {
         if (message.message == WM_QUIT) {
           PostQuitMessage(static_cast<int>(message.wParam));  // the host's to handle
           return HRESULT_FROM_WIN32(ERROR_CANCELLED);
@@ -330,6 +333,7 @@ class WebBrowserAdapter final : public ObjectAdapter<host::WebBrowser> {
  private:
   static constexpr ULONGLONG kNavigationLimitMs = 5000;
   static constexpr DWORD kNavigationPollMs = 50;  // ReadyState has no wake-up of its own
+  static constexpr DWORD kLoadMessages = QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT | QS_TIMER;
 };
 
 // Marks the page as saved from the Internet, so the browser shows it in the
