@@ -275,6 +275,58 @@ TEST_F(HostAdapters, RibbonControlContextIsTheInspector) {
   EXPECT_EQ(ribbon->GetContext(context), E_UNEXPECTED);
 }
 
+// The fakes' own contract, as Outlook's dispatchers answer: kept here so a
+// fake cannot quietly become kinder than Outlook again.
+TEST_F(HostAdapters, FakesRefuseWhatOutlookRefuses) {
+  FakePtr fake = FakeDispatch::Make();
+  fake->Value(L"Subject", Variant(std::u16string(u"s")))
+      .Method(L"Save", Nothing())
+      .EmptyProperty(L"SendUsingAccount");
+  std::vector<Variant> none;
+  // A method is no property, and a property no method.
+  EXPECT_EQ(com::InvokeByName(Disp(fake), L"Save", DISPATCH_PROPERTYGET, none, nullptr),
+            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(com::InvokeByName(Disp(fake), L"Subject", DISPATCH_METHOD, none, nullptr),
+            DISP_E_MEMBERNOTFOUND);
+  // A put needs the DISPID_PROPERTYPUT named argument.
+  DISPID id = DISPID_UNKNOWN;
+  LPOLESTR name = const_cast<LPOLESTR>(L"Subject");
+  ASSERT_EQ(Disp(fake)->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+  Variant value(std::u16string(u"t"));
+  DISPPARAMS unnamed{value.get(), nullptr, 1, 0};
+  EXPECT_EQ(Disp(fake)->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &unnamed,
+                               nullptr, nullptr, nullptr),
+            DISP_E_PARAMNOTFOUND);
+  EXPECT_EQ(TextOf(fake->ValueOf(L"Subject")), L"s");
+  // Nothing is a null object, not an empty VARIANT.
+  EXPECT_EQ(fake->ValueOf(L"SendUsingAccount").vt, VT_DISPATCH);
+  EXPECT_EQ(fake->ValueOf(L"SendUsingAccount").pdispVal, nullptr);
+  // A member's failure is raised, its code in the EXCEPINFO.
+  fake->Fail(L"Save", E_ACCESSDENIED);
+  LPOLESTR save = const_cast<LPOLESTR>(L"Save");
+  ASSERT_EQ(Disp(fake)->GetIDsOfNames(IID_NULL, &save, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+  DISPPARAMS empty{};
+  struct Exception {
+    EXCEPINFO info{};
+    ~Exception() {
+      SysFreeString(info.bstrSource);
+      SysFreeString(info.bstrDescription);
+      SysFreeString(info.bstrHelpFile);
+    }
+  } exception;
+  EXPECT_EQ(Disp(fake)->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &empty, nullptr,
+                               &exception.info, nullptr),
+            DISP_E_EXCEPTION);
+  EXPECT_EQ(exception.info.scode, E_ACCESSDENIED);
+  // Item takes any index that reads as a number.
+  FakePtr item = FakeDispatch::Make();
+  std::vector<Variant> index;
+  index.emplace_back(std::u16string(u"1"));
+  Variant found;
+  EXPECT_EQ(com::CallMethod(Disp(Collection({item})), L"Item", std::move(index), &found), S_OK);
+  EXPECT_EQ(found.value().pdispVal, Disp(item));
+}
+
 TEST_F(HostAdapters, NavigateWaitsForTheLoadPumpingMessages) {
   FakeBrowser fake;
   std::shared_ptr<host::WebBrowser> browser;
