@@ -175,6 +175,9 @@ class CurlExchange final : public HttpExchange {
     TrustExtraCa(c, endpoint.caBundle);
 
     const CURLcode result = curl_easy_perform(c);
+    long status = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 300 && status < 400) return Failed(m::kRedirected);
     if (result != CURLE_OK) {
       // A stall reads as the time-out it is, whichever way it was noticed.
       const CURLcode reason = transfer.stalled ? CURLE_OPERATION_TIMEDOUT : result;
@@ -197,6 +200,10 @@ class CurlExchange final : public HttpExchange {
 
 std::unique_ptr<HttpExchange> MakeCurlExchange(const CurlLimits& limits) {
   return std::make_unique<CurlExchange>(limits);
+}
+
+std::unique_ptr<HttpExchange> MakePlatformHttpExchange(const ExchangeLimits& limits) {
+  return MakeCurlExchange(limits);
 }
 
 HttpExchange& PlatformHttpExchange() {

@@ -144,7 +144,8 @@ TEST_F(HostileServiceTest, TenMegabyteStringMemberIsParsed) {
   EXPECT_EQ(reply->clearText().size(), 10u * 1024 * 1024);
 }
 
-// Bound: one request; the other host is never contacted.
+// Bound: one request; the other host is never contacted, and the redirect
+// is a failure whatever its code.
 TEST_F(HostileServiceTest, RedirectToAnotherHostIsNotFollowed) {
   testing::TlsTestServer elsewhere(testing::LoopbackCertificates(),
                                    [](const testing::RecordedRequest&, ServerConnection& c) {
@@ -156,7 +157,17 @@ TEST_F(HostileServiceTest, RedirectToAnotherHostIsNotFollowed) {
     c.Write("HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n");
   });
   auto reply = Client().login(u"a@b.c", u"secret");
-  EXPECT_EQ(reply->status().code(), "PARSE_ERROR");
+  EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
+  EXPECT_EQ(FirstMessage(*reply), "Unable to receive response - 12156");
+  // A 307 with a JSON body that would parse is refused all the same.
+  service_.AnswerRaw("login", [location](ServerConnection& c) {
+    const std::string body = R"({"status":{"statusCode":"OK"}})";
+    c.Write("HTTP/1.1 307 Temporary Redirect\r\nLocation: " + location +
+            "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+            "\r\n\r\n" + body);
+  });
+  reply = Client().login(u"a@b.c", u"secret");
+  EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_TRUE(elsewhere.requests().empty());
 }
 

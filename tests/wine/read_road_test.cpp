@@ -10,6 +10,7 @@
 #include "addin/com/guids.h"
 #include "api/api_client.h"
 #include "api/http_exchange.h"
+#include "fake_browser.h"
 #include "fake_outlook.h"
 #include "login/session_store.h"
 #include "scripted_user.h"
@@ -24,6 +25,8 @@ namespace {
 constexpr char16_t kBob[] = u"bob@example.com";
 constexpr char16_t kAlice[] = u"alice@example.com";
 constexpr wchar_t kZoneMark[] = L"<!-- saved from url=(0014)about:internet -->";
+// MAPI_E_OBJECT_DELETED: what Outlook raises for an item already deleted.
+constexpr HRESULT kObjectDeleted = static_cast<HRESULT>(0x8004010Au);
 
 std::wstring Environment(const wchar_t* name) {
   wchar_t value[4096] = {};
@@ -89,7 +92,7 @@ struct FakeOutlookWindow {
         .Source(com::kApplicationEventsIid);
   }
   std::vector<HRESULT> SelectionChange() {
-    return PointOf(*explorer, com::kExplorerEventsIid).Fire(com::kSelectionChangeDispId);
+    return PointOf(*explorer, com::kExplorerEventsIid).Fire(outlook_events::kSelectionChange);
   }
 
   FakeBrowser control;
@@ -127,7 +130,7 @@ FakePtr ProtectedItem(const Delivered& delivered, const std::u16string& entryId)
   });
   FakePtr item = FakeDispatch::Make();
   item->Is(com::kMailItemIid)
-      .TypeId(com::kMailItemIid)
+      .TypeId(kMailItemType)
       .Value(L"Sent", com::Variant(true))
       .Value(L"EntryID", com::Variant(entryId))
       .Property(L"PropertyAccessor", Disp(accessor))
@@ -191,7 +194,7 @@ TEST_F(ReadRoad, SelectedProtectedMessageIsDecryptedIntoTheTaskPane) {
   // One string: the zone mark, then the view with the service's clear text.
   EXPECT_EQ(writes[0].rfind(std::wstring(L"[") + kZoneMark, 0), 0u) << writes[0];
   EXPECT_NE(writes[0].find(L"Secret words for Wine"), std::wstring::npos) << writes[0];
-  EXPECT_EQ(outlook.control.document->Calls(L"close").size(), 1u);
+  EXPECT_EQ(outlook.control.document->closes(), 1);
   EXPECT_EQ(outlook.pane->ValueOf(L"DockPosition").lVal, 3);
   EXPECT_EQ(outlook.pane->ValueOf(L"Visible").boolVal, VARIANT_TRUE);
 
@@ -260,16 +263,24 @@ FakePtr ComposeItem(const FakePtr& recipient) {
   account->Value(L"SmtpAddress", com::Variant(std::u16string(kAlice)));
   FakePtr item = FakeDispatch::Make();
   item->Is(com::kMailItemIid)
-      .TypeId(com::kMailItemIid)
+      .TypeId(kMailItemType)
       .Value(L"Sent", com::Variant(false))
       .Property(L"SendUsingAccount", Disp(account))
       .Property(L"Recipients", Disp(Collection({recipient})))
       .Value(L"Subject", com::Variant(std::u16string(u"Sent from Wine")))
       .Value(L"HTMLBody", com::Variant(std::u16string(u"<p>Composed under Wine</p>")))
       .Property(L"Attachments", Disp(Collection({attachment})))
-      .Method(L"Save", Nothing())
-      .Method(L"Delete", Nothing())
-      .Method(L"Close", Nothing());
+      .Method(L"Save", Nothing());
+  // As in Outlook, a deleted item can no longer be closed.
+  auto deleted = std::make_shared<bool>(false);
+  item->Method(L"Delete",
+               [deleted](const std::vector<com::Variant>&, com::Variant&) {
+                 *deleted = true;
+                 return S_OK;
+               })
+      .Method(L"Close", [deleted](const std::vector<com::Variant>&, com::Variant&) {
+        return *deleted ? kObjectDeleted : S_OK;
+      });
   return item;
 }
 
@@ -287,12 +298,24 @@ TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
   ASSERT_EQ(addin_.As(IID_IRibbonCallback, callback), S_OK);
   com::Variant argument(Disp(control));
   DISPPARAMS params{argument.get(), nullptr, 1, 0};
-  ASSERT_EQ(callback->Invoke(com::kSecureSendClickDispId, IID_NULL, LOCALE_USER_DEFAULT,
-                             DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
-            S_OK);
+  // The send succeeded; closing the deleted draft's window did not, and
+  // that is the command's result (raised by the type library's dispatcher),
+  // with no message to the user.
+  struct Exception {
+    EXCEPINFO info{};
+    ~Exception() {
+      SysFreeString(info.bstrSource);
+      SysFreeString(info.bstrDescription);
+      SysFreeString(info.bstrHelpFile);
+    }
+  } exception;
+  EXPECT_EQ(callback->Invoke(com::kSecureSendClickDispId, IID_NULL, LOCALE_USER_DEFAULT,
+                             DISPATCH_METHOD, &params, nullptr, &exception.info, nullptr),
+            DISP_E_EXCEPTION);
+  EXPECT_EQ(exception.info.scode, kObjectDeleted);
 
-  // Sent: the window closed without saving, the draft kept for the upload
-  // removed, and the service delivered a protected message to bob.
+  // Sent: the window asked to close without saving, the draft kept for the
+  // upload removed, and the service delivered a protected message to bob.
   ASSERT_EQ(item->Calls(L"Close").size(), 1u);
   EXPECT_EQ(item->Calls(L"Close")[0].at(0).value().lVal, 1);
   EXPECT_EQ(item->Calls(L"Save").size(), 1u);
