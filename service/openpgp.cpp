@@ -1,5 +1,6 @@
 #include "openpgp.h"
 
+#include <dirent.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "handles.h"
+#include "secrets.h"
 
 extern char** environ;
 
@@ -97,18 +99,57 @@ void Keyring::InitGpgme() {
   }
 }
 
-Keyring::Keyring(std::string home) : home_(std::move(home)) {
-  if (::mkdir(home_.c_str(), 0700) != 0 && errno != EEXIST) {
-    throw std::runtime_error("cannot create " + home_);
+namespace {
+
+void MakePrivateDirectory(const std::string& path) {
+  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    throw std::runtime_error("cannot create " + path);
   }
-  ::chmod(home_.c_str(), 0700);
+  ::chmod(path.c_str(), 0700);
+}
+
+void KillAgent(const std::string& home) {
+  const char* gpgconf = gpgme_get_dirinfo("gpgconf-name");
+  if (!gpgconf) return;
+  std::string program = gpgconf;
+  std::string homedirFlag = "--homedir";
+  std::string homedir = home;
+  std::string kill = "--kill";
+  std::string agent = "gpg-agent";
+  char* argv[] = {program.data(), homedirFlag.data(), homedir.data(),
+                  kill.data(),    agent.data(),       nullptr};
+  pid_t pid = 0;
+  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return;
+  // gpgconf returns at once; give it a few seconds at most.
+  for (int i = 0; i < 100; ++i) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) != 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ::kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+Keyring::Keyring(std::string publicHome, std::string secretRoot)
+    : home_(std::move(publicHome)), secretRoot_(std::move(secretRoot)) {
+  MakePrivateDirectory(home_);
+  MakePrivateDirectory(secretRoot_);
+}
+
+std::string Keyring::SecretHome(const std::string& address) const {
+  // A fixed-length name keeps the agent's socket paths short.
+  return secretRoot_ + "/" + Sha256Hex(address).substr(0, 24);
 }
 
 Keyring::~Keyring() = default;
 
 std::string Keyring::CreateKey(const std::string& address) {
   std::lock_guard lock(createMutex_);
-  GpgmeCtxPtr context = NewContext(home_);
+  const std::string secretHome = SecretHome(address);
+  MakePrivateDirectory(secretHome);
+  GpgmeCtxPtr context = NewContext(secretHome);
   const unsigned flags = GPGME_CREATE_NOPASSWD | GPGME_CREATE_NOEXPIRE | GPGME_CREATE_FORCE;
   // "future-default" is Ed25519 for signing with a Curve25519 encryption subkey.
   if (const gpgme_error_t error = gpgme_op_createkey(context.get(), ("<" + address + ">").c_str(),
@@ -117,7 +158,24 @@ std::string Keyring::CreateKey(const std::string& address) {
   }
   gpgme_genkey_result_t result = gpgme_op_genkey_result(context.get());
   if (!result || !result->fpr) throw std::runtime_error("creating a key: no fingerprint");
-  return result->fpr;
+  const std::string fingerprint = result->fpr;
+
+  // Only the public half goes to the shared home that every sender encrypts with.
+  GpgmeDataPtr exported = EmptyData();
+  if (const gpgme_error_t error = gpgme_op_export(context.get(), fingerprint.c_str(),
+                                                  GPGME_EXPORT_MODE_MINIMAL, exported.get())) {
+    Fail("exporting a public key", error);
+  }
+  gpgme_data_seek(exported.get(), 0, SEEK_SET);
+  GpgmeCtxPtr shared = NewContext(home_);
+  if (const gpgme_error_t error = gpgme_op_import(shared.get(), exported.get())) {
+    Fail("importing a public key", error);
+  }
+  gpgme_import_result_t imported = gpgme_op_import_result(shared.get());
+  if (!imported || imported->considered == 0 || imported->secret_imported != 0) {
+    throw std::runtime_error("importing a public key: nothing imported");
+  }
+  return fingerprint;
 }
 
 std::vector<std::string> Keyring::KeyIds(const std::string& fingerprint) {
@@ -157,9 +215,17 @@ std::string Keyring::Encrypt(const std::string& plaintext,
   return TakeBytes(out.get());
 }
 
-DecryptOutcome Keyring::Decrypt(const std::string& ciphertext, std::size_t maxPlaintext) {
+DecryptOutcome Keyring::Decrypt(const std::string& ciphertext, std::size_t maxPlaintext,
+                                const std::string& address) {
   DecryptOutcome outcome;
-  GpgmeCtxPtr context = NewContext(home_);
+  const std::string secretHome = SecretHome(address);
+  struct stat info {};
+  if (::stat(secretHome.c_str(), &info) != 0) {
+    // No key yet: nothing was ever encrypted to this address.
+    outcome.status = DecryptOutcome::Status::kNoSecretKey;
+    return outcome;
+  }
+  GpgmeCtxPtr context = NewContext(secretHome);
   GpgmeDataPtr in = DataFrom(ciphertext);
   BoundedSink sink;
   sink.limit = maxPlaintext;
@@ -196,24 +262,14 @@ DecryptOutcome Keyring::Decrypt(const std::string& ciphertext, std::size_t maxPl
 }
 
 void Keyring::StopAgent() {
-  const char* gpgconf = gpgme_get_dirinfo("gpgconf-name");
-  if (!gpgconf) return;
-  std::string program = gpgconf;
-  std::string homedirFlag = "--homedir";
-  std::string kill = "--kill";
-  std::string agent = "gpg-agent";
-  char* argv[] = {program.data(), homedirFlag.data(), home_.data(),
-                  kill.data(),    agent.data(),       nullptr};
-  pid_t pid = 0;
-  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return;
-  // gpgconf returns at once; give it a few seconds at most.
-  for (int i = 0; i < 100; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) != 0) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  KillAgent(home_);
+  DIR* folder = ::opendir(secretRoot_.c_str());
+  if (!folder) return;
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") KillAgent(secretRoot_ + "/" + name);
   }
-  ::kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
+  ::closedir(folder);
 }
 
 }  // namespace veilmark::service
