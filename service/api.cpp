@@ -237,6 +237,15 @@ Page JsonPage(int status, const Json::Value& json) {
 
 }  // namespace
 
+std::string ConfirmationText(const std::string& email, const std::string& link) {
+  return "Your Veilmark account " + email +
+         " is ready.\n\nTo read protected mail, confirm that this address is yours by opening "
+         "this link:\n\n" +
+         link +
+         "\n\nIf you did not register, ignore this mail: nobody can read your mail through "
+         "that account.\n";
+}
+
 Json::Value StatusReply(const std::string& request, const std::string& code,
                         const std::string& message) {
   Json::Value reply(Json::objectValue);
@@ -443,13 +452,8 @@ Json::Value Api::Register(const std::string& request, const Params& params) {
   user.id = store_.AddUser(user);
   store_.DeleteSession(session->id);
   KeyFor(email);
-  Notify(email, "Please confirm your Veilmark account",
-         "Your Veilmark account " + email +
-             " is ready.\n\nTo read protected mail, confirm that this address is yours by "
-             "opening this link:\n\n" +
-             OwnAddress("/confirm?token=" + user.confirmToken) +
-             "\n\nIf you did not register, ignore this mail: nobody can read your mail "
-             "through that account.\n");
+  Notify(email, kConfirmSubject,
+         ConfirmationText(email, OwnAddress("/confirm?token=" + user.confirmToken)));
   Json::Value reply = OkReply(request, "Registered " + email);
   reply["users"].append(UserJson(user));
   return reply;

@@ -42,6 +42,10 @@ Json::Value StatusReply(const std::string& request, const std::string& code,
                         const std::string& message);
 std::string WriteJson(const Json::Value& value);
 
+// The mail that asks a new account's owner to follow `link`.
+inline constexpr const char* kConfirmSubject = "Please confirm your Veilmark account";
+std::string ConfirmationText(const std::string& email, const std::string& link);
+
 class Api {
  public:
   Api(ApiConfig config, Store& store, Keyring& keyring);

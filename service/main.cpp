@@ -32,9 +32,11 @@ const char kUsage[] =
     "  veilmark-service --state DIR add-user EMAIL PASSWORD [--extra-password P]\n"
     "      [--alias A ...] [--registered-from VEILMARK|GMAIL|GOOGLE_APP|YAHOO|HOTMAIL|AOL]\n"
     "      [--security-question Q --security-answer A] [--first-name F] [--last-name L]\n"
-    "      [--provider-password P]\n"
+    "      [--provider-password P] [--confirm-at https://localhost:PORT]\n"
     "      --provider-password: the account's password at the mock OpenID provider\n"
     "      (GMAIL and GOOGLE_APP: Google, YAHOO: Yahoo), apart from the Veilmark one\n"
+    "      --confirm-at: the account reads nothing until its owner follows the link\n"
+    "      (on the running service at that address) mailed to EMAIL, as after registering\n"
     "  veilmark-service --state DIR add-alias EMAIL ALIAS...\n"
     "  veilmark-service --state DIR captcha-text SESSION_ID\n"
     "      the text of a registration session's CAPTCHA, for tests and demos\n"
@@ -110,10 +112,11 @@ std::string PrepareStateDir(const std::string& dir) {
 
 int AddUser(const std::string& stateDir, const Arguments& arguments) {
   std::string error;
-  if (!CheckOptions(arguments,
-                    {"state", "extra-password", "alias", "registered-from", "security-question",
-                     "security-answer", "first-name", "last-name", "provider-password"},
-                    error)) {
+  if (!CheckOptions(
+          arguments,
+          {"state", "extra-password", "alias", "registered-from", "security-question",
+           "security-answer", "first-name", "last-name", "provider-password", "confirm-at"},
+          error)) {
     return UsageError(error);
   }
   if (arguments.words.size() != 3) return UsageError("add-user takes EMAIL and PASSWORD");
@@ -133,6 +136,13 @@ int AddUser(const std::string& stateDir, const Arguments& arguments) {
   for (char& c : user.registeredFrom)
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   user.registerState = "REGISTERED";
+  const std::string confirmAt = arguments.Option("confirm-at");
+  if (!confirmAt.empty()) {
+    if (confirmAt.rfind("https://", 0) != 0)
+      return UsageError("--confirm-at takes https://HOST:PORT");
+    user.confirmed = false;
+    user.confirmToken = RandomHex(32);
+  }
   user.firstName = arguments.Option("first-name");
   user.lastName = arguments.Option("last-name");
   user.securityQuestion = question;
@@ -168,6 +178,16 @@ int AddUser(const std::string& stateDir, const Arguments& arguments) {
       std::cerr << "veilmark-service: alias " << it->second << " is taken or not an address\n";
       return 1;
     }
+  }
+  if (!user.confirmed) {
+    InitMime();
+    const char* sender = "no-reply@veilmark.localhost";
+    DeliverToMaildir(
+        stateDir + "/mail", user.email, sender,
+        BuildNoticeMessage(
+            {sender, {user.email}, {}, kConfirmSubject},
+            ConfirmationText(user.email, confirmAt + "/confirm?token=" + user.confirmToken)));
+    ShutdownMime();
   }
   std::cout << "added " << user.email << "\n";
   return 0;
