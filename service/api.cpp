@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <iostream>
@@ -289,6 +290,12 @@ std::int64_t Api::Now() const {
   return static_cast<std::int64_t>(std::time(nullptr));
 }
 
+std::int64_t Api::NowMillis() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 std::string Api::OwnAddress(const std::string& path) const {
   return "https://localhost:" + std::to_string(publicPort_.load()) + path;
 }
@@ -361,10 +368,25 @@ Api::Guess Api::GuessOf(const std::string& kind, const std::string& account) con
 
 std::optional<Json::Value> Api::Throttled(const std::string& request, const Guess& guess) {
   std::int64_t wait = 0;
-  for (const auto* key : {&guess.accountKey, &guess.clientKey}) {
-    wait = std::max(wait, store_.FindAttempts(*key).blockedUntil - Now());
+  bool locked = false;
+  const std::pair<const std::string*, GuessLimits> keys[] = {{&guess.accountKey, kAccountLimits},
+                                                             {&guess.clientKey, kClientLimits}};
+  for (const auto& [key, limits] : keys) {
+    const Attempts attempts = store_.FindAttempts(*key);
+    const std::int64_t left = attempts.blockedUntil - NowMillis();
+    if (left <= 0) continue;
+    wait = std::max(wait, left);
+    locked = locked || attempts.failures >= limits.lockAfter;
   }
   if (wait <= 0) return std::nullopt;
+  wait = (wait + 999) / 1000;
+  if (locked) {
+    const std::int64_t minutes = (wait + 59) / 60;
+    return StatusReply(request, "TEMPORARILY_LOCKED",
+                       "After too many wrong attempts, logging in is locked for " +
+                           std::to_string(minutes) + (minutes == 1 ? " minute." : " minutes.") +
+                           " Sessions already open go on.");
+  }
   return StatusReply(request, "TOO_MANY_ATTEMPTS",
                      "Too many wrong attempts. Please try again in " + std::to_string(wait) +
                          (wait == 1 ? " second." : " seconds."));
@@ -376,11 +398,13 @@ void Api::Failed(const Guess& guess) {
   for (const auto& [key, limits] : keys) {
     Attempts attempts = store_.FindAttempts(*key);
     ++attempts.failures;
+    // Free failures leave the time too: the counter is kept a day after it.
+    attempts.blockedUntil = NowMillis();
     if (attempts.failures >= limits.lockAfter) {
-      attempts.blockedUntil = Now() + kLockSeconds;
+      attempts.blockedUntil = NowMillis() + kLockSeconds * 1000;
     } else if (attempts.failures >= limits.freeFailures) {
       attempts.blockedUntil =
-          Now() + (std::int64_t{1} << (attempts.failures - limits.freeFailures));
+          NowMillis() + (std::int64_t{1000} << (attempts.failures - limits.freeFailures));
     }
     store_.PutAttempts(*key, attempts);
   }

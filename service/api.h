@@ -123,6 +123,7 @@ class Api {
   Page OpenIdFailure(const std::string& message);
   std::string OwnAddress(const std::string& path) const;
   std::int64_t Now() const;
+  std::int64_t NowMillis() const;
 
   ApiConfig config_;
   Store& store_;

@@ -37,7 +37,7 @@ struct User {
 // Failed guesses of one account or one client.
 struct Attempts {
   int failures = 0;
-  std::int64_t blockedUntil = 0;  // no guess is taken before then
+  std::int64_t blockedUntil = 0;  // no guess is taken before then (ms since the epoch)
 };
 
 struct Session {

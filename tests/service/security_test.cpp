@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "service_fixture.h"
+#include "store.h"
 
 namespace veilmark::service::testing {
 namespace {
@@ -308,6 +309,22 @@ TEST_F(SecurityTest, PasswordGuessesSlowDownWithoutEndingOpenSessions) {
       StatusCode(service().Call("login", {{"email", "bob@example.com"}, {"password", "bob pass"}})),
       "OK")
       << "the delay passes";
+}
+
+TEST_F(SecurityTest, ManyGuessesLockTheAccountForAWhile) {
+  const std::string bob = service().Login("bob@example.com", "bob pass");
+  // Nine failures spread over time, their delays passed.
+  Store(state() + "/service.db").PutAttempts("password:account:bob@example.com", {9, 0});
+  EXPECT_EQ(StatusCode(service().Call("login",
+                                      {{"email", "bob@example.com"}, {"password", "tenth guess"}})),
+            "INVALID_CREDENTIALS");
+  const Json::Value locked =
+      service().Call("login", {{"email", "bob@example.com"}, {"password", "bob pass"}});
+  EXPECT_EQ(StatusCode(locked), "TEMPORARILY_LOCKED");
+  EXPECT_NE(locked["status"]["message"][0].asString().find("locked for 15 minutes"),
+            std::string::npos)
+      << locked;
+  EXPECT_EQ(StatusCode(service().Call("curr-user", {{"sessionId", bob}})), "OK");
 }
 
 TEST_F(SecurityTest, SecurityAnswerGuessesNeitherResetNorEndSessions) {
