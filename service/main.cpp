@@ -298,6 +298,10 @@ int Serve(const std::string& stateDir, const Arguments& arguments) {
   const TlsFiles tls = LoadOrCreateTls(stateDir);
   Store store(stateDir + "/service.db");
   Keyring keyring(stateDir + "/gnupg", stateDir + "/keys");
+  if (const int moved = keyring.MoveSharedSecretKeys()) {
+    std::cerr << "veilmark-service: moved " << moved
+              << " secret key(s) from the shared GnuPG home into homes of their own\n";
+  }
   config.stateDir = stateDir;
   config.uploadTtlSeconds = uploadTtl;
   config.copyTtlSeconds = linkTtl;

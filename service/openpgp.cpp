@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <stdexcept>
@@ -259,6 +260,62 @@ DecryptOutcome Keyring::Decrypt(const std::string& ciphertext, std::size_t maxPl
     outcome.status = DecryptOutcome::Status::kFailed;
   }
   return outcome;
+}
+
+int Keyring::MoveSharedSecretKeys() {
+  std::lock_guard lock(createMutex_);
+  GpgmeCtxPtr shared = NewContext(home_);
+  std::vector<std::pair<std::string, std::string>> found;  // fingerprint, address
+  if (gpgme_op_keylist_start(shared.get(), nullptr, 1) == 0) {
+    gpgme_key_t raw = nullptr;
+    while (gpgme_op_keylist_next(shared.get(), &raw) == 0) {
+      GpgmeKeyPtr key(raw);
+      if (!key->subkeys || !key->subkeys->fpr || !key->uids || !key->uids->email) continue;
+      std::string address = key->uids->email;
+      for (char& c : address) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      found.emplace_back(key->subkeys->fpr, address);
+    }
+    gpgme_op_keylist_end(shared.get());
+  }
+  for (const auto& [fingerprint, address] : found) {
+    GpgmeDataPtr secret = EmptyData();
+    if (const gpgme_error_t error = gpgme_op_export(shared.get(), fingerprint.c_str(),
+                                                    GPGME_EXPORT_MODE_SECRET, secret.get())) {
+      Fail("exporting a secret key", error);
+    }
+    GpgmeDataPtr publicKey = EmptyData();
+    if (const gpgme_error_t error = gpgme_op_export(shared.get(), fingerprint.c_str(),
+                                                    GPGME_EXPORT_MODE_MINIMAL, publicKey.get())) {
+      Fail("exporting a public key", error);
+    }
+    const std::string secretHome = SecretHome(address);
+    MakePrivateDirectory(secretHome);
+    GpgmeCtxPtr own = NewContext(secretHome);
+    gpgme_data_seek(secret.get(), 0, SEEK_SET);
+    if (const gpgme_error_t error = gpgme_op_import(own.get(), secret.get())) {
+      Fail("importing a secret key", error);
+    }
+    gpgme_import_result_t imported = gpgme_op_import_result(own.get());
+    if (!imported || imported->secret_read == 0 ||
+        imported->secret_imported + imported->secret_unchanged == 0) {
+      throw std::runtime_error("moving the secret key of " + address + ": nothing imported");
+    }
+    // Only once the key is safe in its own home does it leave the shared one.
+    gpgme_key_t raw = nullptr;
+    if (const gpgme_error_t error = gpgme_get_key(shared.get(), fingerprint.c_str(), &raw, 1)) {
+      Fail("finding a secret key", error);
+    }
+    GpgmeKeyPtr key(raw);
+    if (const gpgme_error_t error = gpgme_op_delete_ext(
+            shared.get(), key.get(), GPGME_DELETE_ALLOW_SECRET | GPGME_DELETE_FORCE)) {
+      Fail("deleting a shared secret key", error);
+    }
+    gpgme_data_seek(publicKey.get(), 0, SEEK_SET);
+    if (const gpgme_error_t error = gpgme_op_import(shared.get(), publicKey.get())) {
+      Fail("importing a public key", error);
+    }
+  }
+  return static_cast<int>(found.size());
 }
 
 void Keyring::StopAgent() {

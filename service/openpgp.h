@@ -40,6 +40,11 @@ class Keyring {
   DecryptOutcome Decrypt(const std::string& ciphertext, std::size_t maxPlaintext,
                          const std::string& address);
 
+  // Moves every secret key found in the shared home (where older versions
+  // kept them all) into the home of its address; the shared home keeps the
+  // public halves. Returns how many moved.
+  int MoveSharedSecretKeys();
+
   // Ends the agents that GnuPG started for these homes.
   void StopAgent();
 

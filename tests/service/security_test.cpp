@@ -14,6 +14,8 @@
 #include <regex>
 #include <thread>
 
+#include "handles.h"
+#include "openpgp.h"
 #include "service_fixture.h"
 #include "store.h"
 
@@ -208,6 +210,51 @@ TEST_F(ExistingStateTest, StateIsTheOwnersAlone) {
     }
   }
   EXPECT_EQ(ModeOf(state() + "/service.db"), 0600u);
+}
+
+// A state folder of an older version: bob's secret key in the shared home,
+// and a message encrypted to it.
+class SharedSecretKeyTest : public ServiceTest {
+ protected:
+  void SetUp() override {
+    Keyring::InitGpgme();
+    const std::string shared = state() + "/gnupg";
+    ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+    {
+      gpgme_ctx_t raw = nullptr;
+      ASSERT_EQ(gpgme_new(&raw), 0);
+      GpgmeCtxPtr context(raw);
+      gpgme_ctx_set_engine_info(raw, GPGME_PROTOCOL_OpenPGP, nullptr, shared.c_str());
+      ASSERT_EQ(gpgme_op_createkey(raw, "<bob@example.com>", "future-default", 0, 0, nullptr,
+                                   GPGME_CREATE_NOPASSWD | GPGME_CREATE_NOEXPIRE),
+                0);
+      const std::string fingerprint = gpgme_op_genkey_result(raw)->fpr;
+      Store(state() + "/service.db").SetKeyFingerprint("bob@example.com", fingerprint);
+      Keyring keyring(shared, state() + "/keys");
+      armored_ = keyring.Encrypt("Content-Type: text/plain\r\n\r\nkept from before", {fingerprint});
+      keyring.StopAgent();
+    }
+    ServiceTest::SetUp();
+  }
+
+  std::string armored_;
+};
+
+TEST_F(SharedSecretKeyTest, MovesToItsOwnHomeAndStillOpensOldMail) {
+  AddUser({"bob@example.com", "bob pass"});
+  AddUser({"eve@example.com", "eve pass"});
+  const std::string bob = service().Login("bob@example.com", "bob pass");
+  const Json::Value read =
+      service().Call("decrypt-mime", {{"cipherText", armored_}, {"sessionId", bob}});
+  ASSERT_EQ(StatusCode(read), "OK") << read;
+  EXPECT_NE(read["clearText"].asString().find("kept from before"), std::string::npos);
+  const std::string eve = service().Login("eve@example.com", "eve pass");
+  EXPECT_EQ(
+      StatusCode(service().Call("decrypt-mime", {{"cipherText", armored_}, {"sessionId", eve}})),
+      "NOT_A_RECIPIENT");
+  const std::string secrets = state() + "/gnupg/private-keys-v1.d";
+  EXPECT_TRUE(!std::filesystem::exists(secrets) || std::filesystem::is_empty(secrets))
+      << "the shared home keeps no secret key";
 }
 
 TEST_F(SecurityTest, RegisteringAnAddressDoesNotReadItsEarlierMail) {
