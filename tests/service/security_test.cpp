@@ -551,5 +551,22 @@ TEST_F(SlowClientTest, TricklingClientsDoNotHoldEverySlot) {
   EXPECT_EQ(StatusCode(reply), "OK");
 }
 
+TEST_F(SecurityTest, OneClientAddressHoldsAtMostHalfTheSlots) {
+  std::vector<int> held;
+  for (int i = 0; i < 40; ++i) {
+    const int fd = Connect(service().port());
+    ASSERT_GE(fd, 0);
+    held.push_back(fd);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  int closed = 0;
+  for (const int fd : held) {
+    char byte = 0;
+    if (::recv(fd, &byte, 1, MSG_DONTWAIT) == 0) ++closed;
+    ::close(fd);
+  }
+  EXPECT_EQ(closed, 8) << "32 of the 64 slots per client address";
+}
+
 }  // namespace
 }  // namespace veilmark::service::testing
