@@ -176,6 +176,10 @@ std::string Keyring::CreateKey(const std::string& address) {
   if (!imported || imported->considered == 0 || imported->secret_imported != 0) {
     throw std::runtime_error("importing a public key: nothing imported");
   }
+  // Most new keys are for addresses that may never read: their homes keep
+  // no agent running until a decryption needs one.
+  context.reset();
+  KillAgent(secretHome);
   return fingerprint;
 }
 
