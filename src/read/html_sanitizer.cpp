@@ -301,6 +301,7 @@ class Writer {
     if (treatment == Treatment::kDrop) ++dropping_;
     if (treatment == Treatment::kKeep) {
       CloseWhatTheParserWouldClose(name);
+      tagWritten_ = true;
       out_ += '<';
       out_ += name;
       WriteAttributes(name, attributes);
@@ -319,7 +320,20 @@ class Writer {
   }
 
   void Text(const char* text, std::size_t size) {
-    if (dropping_ == 0) AppendEscaped(out_, text, size, false);
+    if (dropping_ > 0) return;
+    if (!tagWritten_) {
+      // Read again, blanks before the first tag are skipped, and other text
+      // there gets a paragraph of the parser's own around it: the output
+      // does the same itself, with the paragraph below all else.
+      const bool blank = std::all_of(text, text + size, [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+      });
+      if (blank) return;
+      out_ += "<p>";
+      open_.insert(open_.begin(), {"p", Treatment::kKeep});
+      tagWritten_ = true;
+    }
+    AppendEscaped(out_, text, size, false);
   }
 
   std::string Finish() {
@@ -405,6 +419,7 @@ class Writer {
   std::string out_;
   std::vector<OpenElement> open_;
   int dropping_ = 0;
+  bool tagWritten_ = false;
   bool blocked_ = false;
 };
 

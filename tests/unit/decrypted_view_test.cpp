@@ -46,7 +46,7 @@ TEST_F(DecryptedViewTest, AWholeDocumentLosesItsWrapperAndBlocksFollowInListOrde
   const auto view =
       Compose(u"<html><BODY>Hi</BODY></html>", {Att(u"A", u"/a/1", u"", 1, "application/pdf"),
                                                 Att(u"B", u"/a/2", u"", 2, "application/pdf")});
-  EXPECT_EQ(view, u"Hi<hr/>" + Block(host + u"/a/1", icon, u"A", u"1B") +
+  EXPECT_EQ(view, u"<p>Hi</p><hr/>" + Block(host + u"/a/1", icon, u"A", u"1B") +
                       Block(host + u"/a/2", icon, u"B", u"2B"));
 }
 
