@@ -293,7 +293,9 @@ struct OpenElement {
 
 class Writer {
  public:
-  explicit Writer(std::string origin) : imageOrigin_(std::move(origin)) {}
+  Writer(std::string origin, std::size_t inputSize) : imageOrigin_(std::move(origin)) {
+    out_.reserve(inputSize);
+  }
 
   void Start(const char* rawName, const xmlChar** attributes) {
     std::string name = Lowered(rawName);
@@ -383,12 +385,10 @@ class Writer {
 
   void WriteAttributes(const std::string& element, const xmlChar** attributes) {
     if (!attributes) return;
-    std::vector<std::string> seen;
+    // The parser has already dropped repeated attributes, keeping the first
+    // as browsers do.
     for (std::size_t i = 0; attributes[i]; i += 2) {
-      std::string name = Lowered(reinterpret_cast<const char*>(attributes[i]));
-      // The first of a repeated attribute is the one browsers keep.
-      if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
-      seen.push_back(name);
+      const std::string name = Lowered(reinterpret_cast<const char*>(attributes[i]));
       const char* rawValue = reinterpret_cast<const char*>(attributes[i + 1]);
       const std::string_view value = rawValue ? rawValue : "";
       if (IsPlainAttribute(name) || (element == "img" && name == "alt")) {
@@ -444,7 +444,7 @@ SanitizedHtml SanitizeHtml(std::u16string_view html, std::u16string_view imageOr
   for (std::size_t nul = input.find('\0'); nul != std::string::npos; nul = input.find('\0', nul)) {
     input.replace(nul, 1, "\xEF\xBF\xBD");
   }
-  Writer writer(Lowered(WideToUtf8(imageOrigin)));
+  Writer writer(Lowered(WideToUtf8(imageOrigin)), input.size());
   if (!input.empty()) {
     xmlInitParser();
     htmlParserCtxtPtr context = htmlCreateMemoryParserCtxt(
