@@ -5,9 +5,9 @@
 #include <libxml/parserInternals.h>
 
 #include <algorithm>
-#include <array>
-#include <cstring>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "util/text.h"
