@@ -80,6 +80,31 @@ std::string ValidUtf8(const std::string& bytes) {
   return valid.get();
 }
 
+// A text body as HTML that shows it as it is: escaped and preformatted, so
+// a plain reply can never become markup.
+std::string PlainTextAsHtml(const std::string& text) {
+  std::string html = "<pre>";
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        html += "&amp;";
+        break;
+      case '<':
+        html += "&lt;";
+        break;
+      case '>':
+        html += "&gt;";
+        break;
+      case '"':
+        html += "&quot;";
+        break;
+      default:
+        html += c;
+    }
+  }
+  return html + "</pre>";
+}
+
 std::string Param(const Params& params, const char* name) {
   const auto found = params.find(name);
   return found == params.end() ? std::string() : found->second;
@@ -930,7 +955,8 @@ Json::Value Api::DecryptMime(const std::string& request, const Params& params) {
   auto content = ReadClearEntity(outcome.plaintext);
   if (!content) content = ClearContent{outcome.plaintext, false, {}};
   Json::Value reply = OkReply(request);
-  reply["clearText"] = ValidUtf8(content->text);
+  const std::string clearText = ValidUtf8(content->text);
+  reply["clearText"] = content->html ? clearText : PlainTextAsHtml(clearText);
   reply["decryptedAttachments"] = Json::Value(Json::arrayValue);
   for (const auto& file : content->attachments) {
     const std::string name = SafeFileName(file.name);

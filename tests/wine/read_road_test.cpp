@@ -49,8 +49,8 @@ struct Delivered {
   std::string payload;
 };
 
-Delivered LoadDelivered() {
-  const std::string message = LoadFile(WinePath(Environment(L"VEILMARK_TEST_MESSAGE")));
+Delivered LoadDelivered(const wchar_t* variable = L"VEILMARK_TEST_MESSAGE") {
+  const std::string message = LoadFile(WinePath(Environment(variable)));
   std::size_t end = message.find("\r\n\r\n");
   if (end == std::string::npos) end = message.find("\n\n");
   const std::size_t begin = message.find("-----BEGIN PGP MESSAGE-----");
@@ -203,6 +203,24 @@ TEST_F(ReadRoad, SelectedProtectedMessageIsDecryptedIntoTheTaskPane) {
   EXPECT_EQ(outlook.pane->Calls(L"Delete").size(), 1u);
   ASSERT_EQ(outlook.control.Writes().size(), 2u);
   EXPECT_EQ(outlook.control.Writes()[1], writes[0]);
+  Stop();
+}
+
+TEST_F(ReadRoad, TheDllsPaneGetsTheSanitizedView) {
+  const Delivered delivered = LoadDelivered(L"VEILMARK_TEST_HOSTILE_MESSAGE");
+  FakeOutlookWindow outlook(ProtectedItem(delivered, u"00EE-wine-4"));
+  Start(outlook);
+  EXPECT_EQ(outlook.SelectionChange(), std::vector<HRESULT>{S_OK});
+  const std::vector<std::wstring> writes = outlook.control.Writes();
+  ASSERT_EQ(writes.size(), 1u);
+  const std::wstring& view = writes[0];
+  EXPECT_NE(view.find(L"<p><b>kept</b><a>link</a><img alt=\"tracker\"></p>"), std::wstring::npos)
+      << view;
+  EXPECT_NE(view.find(L"Remote images in this message were blocked."), std::wstring::npos);
+  for (const wchar_t* active :
+       {L"<script", L"alert", L"javascript", L"OnClick", L"track.example", L"<iframe"}) {
+    EXPECT_EQ(view.find(active), std::wstring::npos) << view;
+  }
   Stop();
 }
 
