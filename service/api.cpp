@@ -327,9 +327,24 @@ std::string Api::OwnAddress(const std::string& path) const {
 
 thread_local std::string Api::client_;
 
+Json::Value Api::Shaped(Json::Value reply) const {
+  if (!config_.messageAsText || !reply.isObject() || !reply["status"].isObject()) return reply;
+  Json::Value& message = reply["status"]["message"];
+  if (message.isArray()) message = message.empty() ? std::string() : message[0].asString();
+  return reply;
+}
+
 Json::Value Api::Command(const std::string& command, const Params& params,
                          const std::string& client) {
   client_ = client;
+  return Shaped(RunCommand(command, params));
+}
+
+Json::Value Api::UploadAttachments(const std::vector<FormPart>& parts) {
+  return Shaped(RunUpload(parts));
+}
+
+Json::Value Api::RunCommand(const std::string& command, const Params& params) {
   const auto handler = handlers_.find(command);
   if (handler == handlers_.end()) {
     return StatusReply(command, "UNKNOWN_COMMAND", "No such command: " + command);
@@ -976,7 +991,7 @@ Json::Value Api::DecryptMime(const std::string& request, const Params& params) {
   return reply;
 }
 
-Json::Value Api::UploadAttachments(const std::vector<FormPart>& parts) {
+Json::Value Api::RunUpload(const std::vector<FormPart>& parts) {
   const std::string request = "upload-attachments";
   try {
     Params params;
