@@ -134,8 +134,7 @@ TEST_F(DecryptedViewTest, UrlsThatAreNotAPathGiveNoLink) {
 }
 
 TEST_F(DecryptedViewTest, PreviewThatIsNotAPathGetsTheGenericImage) {
-  const auto view =
-      Compose(u"", {Att(u"A", u"/a/1", u"@evil.example/p", 1, "image/png")});
+  const auto view = Compose(u"", {Att(u"A", u"/a/1", u"@evil.example/p", 1, "image/png")});
   EXPECT_EQ(view, u"<hr/>" + Block(host + u"/a/1", icon, u"A", u"1B"));
   EXPECT_EQ(Compose(u"", {Att(u"A", u"/a/1", u"//evil.example/p", 1, "image/png")}),
             u"<hr/>" + Block(host + u"/a/1", icon, u"A", u"1B"));
