@@ -43,7 +43,7 @@ struct GuessLimits {
 constexpr GuessLimits kAccountLimits{3, 10};
 // Many people may share one client address; it gets more room.
 constexpr GuessLimits kClientLimits{10, 30};
-constexpr std::int64_t kLockSeconds = 15 * 60;
+constexpr std::int64_t kLockSeconds = std::int64_t{15} * 60;
 constexpr const char* kConfirmMessage =
     "Please confirm your e-mail address first: open the link in the mail we sent to it when "
     "you registered, then try again.";
@@ -778,7 +778,7 @@ std::string Api::KeyFor(const std::string& address) {
   static std::mutex keyMutex;
   std::lock_guard lock(keyMutex);
   if (auto fingerprint = store_.KeyFingerprint(keyAddress)) return *fingerprint;
-  const std::string fingerprint = keyring_.CreateKey(keyAddress);
+  std::string fingerprint = keyring_.CreateKey(keyAddress);
   store_.SetKeyFingerprint(keyAddress, fingerprint);
   return fingerprint;
 }

@@ -22,11 +22,11 @@ using Params = std::map<std::string, std::string>;
 
 struct ApiConfig {
   std::string stateDir;
-  std::int64_t sessionTtlSeconds = 30 * 24 * 3600;
+  std::int64_t sessionTtlSeconds = std::int64_t{30} * 24 * 3600;
   std::size_t maxAttachmentBytes = 25u << 20;
   std::size_t maxPlaintextBytes = 64u << 20;
-  std::int64_t uploadTtlSeconds = 24 * 3600;
-  std::int64_t copyTtlSeconds = 7 * 24 * 3600;
+  std::int64_t uploadTtlSeconds = std::int64_t{24} * 3600;
+  std::int64_t copyTtlSeconds = std::int64_t{7} * 24 * 3600;
   // "status.message" as one plain string (the first message, or empty)
   // instead of a list, as some deployments send it; the add-in must still
   // read the status code.
