@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Issue 12: when no scratch file can be made (here the data folder cannot be
+# When no scratch file can be made (here the data folder cannot be
 # made, or cannot be written), Send Secure sends nothing, keeps the draft and
 # says why; the read road says the same instead of showing nothing.
 source "$(dirname "$0")/lib.sh"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Issue 12: a service that sends status.message as one plain string, not a
+# A service that sends status.message as one plain string, not a
 # list. Its INVALID_SESSION must still ask for a login and go on (never
 # "Unable to decrypt ... PARSE_ERROR"), on the read road and on the send road.
 source "$(dirname "$0")/lib.sh"

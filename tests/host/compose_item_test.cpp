@@ -337,7 +337,7 @@ TEST_F(TaskPaneTest, ShownPaneWritesItsDocumentToThePaneFile) {
       (std::vector<std::string>{"GetContentControl", "SetDockPosition(3)", "SetVisible(true)"}));
 }
 
-// Issue 12: the pane file holds the clear text: private to the user, even
+// The pane file holds the clear text: private to the user, even
 // when an older file of another mode was there.
 TEST_F(TaskPaneTest, PaneFileIsPrivateToTheUser) {
   namespace fs = std::filesystem;

@@ -221,7 +221,7 @@ TEST_F(SecureReadTest, ExpiredSessionTwiceGivesOneLoginThenTheMessage) {
   EXPECT_NE(Messages()[0].find(testing::DescribeStatus("INVALID_SESSION")), std::u16string::npos);
 }
 
-// Issue 12: a refusal whose "message" is a plain string, not a list, is still
+// A refusal whose "message" is a plain string, not a list, is still
 // a refusal: the login runs and the message is shown.
 TEST_F(SecureReadTest, RefusalWithAStringMessageStillLogsIn) {
   LoggedIn("old");
@@ -241,7 +241,7 @@ TEST_F(SecureReadTest, RefusalWithAStringMessageStillLogsIn) {
   ASSERT_EQ(host_.paneFactory->panes.size(), 1u);
 }
 
-// Issue 12: no scratch file for the payload is said, not passed over.
+// No scratch file for the payload is said, not passed over.
 TEST_F(SecureReadTest, NoScratchFileIsShown) {
   LoggedIn();
   auto item = ProtectedMessage();

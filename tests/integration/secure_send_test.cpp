@@ -645,7 +645,7 @@ TEST_F(SecureSendTest, UnreadableCopyIsShownAndLeavesNoFile) {
   ExpectNothingSent();
 }
 
-// Issue 12: an attachment that cannot be copied stops the send; nothing goes
+// An attachment that cannot be copied stops the send; nothing goes
 // out, the draft stays, and the user is told why.
 TEST_F(SecureSendTest, AttachmentWithNoRoomForACopyStopsTheSend) {
   AddRecipient(u"ann@example.org", host::kRecipientTo);

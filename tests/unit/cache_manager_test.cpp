@@ -60,7 +60,7 @@ TEST_F(CacheManagerTest, LookupDoesNotRenewTheAge) {
   EXPECT_EQ(cache.Lookup(u"id"), u"");
 }
 
-// Issue 12: besides the count, the text held is bounded to 64 MiB (as UTF-16).
+// Besides the count, the text held is bounded to 64 MiB (as UTF-16).
 constexpr std::size_t kMiB = 1024 * 1024;
 
 TEST_F(CacheManagerTest, TextHeldIsBoundedToSixtyFourMebibytes) {

@@ -113,7 +113,7 @@ TEST_F(DecryptedViewTest, SenderTextsCannotOpenTagsOrAttributes) {
   EXPECT_NE(view.find(u"src=\"https://vault.example/p&#39;1&gt;\""), std::u16string::npos);
 }
 
-// Issue 12: a url or previewUrl that is not a path (exactly one leading '/')
+// A url or previewUrl that is not a path (exactly one leading '/')
 // would name another host behind "https://vault.example": no link then.
 std::u16string Unlinked(const std::u16string& thumb, const std::u16string& name,
                         const std::u16string& size) {

@@ -110,7 +110,7 @@ TEST(ScratchFile, IsNewEmptyPrivateAndInsideTheDataFolder) {
   EXPECT_FALSE(fs::exists(path));
 }
 
-// Issue 12: a failure to make a scratch file is an exception with a message
+// A failure to make a scratch file is an exception with a message
 // to show, never a silent "none".
 TEST(ScratchFile, AFileWhereTheFolderBelongsThrowsTheDirectoryMessage) {
   testing::TempDataHome home;

@@ -67,7 +67,7 @@ TEST(Multipart, FileNameIsRawUtf8ButCannotBreakTheHeader) {
   EXPECT_NE(body.find("filename=\"a%22b%0D%0Ac.txt\";\r\n"), std::string::npos);
 }
 
-// ---- issue 12: size arithmetic that cannot wrap (the i686 DLL's size_t) ----
+// ---- Size arithmetic that cannot wrap (the i686 DLL's size_t) ----
 
 TEST(CheckedSize, AddAndMultiplyReportWrapping) {
   std::size_t out = 7;

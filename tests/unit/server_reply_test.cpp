@@ -147,7 +147,7 @@ TEST(ParseReply, InvalidUtf8InTextsIsReplaced) {
   EXPECT_EQ(reply->clearText(), u"a\uFFFDb");
 }
 
-// Issue 12: a refusal whose "message" is a plain string must keep its code, or
+// A refusal whose "message" is a plain string must keep its code, or
 // the re-login never runs.
 TEST(ParseReply, RefusalWithAStringMessageKeepsItsCode) {
   auto reply =

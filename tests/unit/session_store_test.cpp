@@ -99,7 +99,7 @@ TEST_F(SessionStoreTest, WriteFailureStillKeepsTheSessionInMemory) {
   EXPECT_EQ(store.GetSession(u"a@x.org"), "kept");
 }
 
-// Issue 12: the file is written whole and renamed over the old one, so it
+// The file is written whole and renamed over the old one, so it
 // is private whatever mode the old file had...
 TEST_F(SessionStoreTest, RewrittenFileIsPrivateWhateverTheOldModeWas) {
   SessionStore store;
@@ -139,7 +139,7 @@ TEST(SessionFileName, PlainAddressesKeepTheirNames) {
             u"First.Last+tag_1-x@Example.ORG");
 }
 
-// Issue 12: every character legal in a Windows file name stays as it is.
+// Every character legal in a Windows file name stays as it is.
 TEST(SessionFileName, LegalCharactersAreKept) {
   EXPECT_EQ(SessionFileNamePart(u"o'brien@x.com"), u"o'brien@x.com");
   EXPECT_EQ(SessionFileNamePart(u"josé@x.com"), u"josé@x.com");
