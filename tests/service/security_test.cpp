@@ -527,24 +527,11 @@ class SlowClientTest : public ServiceTest {
   std::vector<std::string> ServiceArgs() const override { return {"--request-timeout", "2"}; }
 };
 
-int Connect(std::uint16_t port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 TEST_F(SlowClientTest, TricklingClientsDoNotHoldEverySlot) {
   // Each one starts a request and never finishes it.
   std::vector<int> slow;
   for (int i = 0; i < 64; ++i) {
-    const int fd = Connect(service().port());
+    const int fd = ConnectRaw(service().port());
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::send(fd, "GET / HTTP/1.1\r\nHost: x\r\n", 25, MSG_NOSIGNAL), 25);
     slow.push_back(fd);
@@ -558,7 +545,7 @@ TEST_F(SlowClientTest, TricklingClientsDoNotHoldEverySlot) {
 TEST_F(SecurityTest, OneClientAddressHoldsAtMostHalfTheSlots) {
   std::vector<int> held;
   for (int i = 0; i < 40; ++i) {
-    const int fd = Connect(service().port());
+    const int fd = ConnectRaw(service().port());
     ASSERT_GE(fd, 0);
     held.push_back(fd);
   }
