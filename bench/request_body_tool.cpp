@@ -9,7 +9,7 @@
 #include <string>
 
 #include "api/api_client.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "util/text.h"
+#include "base/text.h"
 
 namespace {
 

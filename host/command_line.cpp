@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "addin/host.h"
+#include "outlook/object_model.h"
 
 namespace veilmark::hostapp {
 
@@ -100,16 +100,16 @@ class Parser {
         line_.trace = true;
         break;
       case Option::kTo:
-        line_.recipients.push_back({host::kRecipientTo, value, false});
+        line_.recipients.push_back({outlook::kRecipientTo, value, false});
         break;
       case Option::kCc:
-        line_.recipients.push_back({host::kRecipientCc, value, false});
+        line_.recipients.push_back({outlook::kRecipientCc, value, false});
         break;
       case Option::kBcc:
-        line_.recipients.push_back({host::kRecipientBcc, value, false});
+        line_.recipients.push_back({outlook::kRecipientBcc, value, false});
         break;
       case Option::kList:
-        line_.recipients.push_back({host::kRecipientTo, value, true});
+        line_.recipients.push_back({outlook::kRecipientTo, value, true});
         break;
       case Option::kSubject:
         Once(name, !subjectGiven_);

@@ -20,7 +20,7 @@ class UsageError : public std::runtime_error {
 enum class Command { kHelp, kRead, kSelect, kSend };
 
 struct RecipientArg {
-  std::int32_t type;  // host::kRecipientTo, kRecipientCc or kRecipientBcc
+  std::int32_t type;  // outlook::kRecipientTo, kRecipientCc or kRecipientBcc
   std::string address;
   bool list = false;  // a distribution list, named by `address`
 };

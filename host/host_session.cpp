@@ -8,8 +8,8 @@
 #include "addin/connect_core.h"
 #include "host/eml_message.h"
 #include "host/mail_content.h"
-#include "util/protocol_exception.h"
-#include "util/text.h"
+#include "base/protocol_exception.h"
+#include "base/text.h"
 
 namespace veilmark::hostapp {
 namespace {
@@ -46,7 +46,7 @@ void RunAddIn(const CommandLine& line, std::vector<MailItemContent> contents, Ho
       host.Open(host.NewItem(std::move(contents.front())));
       break;
     case Command::kSelect: {
-      std::vector<std::shared_ptr<host::Object>> selected;
+      std::vector<std::shared_ptr<outlook::Object>> selected;
       for (MailItemContent& content : contents)
         selected.push_back(host.NewItem(std::move(content)));
       host.application()->explorer()->Select(std::move(selected));

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark::hostapp {
 
@@ -14,20 +14,20 @@ MailItemContent ReceivedContent(const EmlMessage& message, const std::string& ac
   content.htmlBody = Utf8ToWide(message.htmlBody);
   for (const MessageAddress& to : message.to) {
     content.recipients.push_back(
-        {Utf8ToWide(to.address), host::kRecipientTo, host::kDisplayTypeRemoteUser});
+        {Utf8ToWide(to.address), outlook::kRecipientTo, outlook::kDisplayTypeRemoteUser});
   }
   for (const MessageAddress& cc : message.cc) {
     content.recipients.push_back(
-        {Utf8ToWide(cc.address), host::kRecipientCc, host::kDisplayTypeRemoteUser});
+        {Utf8ToWide(cc.address), outlook::kRecipientCc, outlook::kDisplayTypeRemoteUser});
   }
   for (const MessageAttachment& attachment : message.attachments) {
     content.attachments.push_back({Utf8ToWide(attachment.fileName), attachment.bytes});
   }
-  content.properties[host::kTransportHeadersProperty] = Utf8ToWide(message.rawHeaders);
+  content.properties[outlook::kTransportHeadersProperty] = Utf8ToWide(message.rawHeaders);
   // Unset when the message names nobody: the add-in is told so by a failed read.
   const std::string receivedBy = ReceivedByAddress(message, account);
   if (!receivedBy.empty()) {
-    content.properties[host::kReceivedByAddressProperty] = Utf8ToWide(receivedBy);
+    content.properties[outlook::kReceivedByAddressProperty] = Utf8ToWide(receivedBy);
   }
   return content;
 }
@@ -44,7 +44,7 @@ MailItemContent ComposeContent(const CommandLine& line) {
   for (const RecipientArg& recipient : line.recipients) {
     content.recipients.push_back(
         {Utf8ToWide(recipient.address), recipient.type,
-         recipient.list ? kDisplayTypeDistList : host::kDisplayTypeRemoteUser});
+         recipient.list ? kDisplayTypeDistList : outlook::kDisplayTypeRemoteUser});
   }
   for (const std::string& path : line.attachments) {
     const std::string name = std::filesystem::path(path).filename().string();

@@ -5,8 +5,8 @@
 #include <ostream>
 #include <utility>
 
-#include "util/local_files.h"
-#include "util/text.h"
+#include "base/local_files.h"
+#include "base/text.h"
 
 namespace veilmark::hostapp {
 namespace {
@@ -68,7 +68,7 @@ StoreRecipient::StoreRecipient(std::shared_ptr<Trace> trace, RecipientEntry entr
     : Traced(std::move(trace), "Recipient"), entry_(std::move(entry)) {
   std::map<std::u16string, std::u16string> properties;
   if (entry_.displayType != kDisplayTypeDistList && !entry_.address.empty()) {
-    properties[host::kSmtpAddressProperty] = entry_.address;
+    properties[outlook::kSmtpAddressProperty] = entry_.address;
   }
   accessor_ = std::make_shared<StorePropertyAccessor>(this->trace(), std::move(properties));
 }
@@ -94,7 +94,7 @@ HRESULT StoreRecipient::GetType(std::int32_t& type) {
   return Log("GetType");
 }
 
-HRESULT StoreRecipient::GetPropertyAccessor(std::shared_ptr<host::PropertyAccessor>& out) {
+HRESULT StoreRecipient::GetPropertyAccessor(std::shared_ptr<outlook::PropertyAccessor>& out) {
   out = accessor_;
   return Log("GetPropertyAccessor");
 }
@@ -112,17 +112,17 @@ HRESULT StoreRecipients::GetCount(std::int32_t& count) {
   return Log("GetCount");
 }
 
-HRESULT StoreRecipients::GetItem(std::int32_t index, std::shared_ptr<host::Recipient>& out) {
+HRESULT StoreRecipients::GetItem(std::int32_t index, std::shared_ptr<outlook::Recipient>& out) {
   return Log("GetItem(" + std::to_string(index) + ")", ItemAt(items_, index, out));
 }
 
 StoreNameSpace::StoreNameSpace(std::shared_ptr<Trace> trace, const std::u16string& userAddress)
     : Traced(std::move(trace), "NameSpace"),
       currentUser_(std::make_shared<StoreRecipient>(
-          this->trace(), RecipientEntry{userAddress, host::kRecipientTo, host::kDisplayTypeUser})) {
+          this->trace(), RecipientEntry{userAddress, outlook::kRecipientTo, outlook::kDisplayTypeUser})) {
 }
 
-HRESULT StoreNameSpace::GetCurrentUser(std::shared_ptr<host::Recipient>& out) {
+HRESULT StoreNameSpace::GetCurrentUser(std::shared_ptr<outlook::Recipient>& out) {
   out = currentUser_;
   return Log("GetCurrentUser");
 }
@@ -160,15 +160,15 @@ HRESULT StoreAttachments::GetCount(std::int32_t& count) {
   return Log("GetCount");
 }
 
-HRESULT StoreAttachments::GetItem(std::int32_t index, std::shared_ptr<host::Attachment>& out) {
+HRESULT StoreAttachments::GetItem(std::int32_t index, std::shared_ptr<outlook::Attachment>& out) {
   return Log("GetItem(" + std::to_string(index) + ")", ItemAt(items_, index, out));
 }
 
 // ---------------------------------------------------------------------------
 
 StoreMailItem::StoreMailItem(std::shared_ptr<Trace> trace, MailItemContent content,
-                             std::shared_ptr<host::NameSpace> session)
-    : StoreObject(std::move(trace), "MailItem", host::kMailItemIid),
+                             std::shared_ptr<outlook::NameSpace> session)
+    : StoreObject(std::move(trace), "MailItem", outlook::kMailItemIid),
       content_(std::move(content)),
       session_(std::move(session)) {
   recipients_ = std::make_shared<StoreRecipients>(this->trace(), content_.recipients);
@@ -199,12 +199,12 @@ HRESULT StoreMailItem::GetHTMLBody(std::u16string& body) {
   return Log("GetHTMLBody");
 }
 
-HRESULT StoreMailItem::GetRecipients(std::shared_ptr<host::Recipients>& out) {
+HRESULT StoreMailItem::GetRecipients(std::shared_ptr<outlook::Recipients>& out) {
   out = recipients_;
   return Log("GetRecipients");
 }
 
-HRESULT StoreMailItem::GetAttachments(std::shared_ptr<host::Attachments>& out) {
+HRESULT StoreMailItem::GetAttachments(std::shared_ptr<outlook::Attachments>& out) {
   out = attachments_;
   return Log("GetAttachments");
 }
@@ -230,17 +230,17 @@ HRESULT StoreMailItem::Close(std::int32_t mode) {
   return hr;
 }
 
-HRESULT StoreMailItem::GetSendUsingAccount(std::shared_ptr<host::Account>& out) {
+HRESULT StoreMailItem::GetSendUsingAccount(std::shared_ptr<outlook::Account>& out) {
   out = account_;
   return Log("GetSendUsingAccount");
 }
 
-HRESULT StoreMailItem::GetSession(std::shared_ptr<host::NameSpace>& out) {
+HRESULT StoreMailItem::GetSession(std::shared_ptr<outlook::NameSpace>& out) {
   out = session_;
   return Log("GetSession", session_ ? S_OK : E_POINTER);
 }
 
-HRESULT StoreMailItem::GetPropertyAccessor(std::shared_ptr<host::PropertyAccessor>& out) {
+HRESULT StoreMailItem::GetPropertyAccessor(std::shared_ptr<outlook::PropertyAccessor>& out) {
   out = accessor_;
   return Log("GetPropertyAccessor");
 }
@@ -252,47 +252,47 @@ HRESULT StoreSelection::GetCount(std::int32_t& count) {
   return Log("GetCount");
 }
 
-HRESULT StoreSelection::GetItem(std::int32_t index, std::shared_ptr<host::Object>& out) {
+HRESULT StoreSelection::GetItem(std::int32_t index, std::shared_ptr<outlook::Object>& out) {
   return Log("GetItem(" + std::to_string(index) + ")", ItemAt(items_, index, out));
 }
 
 StoreExplorer::StoreExplorer(std::shared_ptr<Trace> trace)
-    : StoreObject(std::move(trace), "Explorer", host::kExplorerIid) {}
+    : StoreObject(std::move(trace), "Explorer", outlook::kExplorerIid) {}
 
-HRESULT StoreExplorer::GetSelection(std::shared_ptr<host::Selection>& out) {
+HRESULT StoreExplorer::GetSelection(std::shared_ptr<outlook::Selection>& out) {
   out = std::make_shared<StoreSelection>(trace(), selected_);
   return Log("GetSelection");
 }
 
-HRESULT StoreExplorer::Advise(host::ExplorerEvents& sink) {
+HRESULT StoreExplorer::Advise(outlook::ExplorerEvents& sink) {
   sinks_.Add(sink);
   return Log("Advise");
 }
 
-HRESULT StoreExplorer::Unadvise(host::ExplorerEvents& sink) {
+HRESULT StoreExplorer::Unadvise(outlook::ExplorerEvents& sink) {
   return Log("Unadvise", sinks_.Remove(sink));
 }
 
-void StoreExplorer::Select(std::vector<std::shared_ptr<host::Object>> items) {
+void StoreExplorer::Select(std::vector<std::shared_ptr<outlook::Object>> items) {
   selected_ = std::move(items);
   if (trace()) trace()->Add("event Explorer.SelectionChange");
-  sinks_.Fire([](host::ExplorerEvents& sink) { return sink.OnSelectionChange(); });
+  sinks_.Fire([](outlook::ExplorerEvents& sink) { return sink.OnSelectionChange(); });
 }
 
-StoreInspector::StoreInspector(std::shared_ptr<Trace> trace, std::shared_ptr<host::Object> item)
-    : StoreObject(std::move(trace), "Inspector", host::kInspectorIid), item_(std::move(item)) {}
+StoreInspector::StoreInspector(std::shared_ptr<Trace> trace, std::shared_ptr<outlook::Object> item)
+    : StoreObject(std::move(trace), "Inspector", outlook::kInspectorIid), item_(std::move(item)) {}
 
-HRESULT StoreInspector::GetCurrentItem(std::shared_ptr<host::Object>& out) {
+HRESULT StoreInspector::GetCurrentItem(std::shared_ptr<outlook::Object>& out) {
   out = item_;
   return Log("GetCurrentItem", item_ ? S_OK : E_POINTER);
 }
 
-HRESULT StoreInspector::Advise(host::InspectorEvents& sink) {
+HRESULT StoreInspector::Advise(outlook::InspectorEvents& sink) {
   sinks_.Add(sink);
   return Log("Advise");
 }
 
-HRESULT StoreInspector::Unadvise(host::InspectorEvents& sink) {
+HRESULT StoreInspector::Unadvise(outlook::InspectorEvents& sink) {
   return Log("Unadvise", sinks_.Remove(sink));
 }
 
@@ -300,43 +300,43 @@ void StoreInspector::FireClose() {
   if (closed_) return;
   closed_ = true;
   if (trace()) trace()->Add("event Inspector.Close");
-  sinks_.Fire([](host::InspectorEvents& sink) { return sink.OnClose(); });
+  sinks_.Fire([](outlook::InspectorEvents& sink) { return sink.OnClose(); });
 }
 
 StoreRibbonControl::StoreRibbonControl(std::shared_ptr<Trace> trace,
-                                       std::shared_ptr<host::Object> context)
-    : StoreObject(std::move(trace), "RibbonControl", host::kRibbonControlIid),
+                                       std::shared_ptr<outlook::Object> context)
+    : StoreObject(std::move(trace), "RibbonControl", outlook::kRibbonControlIid),
       context_(std::move(context)) {}
 
-HRESULT StoreRibbonControl::GetContext(std::shared_ptr<host::Object>& out) {
+HRESULT StoreRibbonControl::GetContext(std::shared_ptr<outlook::Object>& out) {
   out = context_;
   return Log("GetContext", context_ ? S_OK : E_POINTER);
 }
 
 // ---------------------------------------------------------------------------
 
-HRESULT StoreExplorers::Advise(host::ExplorersEvents& sink) {
+HRESULT StoreExplorers::Advise(outlook::ExplorersEvents& sink) {
   sinks_.Add(sink);
   return Log("Advise");
 }
 
-HRESULT StoreExplorers::Unadvise(host::ExplorersEvents& sink) {
+HRESULT StoreExplorers::Unadvise(outlook::ExplorersEvents& sink) {
   return Log("Unadvise", sinks_.Remove(sink));
 }
 
-HRESULT StoreInspectors::Advise(host::InspectorsEvents& sink) {
+HRESULT StoreInspectors::Advise(outlook::InspectorsEvents& sink) {
   sinks_.Add(sink);
   return Log("Advise");
 }
 
-HRESULT StoreInspectors::Unadvise(host::InspectorsEvents& sink) {
+HRESULT StoreInspectors::Unadvise(outlook::InspectorsEvents& sink) {
   return Log("Unadvise", sinks_.Remove(sink));
 }
 
-void StoreInspectors::FireNewInspector(const std::shared_ptr<host::Inspector>& inspector) {
+void StoreInspectors::FireNewInspector(const std::shared_ptr<outlook::Inspector>& inspector) {
   if (trace()) trace()->Add("event Inspectors.NewInspector");
   sinks_.Fire(
-      [&inspector](host::InspectorsEvents& sink) { return sink.OnNewInspector(inspector); });
+      [&inspector](outlook::InspectorsEvents& sink) { return sink.OnNewInspector(inspector); });
 }
 
 StoreApplication::StoreApplication(std::shared_ptr<Trace> trace)
@@ -345,27 +345,27 @@ StoreApplication::StoreApplication(std::shared_ptr<Trace> trace)
       explorers_(std::make_shared<StoreExplorers>(this->trace())),
       inspectors_(std::make_shared<StoreInspectors>(this->trace())) {}
 
-HRESULT StoreApplication::GetActiveExplorer(std::shared_ptr<host::Explorer>& out) {
+HRESULT StoreApplication::GetActiveExplorer(std::shared_ptr<outlook::Explorer>& out) {
   out = explorer_;
   return Log("GetActiveExplorer");
 }
 
-HRESULT StoreApplication::GetExplorers(std::shared_ptr<host::Explorers>& out) {
+HRESULT StoreApplication::GetExplorers(std::shared_ptr<outlook::Explorers>& out) {
   out = explorers_;
   return Log("GetExplorers");
 }
 
-HRESULT StoreApplication::GetInspectors(std::shared_ptr<host::Inspectors>& out) {
+HRESULT StoreApplication::GetInspectors(std::shared_ptr<outlook::Inspectors>& out) {
   out = inspectors_;
   return Log("GetInspectors");
 }
 
-HRESULT StoreApplication::Advise(host::ApplicationEvents& sink) {
+HRESULT StoreApplication::Advise(outlook::ApplicationEvents& sink) {
   sinks_.Add(sink);
   return Log("Advise");
 }
 
-HRESULT StoreApplication::Unadvise(host::ApplicationEvents& sink) {
+HRESULT StoreApplication::Unadvise(outlook::ApplicationEvents& sink) {
   return Log("Unadvise", sinks_.Remove(sink));
 }
 
@@ -399,9 +399,9 @@ HRESULT StoreHtmlDocument::Close() {
 }
 
 StoreWebBrowser::StoreWebBrowser(std::shared_ptr<Trace> trace)
-    : StoreObject(std::move(trace), "WebBrowser", host::kWebBrowserClsid) {}
+    : StoreObject(std::move(trace), "WebBrowser", outlook::kWebBrowserClsid) {}
 
-HRESULT StoreWebBrowser::GetDocument(std::shared_ptr<host::Object>& out) {
+HRESULT StoreWebBrowser::GetDocument(std::shared_ptr<outlook::Object>& out) {
   out = document_;
   return Log("GetDocument");
 }
@@ -416,7 +416,7 @@ StoreTaskPane::StoreTaskPane(std::shared_ptr<Trace> trace, std::shared_ptr<PaneO
       output_(std::move(output)),
       browser_(std::make_shared<StoreWebBrowser>(this->trace())) {}
 
-HRESULT StoreTaskPane::GetContentControl(std::shared_ptr<host::Object>& out) {
+HRESULT StoreTaskPane::GetContentControl(std::shared_ptr<outlook::Object>& out) {
   out = browser_;
   return Log("GetContentControl");
 }
@@ -442,10 +442,10 @@ HRESULT StoreTaskPane::Delete() {
 }
 
 HRESULT StorePaneFactory::CreateCTP(const std::u16string& controlId, const std::u16string& title,
-                                    const std::shared_ptr<host::Object>& window,
-                                    std::shared_ptr<host::TaskPane>& out) {
+                                    const std::shared_ptr<outlook::Object>& window,
+                                    std::shared_ptr<outlook::TaskPane>& out) {
   const std::string operation = "CreateCTP(" + Narrow(controlId) + ", " + Narrow(title) + ")";
-  if (controlId != host::kWebBrowserClsid) return Log(operation, E_INVALIDARG);
+  if (controlId != outlook::kWebBrowserClsid) return Log(operation, E_INVALIDARG);
   if (!window) return Log(operation, E_POINTER);
   auto pane = std::make_shared<StoreTaskPane>(trace(), output_);
   panes_.push_back(pane);

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/host.h"
+#include "outlook/object_model.h"
 
 namespace veilmark::hostapp {
 
@@ -89,22 +89,22 @@ class StoreObject : public Interface,
     iid = typeId_;
     return Log("GetTypeId");
   }
-  HRESULT AsMailItem(std::shared_ptr<host::MailItem>& out) override {
+  HRESULT AsMailItem(std::shared_ptr<outlook::MailItem>& out) override {
     return Query("AsMailItem", out);
   }
-  HRESULT AsExplorer(std::shared_ptr<host::Explorer>& out) override {
+  HRESULT AsExplorer(std::shared_ptr<outlook::Explorer>& out) override {
     return Query("AsExplorer", out);
   }
-  HRESULT AsInspector(std::shared_ptr<host::Inspector>& out) override {
+  HRESULT AsInspector(std::shared_ptr<outlook::Inspector>& out) override {
     return Query("AsInspector", out);
   }
-  HRESULT AsRibbonControl(std::shared_ptr<host::RibbonControl>& out) override {
+  HRESULT AsRibbonControl(std::shared_ptr<outlook::RibbonControl>& out) override {
     return Query("AsRibbonControl", out);
   }
-  HRESULT AsWebBrowser(std::shared_ptr<host::WebBrowser>& out) override {
+  HRESULT AsWebBrowser(std::shared_ptr<outlook::WebBrowser>& out) override {
     return Query("AsWebBrowser", out);
   }
-  HRESULT AsHtmlDocument(std::shared_ptr<host::HtmlDocument>& out) override {
+  HRESULT AsHtmlDocument(std::shared_ptr<outlook::HtmlDocument>& out) override {
     return Query("AsHtmlDocument", out);
   }
 
@@ -118,7 +118,7 @@ class StoreObject : public Interface,
   std::u16string typeId_;
 };
 
-class StorePropertyAccessor final : public host::PropertyAccessor, private Traced {
+class StorePropertyAccessor final : public outlook::PropertyAccessor, private Traced {
  public:
   StorePropertyAccessor(std::shared_ptr<Trace> trace,
                         std::map<std::u16string, std::u16string> properties)
@@ -129,7 +129,7 @@ class StorePropertyAccessor final : public host::PropertyAccessor, private Trace
   std::map<std::u16string, std::u16string> properties_;
 };
 
-class StoreAccount final : public host::Account, private Traced {
+class StoreAccount final : public outlook::Account, private Traced {
  public:
   StoreAccount(std::shared_ptr<Trace> trace, std::u16string smtpAddress)
       : Traced(std::move(trace), "Account"), smtpAddress_(std::move(smtpAddress)) {}
@@ -141,42 +141,42 @@ class StoreAccount final : public host::Account, private Traced {
 
 struct RecipientEntry {
   std::u16string address;
-  std::int32_t type = host::kRecipientTo;
-  std::int32_t displayType = host::kDisplayTypeRemoteUser;
+  std::int32_t type = outlook::kRecipientTo;
+  std::int32_t displayType = outlook::kDisplayTypeRemoteUser;
 };
 
 // An SMTP recipient resolves when its address has an "@"; a list always
 // does, and has no SMTP address of its own. The display type is the
 // recipient's own, resolved or not.
-class StoreRecipient final : public host::Recipient, private Traced {
+class StoreRecipient final : public outlook::Recipient, private Traced {
  public:
   StoreRecipient(std::shared_ptr<Trace> trace, RecipientEntry entry);
   HRESULT Resolve(bool& resolved) override;
   HRESULT GetAddress(std::u16string& address) override;
   HRESULT GetDisplayType(std::int32_t& type) override;
   HRESULT GetType(std::int32_t& type) override;
-  HRESULT GetPropertyAccessor(std::shared_ptr<host::PropertyAccessor>& out) override;
+  HRESULT GetPropertyAccessor(std::shared_ptr<outlook::PropertyAccessor>& out) override;
 
  private:
   RecipientEntry entry_;
   std::shared_ptr<StorePropertyAccessor> accessor_;
 };
 
-class StoreRecipients final : public host::Recipients, private Traced {
+class StoreRecipients final : public outlook::Recipients, private Traced {
  public:
   StoreRecipients(std::shared_ptr<Trace> trace, const std::vector<RecipientEntry>& entries);
   HRESULT GetCount(std::int32_t& count) override;
-  HRESULT GetItem(std::int32_t index, std::shared_ptr<host::Recipient>& out) override;
+  HRESULT GetItem(std::int32_t index, std::shared_ptr<outlook::Recipient>& out) override;
 
  private:
   std::vector<std::shared_ptr<StoreRecipient>> items_;
 };
 
-class StoreNameSpace final : public host::NameSpace, private Traced {
+class StoreNameSpace final : public outlook::NameSpace, private Traced {
  public:
   // An empty address: the current user has no SMTP address to read.
   StoreNameSpace(std::shared_ptr<Trace> trace, const std::u16string& userAddress);
-  HRESULT GetCurrentUser(std::shared_ptr<host::Recipient>& out) override;
+  HRESULT GetCurrentUser(std::shared_ptr<outlook::Recipient>& out) override;
 
  private:
   std::shared_ptr<StoreRecipient> currentUser_;
@@ -187,7 +187,7 @@ struct AttachmentEntry {
   std::string bytes;
 };
 
-class StoreAttachment final : public host::Attachment, private Traced {
+class StoreAttachment final : public outlook::Attachment, private Traced {
  public:
   StoreAttachment(std::shared_ptr<Trace> trace, AttachmentEntry entry)
       : Traced(std::move(trace), "Attachment"), entry_(std::move(entry)) {}
@@ -200,11 +200,11 @@ class StoreAttachment final : public host::Attachment, private Traced {
   AttachmentEntry entry_;
 };
 
-class StoreAttachments final : public host::Attachments, private Traced {
+class StoreAttachments final : public outlook::Attachments, private Traced {
  public:
   StoreAttachments(std::shared_ptr<Trace> trace, const std::vector<AttachmentEntry>& entries);
   HRESULT GetCount(std::int32_t& count) override;
-  HRESULT GetItem(std::int32_t index, std::shared_ptr<host::Attachment>& out) override;
+  HRESULT GetItem(std::int32_t index, std::shared_ptr<outlook::Attachment>& out) override;
 
  private:
   std::vector<std::shared_ptr<StoreAttachment>> items_;
@@ -223,25 +223,25 @@ struct MailItemContent {
   std::map<std::u16string, std::u16string> properties;
 };
 
-class StoreMailItem final : public StoreObject<host::MailItem> {
+class StoreMailItem final : public StoreObject<outlook::MailItem> {
  public:
   StoreMailItem(std::shared_ptr<Trace> trace, MailItemContent content,
-                std::shared_ptr<host::NameSpace> session);
+                std::shared_ptr<outlook::NameSpace> session);
 
   HRESULT GetSent(bool& sent) override;
   HRESULT GetEntryID(std::u16string& id) override;
   HRESULT GetSubject(std::u16string& subject) override;
   HRESULT GetHTMLBody(std::u16string& body) override;
-  HRESULT GetRecipients(std::shared_ptr<host::Recipients>& out) override;
-  HRESULT GetAttachments(std::shared_ptr<host::Attachments>& out) override;
+  HRESULT GetRecipients(std::shared_ptr<outlook::Recipients>& out) override;
+  HRESULT GetAttachments(std::shared_ptr<outlook::Attachments>& out) override;
   // A new item gets its entry id when first saved.
   HRESULT Save() override;
   HRESULT Delete() override;
   // Asks the window showing the item to close (see SetCloseHandler).
   HRESULT Close(std::int32_t mode) override;
-  HRESULT GetSendUsingAccount(std::shared_ptr<host::Account>& out) override;
-  HRESULT GetSession(std::shared_ptr<host::NameSpace>& out) override;
-  HRESULT GetPropertyAccessor(std::shared_ptr<host::PropertyAccessor>& out) override;
+  HRESULT GetSendUsingAccount(std::shared_ptr<outlook::Account>& out) override;
+  HRESULT GetSession(std::shared_ptr<outlook::NameSpace>& out) override;
+  HRESULT GetPropertyAccessor(std::shared_ptr<outlook::PropertyAccessor>& out) override;
 
   void SetCloseHandler(std::function<void()> handler) { onClose_ = std::move(handler); }
   const MailItemContent& content() const { return content_; }
@@ -251,7 +251,7 @@ class StoreMailItem final : public StoreObject<host::MailItem> {
 
  private:
   MailItemContent content_;
-  std::shared_ptr<host::NameSpace> session_;
+  std::shared_ptr<outlook::NameSpace> session_;
   std::shared_ptr<StoreRecipients> recipients_;
   std::shared_ptr<StoreAttachments> attachments_;
   std::shared_ptr<StoreAccount> account_;  // null: none chosen
@@ -262,39 +262,39 @@ class StoreMailItem final : public StoreObject<host::MailItem> {
   std::vector<std::int32_t> closeModes_;
 };
 
-class StoreSelection final : public host::Selection, private Traced {
+class StoreSelection final : public outlook::Selection, private Traced {
  public:
-  StoreSelection(std::shared_ptr<Trace> trace, std::vector<std::shared_ptr<host::Object>> items)
+  StoreSelection(std::shared_ptr<Trace> trace, std::vector<std::shared_ptr<outlook::Object>> items)
       : Traced(std::move(trace), "Selection"), items_(std::move(items)) {}
   HRESULT GetCount(std::int32_t& count) override;
-  HRESULT GetItem(std::int32_t index, std::shared_ptr<host::Object>& out) override;
+  HRESULT GetItem(std::int32_t index, std::shared_ptr<outlook::Object>& out) override;
 
  private:
-  std::vector<std::shared_ptr<host::Object>> items_;
+  std::vector<std::shared_ptr<outlook::Object>> items_;
 };
 
-class StoreExplorer final : public StoreObject<host::Explorer> {
+class StoreExplorer final : public StoreObject<outlook::Explorer> {
  public:
   explicit StoreExplorer(std::shared_ptr<Trace> trace);
-  HRESULT GetSelection(std::shared_ptr<host::Selection>& out) override;
-  HRESULT Advise(host::ExplorerEvents& sink) override;
-  HRESULT Unadvise(host::ExplorerEvents& sink) override;
+  HRESULT GetSelection(std::shared_ptr<outlook::Selection>& out) override;
+  HRESULT Advise(outlook::ExplorerEvents& sink) override;
+  HRESULT Unadvise(outlook::ExplorerEvents& sink) override;
 
   // The user selects `items` (replacing the selection); SelectionChange fires.
-  void Select(std::vector<std::shared_ptr<host::Object>> items);
+  void Select(std::vector<std::shared_ptr<outlook::Object>> items);
   std::size_t sinkCount() const { return sinks_.size(); }
 
  private:
-  std::vector<std::shared_ptr<host::Object>> selected_;
-  SinkList<host::ExplorerEvents> sinks_;
+  std::vector<std::shared_ptr<outlook::Object>> selected_;
+  SinkList<outlook::ExplorerEvents> sinks_;
 };
 
-class StoreInspector final : public StoreObject<host::Inspector> {
+class StoreInspector final : public StoreObject<outlook::Inspector> {
  public:
-  StoreInspector(std::shared_ptr<Trace> trace, std::shared_ptr<host::Object> item);
-  HRESULT GetCurrentItem(std::shared_ptr<host::Object>& out) override;
-  HRESULT Advise(host::InspectorEvents& sink) override;
-  HRESULT Unadvise(host::InspectorEvents& sink) override;
+  StoreInspector(std::shared_ptr<Trace> trace, std::shared_ptr<outlook::Object> item);
+  HRESULT GetCurrentItem(std::shared_ptr<outlook::Object>& out) override;
+  HRESULT Advise(outlook::InspectorEvents& sink) override;
+  HRESULT Unadvise(outlook::InspectorEvents& sink) override;
 
   // The item asked for the window to close; it does once the add-in's call
   // has returned, as a window closes after the handler that closed it.
@@ -306,53 +306,53 @@ class StoreInspector final : public StoreObject<host::Inspector> {
   std::size_t sinkCount() const { return sinks_.size(); }
 
  private:
-  std::shared_ptr<host::Object> item_;
-  SinkList<host::InspectorEvents> sinks_;
+  std::shared_ptr<outlook::Object> item_;
+  SinkList<outlook::InspectorEvents> sinks_;
   bool closeRequested_ = false;
   bool closed_ = false;
 };
 
-class StoreRibbonControl final : public StoreObject<host::RibbonControl> {
+class StoreRibbonControl final : public StoreObject<outlook::RibbonControl> {
  public:
-  StoreRibbonControl(std::shared_ptr<Trace> trace, std::shared_ptr<host::Object> context);
-  HRESULT GetContext(std::shared_ptr<host::Object>& out) override;
+  StoreRibbonControl(std::shared_ptr<Trace> trace, std::shared_ptr<outlook::Object> context);
+  HRESULT GetContext(std::shared_ptr<outlook::Object>& out) override;
 
  private:
-  std::shared_ptr<host::Object> context_;
+  std::shared_ptr<outlook::Object> context_;
 };
 
-class StoreExplorers final : public host::Explorers, private Traced {
+class StoreExplorers final : public outlook::Explorers, private Traced {
  public:
   explicit StoreExplorers(std::shared_ptr<Trace> trace) : Traced(std::move(trace), "Explorers") {}
-  HRESULT Advise(host::ExplorersEvents& sink) override;
-  HRESULT Unadvise(host::ExplorersEvents& sink) override;
+  HRESULT Advise(outlook::ExplorersEvents& sink) override;
+  HRESULT Unadvise(outlook::ExplorersEvents& sink) override;
   std::size_t sinkCount() const { return sinks_.size(); }
 
  private:
-  SinkList<host::ExplorersEvents> sinks_;
+  SinkList<outlook::ExplorersEvents> sinks_;
 };
 
-class StoreInspectors final : public host::Inspectors, private Traced {
+class StoreInspectors final : public outlook::Inspectors, private Traced {
  public:
   explicit StoreInspectors(std::shared_ptr<Trace> trace) : Traced(std::move(trace), "Inspectors") {}
-  HRESULT Advise(host::InspectorsEvents& sink) override;
-  HRESULT Unadvise(host::InspectorsEvents& sink) override;
+  HRESULT Advise(outlook::InspectorsEvents& sink) override;
+  HRESULT Unadvise(outlook::InspectorsEvents& sink) override;
 
-  void FireNewInspector(const std::shared_ptr<host::Inspector>& inspector);
+  void FireNewInspector(const std::shared_ptr<outlook::Inspector>& inspector);
   std::size_t sinkCount() const { return sinks_.size(); }
 
  private:
-  SinkList<host::InspectorsEvents> sinks_;
+  SinkList<outlook::InspectorsEvents> sinks_;
 };
 
-class StoreApplication final : public host::Application, private Traced {
+class StoreApplication final : public outlook::Application, private Traced {
  public:
   explicit StoreApplication(std::shared_ptr<Trace> trace);
-  HRESULT GetActiveExplorer(std::shared_ptr<host::Explorer>& out) override;
-  HRESULT GetExplorers(std::shared_ptr<host::Explorers>& out) override;
-  HRESULT GetInspectors(std::shared_ptr<host::Inspectors>& out) override;
-  HRESULT Advise(host::ApplicationEvents& sink) override;
-  HRESULT Unadvise(host::ApplicationEvents& sink) override;
+  HRESULT GetActiveExplorer(std::shared_ptr<outlook::Explorer>& out) override;
+  HRESULT GetExplorers(std::shared_ptr<outlook::Explorers>& out) override;
+  HRESULT GetInspectors(std::shared_ptr<outlook::Inspectors>& out) override;
+  HRESULT Advise(outlook::ApplicationEvents& sink) override;
+  HRESULT Unadvise(outlook::ApplicationEvents& sink) override;
 
   const std::shared_ptr<StoreExplorer>& explorer() const { return explorer_; }
   const std::shared_ptr<StoreExplorers>& explorers() const { return explorers_; }
@@ -363,7 +363,7 @@ class StoreApplication final : public host::Application, private Traced {
   std::shared_ptr<StoreExplorer> explorer_;
   std::shared_ptr<StoreExplorers> explorers_;
   std::shared_ptr<StoreInspectors> inspectors_;
-  SinkList<host::ApplicationEvents> sinks_;
+  SinkList<outlook::ApplicationEvents> sinks_;
 };
 
 // Where shown panes go: each pane made visible has its document's HTML
@@ -385,7 +385,7 @@ class PaneOutput {
   std::string error_;
 };
 
-class StoreHtmlDocument final : public StoreObject<host::HtmlDocument> {
+class StoreHtmlDocument final : public StoreObject<outlook::HtmlDocument> {
  public:
   explicit StoreHtmlDocument(std::shared_ptr<Trace> trace);
   // The first write after a load or a Close starts the page anew.
@@ -398,10 +398,10 @@ class StoreHtmlDocument final : public StoreObject<host::HtmlDocument> {
   bool writing_ = false;
 };
 
-class StoreWebBrowser final : public StoreObject<host::WebBrowser> {
+class StoreWebBrowser final : public StoreObject<outlook::WebBrowser> {
  public:
   explicit StoreWebBrowser(std::shared_ptr<Trace> trace);
-  HRESULT GetDocument(std::shared_ptr<host::Object>& out) override;
+  HRESULT GetDocument(std::shared_ptr<outlook::Object>& out) override;
   // Any address loads an empty document: there is nothing to fetch.
   HRESULT Navigate(const std::u16string& url) override;
   // Null until something was loaded.
@@ -411,10 +411,10 @@ class StoreWebBrowser final : public StoreObject<host::WebBrowser> {
   std::shared_ptr<StoreHtmlDocument> document_;
 };
 
-class StoreTaskPane final : public host::TaskPane, private Traced {
+class StoreTaskPane final : public outlook::TaskPane, private Traced {
  public:
   StoreTaskPane(std::shared_ptr<Trace> trace, std::shared_ptr<PaneOutput> output);
-  HRESULT GetContentControl(std::shared_ptr<host::Object>& out) override;
+  HRESULT GetContentControl(std::shared_ptr<outlook::Object>& out) override;
   HRESULT SetDockPosition(std::int32_t position) override;
   // Showing the pane writes its document to the pane output.
   HRESULT SetVisible(bool visible) override;
@@ -430,14 +430,14 @@ class StoreTaskPane final : public host::TaskPane, private Traced {
   bool deleted_ = false;
 };
 
-class StorePaneFactory final : public host::TaskPaneFactory, private Traced {
+class StorePaneFactory final : public outlook::TaskPaneFactory, private Traced {
  public:
   StorePaneFactory(std::shared_ptr<Trace> trace, std::shared_ptr<PaneOutput> output)
       : Traced(std::move(trace), "TaskPaneFactory"), output_(std::move(output)) {}
   // Only the web browser control can be hosted.
   HRESULT CreateCTP(const std::u16string& controlId, const std::u16string& title,
-                    const std::shared_ptr<host::Object>& window,
-                    std::shared_ptr<host::TaskPane>& out) override;
+                    const std::shared_ptr<outlook::Object>& window,
+                    std::shared_ptr<outlook::TaskPane>& out) override;
   const std::vector<std::shared_ptr<StoreTaskPane>>& panes() const { return panes_; }
 
  private:

@@ -3,8 +3,8 @@
 #include <cassert>
 #include <utility>
 
-#include "addin/secure_send.h"
-#include "util/text.h"
+#include "send/secure_send.h"
+#include "base/text.h"
 
 namespace veilmark {
 
@@ -14,13 +14,13 @@ ConnectCore::~ConnectCore() {
   ReleaseHooks();
 }
 
-HRESULT ConnectCore::OnConnection(std::shared_ptr<host::Application> application) {
+HRESULT ConnectCore::OnConnection(std::shared_ptr<outlook::Application> application) {
   application_ = std::move(application);
   assert(application_);
   return application_ ? S_OK : E_POINTER;
 }
 
-HRESULT ConnectCore::AddExplorerWrapper(const std::shared_ptr<host::Explorer>& explorer) {
+HRESULT ConnectCore::AddExplorerWrapper(const std::shared_ptr<outlook::Explorer>& explorer) {
   // Listed before it is initialised, and kept even when that fails, so that
   // shutdown releases it like every other.
   const auto wrapper = std::make_shared<ExplorerWrapper>();
@@ -32,15 +32,15 @@ HRESULT ConnectCore::AddExplorerWrapper(const std::shared_ptr<host::Explorer>& e
 
 HRESULT ConnectCore::OnStartupComplete() {
   if (!application_) return E_UNEXPECTED;
-  std::shared_ptr<host::Explorer> explorer;
+  std::shared_ptr<outlook::Explorer> explorer;
   VM_CHECK_HR(application_->GetActiveExplorer(explorer));
   // No main window is normal when another program opened a single message.
   if (explorer) VM_CHECK_HR(AddExplorerWrapper(explorer));
-  std::shared_ptr<host::Inspectors> inspectors;
+  std::shared_ptr<outlook::Inspectors> inspectors;
   VM_CHECK_HR(application_->GetInspectors(inspectors));
   VM_CHECK_HR(inspectors->Advise(*this));
   inspectorsAdvised_ = true;
-  std::shared_ptr<host::Explorers> explorers;
+  std::shared_ptr<outlook::Explorers> explorers;
   VM_CHECK_HR(application_->GetExplorers(explorers));
   VM_CHECK_HR(explorers->Advise(*this));
   explorersAdvised_ = true;
@@ -51,13 +51,13 @@ HRESULT ConnectCore::OnStartupComplete() {
 
 HRESULT ConnectCore::OnBeginShutdown() {
   if (inspectorsAdvised_) {
-    std::shared_ptr<host::Inspectors> inspectors;
+    std::shared_ptr<outlook::Inspectors> inspectors;
     VM_CHECK_HR(application_->GetInspectors(inspectors));
     if (inspectors) VM_CHECK_HR(inspectors->Unadvise(*this));
     inspectorsAdvised_ = false;
   }
   if (explorersAdvised_) {
-    std::shared_ptr<host::Explorers> explorers;
+    std::shared_ptr<outlook::Explorers> explorers;
     VM_CHECK_HR(application_->GetExplorers(explorers));
     if (explorers) VM_CHECK_HR(explorers->Unadvise(*this));
     explorersAdvised_ = false;
@@ -78,14 +78,14 @@ HRESULT ConnectCore::OnDisconnection() {
 void ConnectCore::ReleaseHooks() {
   // Nothing may be left advised on an object that is about to go.
   if (inspectorsAdvised_) {
-    std::shared_ptr<host::Inspectors> inspectors;
+    std::shared_ptr<outlook::Inspectors> inspectors;
     if (SUCCEEDED(application_->GetInspectors(inspectors)) && inspectors) {
       inspectors->Unadvise(*this);
     }
     inspectorsAdvised_ = false;
   }
   if (explorersAdvised_) {
-    std::shared_ptr<host::Explorers> explorers;
+    std::shared_ptr<outlook::Explorers> explorers;
     if (SUCCEEDED(application_->GetExplorers(explorers)) && explorers) {
       explorers->Unadvise(*this);
     }
@@ -111,7 +111,7 @@ void ConnectCore::DeleteWrappers() {
   }
 }
 
-HRESULT ConnectCore::CTPFactoryAvailable(std::shared_ptr<host::TaskPaneFactory> factory) {
+HRESULT ConnectCore::CTPFactoryAvailable(std::shared_ptr<outlook::TaskPaneFactory> factory) {
   paneFactory_ = std::move(factory);
   return S_OK;
 }
@@ -122,16 +122,16 @@ HRESULT ConnectCore::GetCustomUI(const std::u16string& ribbonId, std::u16string*
   return S_OK;
 }
 
-HRESULT ConnectCore::OnSecureSendClick(const std::shared_ptr<host::Object>& ribbonControl) {
+HRESULT ConnectCore::OnSecureSendClick(const std::shared_ptr<outlook::Object>& ribbonControl) {
   const std::shared_ptr<Shared> shared = shared_;  // may outlive this object
   return veilmark::OnSecureSendClick(ribbonControl, shared->sessions);
 }
 
-HRESULT ConnectCore::OnNewExplorer(const std::shared_ptr<host::Explorer>& explorer) {
+HRESULT ConnectCore::OnNewExplorer(const std::shared_ptr<outlook::Explorer>& explorer) {
   return AddExplorerWrapper(explorer);
 }
 
-HRESULT ConnectCore::OnNewInspector(const std::shared_ptr<host::Inspector>& inspector) {
+HRESULT ConnectCore::OnNewInspector(const std::shared_ptr<outlook::Inspector>& inspector) {
   const auto wrapper = std::make_shared<InspectorWrapper>();
   inspectorWrappers_.push_back(wrapper);
   wrapper->ShareOwner(shared_);

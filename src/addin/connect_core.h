@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/host.h"
+#include "outlook/object_model.h"
 #include "addin/window_wrappers.h"
 #include "login/session_store.h"
 #include "read/cache_manager.h"
@@ -17,9 +17,9 @@ inline constexpr char16_t kComposeRibbonId[] = u"Microsoft.Outlook.Mail.Compose"
 inline constexpr std::uint32_t kCacheLimit = 100;
 inline constexpr std::uint32_t kCacheLifetimeSeconds = 3600000;
 
-class ConnectCore final : public host::ExplorersEvents,
-                          public host::InspectorsEvents,
-                          public host::ApplicationEvents {
+class ConnectCore final : public outlook::ExplorersEvents,
+                          public outlook::InspectorsEvents,
+                          public outlook::ApplicationEvents {
  public:
   // Throws ProtocolException when there is no data folder for the sessions.
   ConnectCore();
@@ -27,20 +27,20 @@ class ConnectCore final : public host::ExplorersEvents,
   ConnectCore(const ConnectCore&) = delete;
   ConnectCore& operator=(const ConnectCore&) = delete;
 
-  HRESULT OnConnection(std::shared_ptr<host::Application> application);
+  HRESULT OnConnection(std::shared_ptr<outlook::Application> application);
   // Hooks the windows and events once the host has started.
   HRESULT OnStartupComplete();
   HRESULT OnBeginShutdown();
   // Unloaded while running: releases what OnBeginShutdown would have.
   HRESULT OnDisconnection();
 
-  HRESULT CTPFactoryAvailable(std::shared_ptr<host::TaskPaneFactory> factory);
+  HRESULT CTPFactoryAvailable(std::shared_ptr<outlook::TaskPaneFactory> factory);
   // The ribbon XML for the compose window; nothing for any other ribbon.
   HRESULT GetCustomUI(const std::u16string& ribbonId, std::u16string* xml) const;
-  HRESULT OnSecureSendClick(const std::shared_ptr<host::Object>& ribbonControl);
+  HRESULT OnSecureSendClick(const std::shared_ptr<outlook::Object>& ribbonControl);
 
-  HRESULT OnNewExplorer(const std::shared_ptr<host::Explorer>& explorer) override;
-  HRESULT OnNewInspector(const std::shared_ptr<host::Inspector>& inspector) override;
+  HRESULT OnNewExplorer(const std::shared_ptr<outlook::Explorer>& explorer) override;
+  HRESULT OnNewInspector(const std::shared_ptr<outlook::Inspector>& inspector) override;
   HRESULT OnNewMail() override { return S_OK; }
 
   SessionStore& sessions() { return shared_->sessions; }
@@ -53,7 +53,7 @@ class ConnectCore final : public host::ExplorersEvents,
   }
 
  private:
-  HRESULT AddExplorerWrapper(const std::shared_ptr<host::Explorer>& explorer);
+  HRESULT AddExplorerWrapper(const std::shared_ptr<outlook::Explorer>& explorer);
   // Best effort, once: every sink unadvised, every wrapper deleted.
   void ReleaseHooks();
   // A wrapper whose call is still running (it showed a dialog) is detached
@@ -68,8 +68,8 @@ class ConnectCore final : public host::ExplorersEvents,
     CacheManager cache{kCacheLimit, kCacheLifetimeSeconds};
   };
 
-  std::shared_ptr<host::Application> application_;
-  std::shared_ptr<host::TaskPaneFactory> paneFactory_;
+  std::shared_ptr<outlook::Application> application_;
+  std::shared_ptr<outlook::TaskPaneFactory> paneFactory_;
   std::shared_ptr<Shared> shared_;
   std::vector<std::shared_ptr<ExplorerWrapper>> explorerWrappers_;
   std::vector<std::shared_ptr<InspectorWrapper>> inspectorWrappers_;

@@ -15,7 +15,7 @@ WindowWrapper<Window, Events>::~WindowWrapper() {
 template <class Window, class Events>
 HRESULT WindowWrapper<Window, Events>::Attach(const std::shared_ptr<Window>& window,
                                               SessionStore* store, CacheManager* cache,
-                                              std::shared_ptr<host::TaskPaneFactory> paneFactory) {
+                                              std::shared_ptr<outlook::TaskPaneFactory> paneFactory) {
   pane_.reset();
   detached_ = false;
   window_ = window;
@@ -36,9 +36,9 @@ void WindowWrapper<Window, Events>::RemovePane(bool hideFirst) {
 }
 
 template <class Window, class Events>
-void WindowWrapper<Window, Events>::ShowIfProtected(const std::shared_ptr<host::Object>& item) {
+void WindowWrapper<Window, Events>::ShowIfProtected(const std::shared_ptr<outlook::Object>& item) {
   if (!IsProtectedMessage(item)) return;
-  std::shared_ptr<host::MailItem> mail;
+  std::shared_ptr<outlook::MailItem> mail;
   if (!VM_HR_OK(item->AsMailItem(mail))) return;
   const auto factory = paneFactory_;  // the road's own hold on it
   // The road reports to the user itself; its result is not the event's.
@@ -71,12 +71,12 @@ void WindowWrapper<Window, Events>::Detach() {
   }
 }
 
-template class WindowWrapper<host::Explorer, host::ExplorerEvents>;
-template class WindowWrapper<host::Inspector, host::InspectorEvents>;
+template class WindowWrapper<outlook::Explorer, outlook::ExplorerEvents>;
+template class WindowWrapper<outlook::Inspector, outlook::InspectorEvents>;
 
-HRESULT ExplorerWrapper::Initialize(const std::shared_ptr<host::Explorer>& explorer,
+HRESULT ExplorerWrapper::Initialize(const std::shared_ptr<outlook::Explorer>& explorer,
                                     SessionStore* store, CacheManager* cache,
-                                    std::shared_ptr<host::TaskPaneFactory> paneFactory) {
+                                    std::shared_ptr<outlook::TaskPaneFactory> paneFactory) {
   return Attach(explorer, store, cache, std::move(paneFactory));
 }
 
@@ -84,23 +84,23 @@ HRESULT ExplorerWrapper::OnSelectionChange() {
   const auto hold = Hold();
   RemovePane(true);
   if (!window_) return S_OK;
-  std::shared_ptr<host::Selection> selection;
+  std::shared_ptr<outlook::Selection> selection;
   VM_CHECK_HR(window_->GetSelection(selection));
   std::int32_t count = 0;
   // Several messages, or none: no pane.
   if (FAILED(selection->GetCount(count)) || count != 1) return S_OK;
-  std::shared_ptr<host::Object> item;
+  std::shared_ptr<outlook::Object> item;
   VM_CHECK_HR(selection->GetItem(1, item));
   ShowIfProtected(item);
   return S_OK;
 }
 
-HRESULT InspectorWrapper::Initialize(const std::shared_ptr<host::Inspector>& inspector,
+HRESULT InspectorWrapper::Initialize(const std::shared_ptr<outlook::Inspector>& inspector,
                                      SessionStore* store, CacheManager* cache,
-                                     std::shared_ptr<host::TaskPaneFactory> paneFactory) {
+                                     std::shared_ptr<outlook::TaskPaneFactory> paneFactory) {
   const auto hold = Hold();
   VM_CHECK_HR(Attach(inspector, store, cache, std::move(paneFactory)));
-  std::shared_ptr<host::Object> item;
+  std::shared_ptr<outlook::Object> item;
   VM_CHECK_HR(window_->GetCurrentItem(item));
   ShowIfProtected(item);
   return S_OK;

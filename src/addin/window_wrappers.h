@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "addin/host.h"
+#include "outlook/object_model.h"
 #include "login/session_store.h"
 #include "read/cache_manager.h"
 
@@ -35,7 +35,7 @@ class WindowWrapper : public Events,
   // Kept alive as long as the wrapper: what the store and cache belong to.
   void ShareOwner(std::shared_ptr<const void> owner) { owner_ = std::move(owner); }
 
-  const std::shared_ptr<host::TaskPane>& pane() const { return pane_; }
+  const std::shared_ptr<outlook::TaskPane>& pane() const { return pane_; }
 
  protected:
   // Held by each call into the wrapper; empty for a wrapper not owned by a
@@ -43,9 +43,9 @@ class WindowWrapper : public Events,
   std::shared_ptr<WindowWrapper> Hold() { return this->weak_from_this().lock(); }
 
   HRESULT Attach(const std::shared_ptr<Window>& window, SessionStore* store, CacheManager* cache,
-                 std::shared_ptr<host::TaskPaneFactory> paneFactory);
+                 std::shared_ptr<outlook::TaskPaneFactory> paneFactory);
   // Shows `item` in a pane of this window when it is a protected message.
-  void ShowIfProtected(const std::shared_ptr<host::Object>& item);
+  void ShowIfProtected(const std::shared_ptr<outlook::Object>& item);
   // Removes the pane; `hideFirst` when the window stays and only its content
   // changes.
   void RemovePane(bool hideFirst);
@@ -55,24 +55,24 @@ class WindowWrapper : public Events,
  private:
   SessionStore* store_ = nullptr;
   CacheManager* cache_ = nullptr;
-  std::shared_ptr<host::TaskPaneFactory> paneFactory_;
-  std::shared_ptr<host::TaskPane> pane_;
+  std::shared_ptr<outlook::TaskPaneFactory> paneFactory_;
+  std::shared_ptr<outlook::TaskPane> pane_;
   std::shared_ptr<const void> owner_;
   bool detached_ = false;
 };
 
-class ExplorerWrapper final : public WindowWrapper<host::Explorer, host::ExplorerEvents> {
+class ExplorerWrapper final : public WindowWrapper<outlook::Explorer, outlook::ExplorerEvents> {
  public:
-  HRESULT Initialize(const std::shared_ptr<host::Explorer>& explorer, SessionStore* store,
-                     CacheManager* cache, std::shared_ptr<host::TaskPaneFactory> paneFactory);
+  HRESULT Initialize(const std::shared_ptr<outlook::Explorer>& explorer, SessionStore* store,
+                     CacheManager* cache, std::shared_ptr<outlook::TaskPaneFactory> paneFactory);
   HRESULT OnSelectionChange() override;
 };
 
-class InspectorWrapper final : public WindowWrapper<host::Inspector, host::InspectorEvents> {
+class InspectorWrapper final : public WindowWrapper<outlook::Inspector, outlook::InspectorEvents> {
  public:
   // Also shows the opened message at once when it is protected.
-  HRESULT Initialize(const std::shared_ptr<host::Inspector>& inspector, SessionStore* store,
-                     CacheManager* cache, std::shared_ptr<host::TaskPaneFactory> paneFactory);
+  HRESULT Initialize(const std::shared_ptr<outlook::Inspector>& inspector, SessionStore* store,
+                     CacheManager* cache, std::shared_ptr<outlook::TaskPaneFactory> paneFactory);
 };
 
 }  // namespace veilmark

@@ -12,7 +12,7 @@
 #include "api/api_endpoint.h"
 #include "api/http_exchange.h"
 #include "api/server_reply.h"
-#include "util/checked_size.h"
+#include "base/checked_size.h"
 
 namespace veilmark {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark {
 namespace {

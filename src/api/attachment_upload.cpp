@@ -7,8 +7,8 @@
 
 #include "api/api_client.h"
 #include "api/content_type.h"
-#include "util/checked_size.h"
-#include "util/text.h"
+#include "base/checked_size.h"
+#include "base/text.h"
 
 namespace veilmark {
 namespace {

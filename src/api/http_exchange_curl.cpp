@@ -12,8 +12,8 @@
 #include <string>
 
 #include "api/stall_window.h"
-#include "util/curl_extra_ca.h"
-#include "util/text.h"
+#include "base/curl_extra_ca.h"
+#include "base/text.h"
 
 namespace veilmark {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "api/http_exchange.h"
-#include "util/wchar_win32.h"
+#include "base/wchar_win32.h"
 
 namespace veilmark {
 namespace {

@@ -13,9 +13,9 @@
 #include "login/dialogs/openid_dialog.h"
 #include "login/dialogs/register_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
-#include "util/error_box.h"
-#include "util/text.h"
-#include "util/ui.h"
+#include "ui/error_box.h"
+#include "base/text.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 namespace {

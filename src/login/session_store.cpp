@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "util/local_files.h"
-#include "util/protocol_exception.h"
-#include "util/text.h"
+#include "base/local_files.h"
+#include "base/protocol_exception.h"
+#include "base/text.h"
 
 namespace veilmark {
 namespace {

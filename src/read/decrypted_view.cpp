@@ -1,7 +1,7 @@
 #include "read/decrypted_view.h"
 
 #include "read/html_sanitizer.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark {
 namespace {

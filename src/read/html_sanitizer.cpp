@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark {
 namespace {

@@ -1,6 +1,6 @@
 #include "read/protected_header.h"
 
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark {
 

@@ -3,29 +3,29 @@
 #include <string>
 
 #include "api/api_client.h"
-#include "login/account_address.h"
+#include "outlook/account_address.h"
 #include "login/login_flow.h"
 #include "read/decrypted_view.h"
 #include "read/protected_header.h"
 #include "read/task_pane.h"
-#include "util/error_box.h"
-#include "util/local_files.h"
-#include "util/protocol_exception.h"
-#include "util/scratch_file.h"
+#include "ui/error_box.h"
+#include "base/local_files.h"
+#include "base/protocol_exception.h"
+#include "base/scratch_file.h"
 
 namespace veilmark {
 namespace {
 
-void Show(const std::u16string& view, const std::shared_ptr<host::Object>& window,
-          host::TaskPaneFactory* paneFactory, std::shared_ptr<host::TaskPane>& paneSlot) {
+void Show(const std::u16string& view, const std::shared_ptr<outlook::Object>& window,
+          outlook::TaskPaneFactory* paneFactory, std::shared_ptr<outlook::TaskPane>& paneSlot) {
   // The pane's own result is not the road's: a pane that fails shows nothing.
   if (paneFactory) ShowInTaskPane(view, window, *paneFactory, paneSlot);
 }
 
-std::int32_t DecryptAndShowOrThrow(host::MailItem& item,
-                                   const std::shared_ptr<host::Object>& window, SessionStore& store,
-                                   CacheManager& cache, host::TaskPaneFactory* paneFactory,
-                                   std::shared_ptr<host::TaskPane>& paneSlot) {
+std::int32_t DecryptAndShowOrThrow(outlook::MailItem& item,
+                                   const std::shared_ptr<outlook::Object>& window, SessionStore& store,
+                                   CacheManager& cache, outlook::TaskPaneFactory* paneFactory,
+                                   std::shared_ptr<outlook::TaskPane>& paneSlot) {
   const std::u16string account = GetAccountAddress(item);
 
   std::u16string entryId;
@@ -37,12 +37,12 @@ std::int32_t DecryptAndShowOrThrow(host::MailItem& item,
     }
   }
 
-  std::shared_ptr<host::Attachments> attachments;
+  std::shared_ptr<outlook::Attachments> attachments;
   VM_CHECK_HR(item.GetAttachments(attachments));
   std::int32_t count = 0;
   if (FAILED(attachments->GetCount(count)) || count <= 1) return 0;
   // The PGP/MIME payload; attachment 1 is only the version part.
-  std::shared_ptr<host::Attachment> payload;
+  std::shared_ptr<outlook::Attachment> payload;
   VM_CHECK_HR(attachments->GetItem(2, payload));
 
   // No scratch file throws; DecryptAndShow shows why.
@@ -77,25 +77,25 @@ std::int32_t DecryptAndShowOrThrow(host::MailItem& item,
 
 }  // namespace
 
-bool IsProtectedMessage(const std::shared_ptr<host::Object>& item) {
+bool IsProtectedMessage(const std::shared_ptr<outlook::Object>& item) {
   // Most items are simply not protected: failures here are answers, not faults.
   std::u16string typeId;
-  if (!item || FAILED(item->GetTypeId(typeId)) || typeId != host::kMailItemIid) return false;
-  std::shared_ptr<host::MailItem> mail;
+  if (!item || FAILED(item->GetTypeId(typeId)) || typeId != outlook::kMailItemIid) return false;
+  std::shared_ptr<outlook::MailItem> mail;
   if (FAILED(item->AsMailItem(mail))) return false;
   bool sent = false;
   if (FAILED(mail->GetSent(sent)) || !sent) return false;
-  std::shared_ptr<host::PropertyAccessor> accessor;
+  std::shared_ptr<outlook::PropertyAccessor> accessor;
   if (FAILED(mail->GetPropertyAccessor(accessor))) return false;
   std::u16string headers;
-  if (FAILED(accessor->GetProperty(host::kTransportHeadersProperty, headers))) return false;
+  if (FAILED(accessor->GetProperty(outlook::kTransportHeadersProperty, headers))) return false;
   return DeclaresPgpMime(std::move(headers));
 }
 
-std::int32_t DecryptAndShow(host::MailItem& item, const std::shared_ptr<host::Object>& window,
+std::int32_t DecryptAndShow(outlook::MailItem& item, const std::shared_ptr<outlook::Object>& window,
                             SessionStore& store, CacheManager& cache,
-                            host::TaskPaneFactory* paneFactory,
-                            std::shared_ptr<host::TaskPane>& paneSlot) {
+                            outlook::TaskPaneFactory* paneFactory,
+                            std::shared_ptr<outlook::TaskPane>& paneSlot) {
   try {
     return DecryptAndShowOrThrow(item, window, store, cache, paneFactory, paneSlot);
   } catch (const ProtocolException& error) {

@@ -4,28 +4,28 @@
 
 namespace veilmark {
 
-HRESULT ShowInTaskPane(const std::u16string& view, const std::shared_ptr<host::Object>& window,
-                       host::TaskPaneFactory& factory, std::shared_ptr<host::TaskPane>& paneSlot) {
+HRESULT ShowInTaskPane(const std::u16string& view, const std::shared_ptr<outlook::Object>& window,
+                       outlook::TaskPaneFactory& factory, std::shared_ptr<outlook::TaskPane>& paneSlot) {
   paneSlot.reset();
-  VM_CHECK_HR(factory.CreateCTP(host::kWebBrowserClsid, kPaneTitle, window, paneSlot));
-  std::shared_ptr<host::Object> control;
+  VM_CHECK_HR(factory.CreateCTP(outlook::kWebBrowserClsid, kPaneTitle, window, paneSlot));
+  std::shared_ptr<outlook::Object> control;
   VM_CHECK_HR(paneSlot->GetContentControl(control));
-  std::shared_ptr<host::WebBrowser> browser;
+  std::shared_ptr<outlook::WebBrowser> browser;
   VM_CHECK_HR(control->AsWebBrowser(browser));
 
   // A new browser has no document until it has loaded something.
-  std::shared_ptr<host::Object> document;
+  std::shared_ptr<outlook::Object> document;
   if (FAILED(browser->GetDocument(document)) || !document) {
     document.reset();
     if (SUCCEEDED(browser->Navigate(u"about:blank")) && FAILED(browser->GetDocument(document))) {
       document.reset();
     }
   }
-  std::shared_ptr<host::HtmlDocument> html;
+  std::shared_ptr<outlook::HtmlDocument> html;
   if (document && SUCCEEDED(document->AsHtmlDocument(html))) {
     if (SUCCEEDED(html->Write(view))) html->Close();
   }
-  VM_CHECK_HR(paneSlot->SetDockPosition(host::kDockBottom));
+  VM_CHECK_HR(paneSlot->SetDockPosition(outlook::kDockBottom));
   return paneSlot->SetVisible(true);
 }
 

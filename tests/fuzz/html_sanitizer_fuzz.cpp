@@ -10,7 +10,7 @@
 
 #include "fuzz_support.h"
 #include "read/html_sanitizer.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace {
 

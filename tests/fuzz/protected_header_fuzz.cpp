@@ -2,7 +2,7 @@
 // restatement of it on every input.
 #include "fuzz_support.h"
 #include "read/protected_header.h"
-#include "util/text.h"
+#include "base/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::u16string headers = WideFromBytes(data, size);

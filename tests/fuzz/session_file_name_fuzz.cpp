@@ -6,7 +6,7 @@
 
 #include "fuzz_support.h"
 #include "login/session_store.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace {
 

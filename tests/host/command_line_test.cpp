@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/host.h"
+#include "outlook/object_model.h"
 
 namespace veilmark::hostapp {
 namespace {
@@ -63,8 +63,8 @@ TEST(CommandLineTest, SendKeepsRecipientsInOrderWithTheirKinds) {
                                              "b.png"});
   EXPECT_EQ(line.command, Command::kSend);
   ASSERT_EQ(line.recipients.size(), 5u);
-  const std::int32_t types[] = {host::kRecipientTo, host::kRecipientTo, host::kRecipientCc,
-                                host::kRecipientBcc, host::kRecipientTo};
+  const std::int32_t types[] = {outlook::kRecipientTo, outlook::kRecipientTo, outlook::kRecipientCc,
+                                outlook::kRecipientBcc, outlook::kRecipientTo};
   const char* addresses[] = {"bob@example.com", "Team", "carol@example.com", "dora@example.com",
                              "erin@example.com"};
   for (std::size_t i = 0; i < 5; ++i) {

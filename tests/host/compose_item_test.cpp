@@ -12,10 +12,10 @@
 #include "host/host_session.h"
 #include "host/mail_content.h"
 #include "host/store_objects.h"
-#include "login/account_address.h"
+#include "outlook/account_address.h"
 #include "message_files.h"
 #include "support/fake_host.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark::hostapp {
 namespace {
@@ -23,7 +23,7 @@ namespace {
 using namespace std::string_literals;
 using testing::ScratchFolder;
 
-struct ClosingSink : host::InspectorEvents {
+struct ClosingSink : outlook::InspectorEvents {
   HRESULT OnClose() override {
     ++closes;
     return S_OK;
@@ -43,14 +43,14 @@ class ComposeItemTest : public ::testing::Test {
   std::shared_ptr<StoreMailItem> Compose(const CommandLine& line) {
     return host_.NewItem(ComposeContent(line));
   }
-  static std::vector<std::shared_ptr<host::Recipient>> Recipients(host::MailItem& item) {
-    std::shared_ptr<host::Recipients> recipients;
+  static std::vector<std::shared_ptr<outlook::Recipient>> Recipients(outlook::MailItem& item) {
+    std::shared_ptr<outlook::Recipients> recipients;
     EXPECT_EQ(item.GetRecipients(recipients), S_OK);
     std::int32_t count = 0;
     EXPECT_EQ(recipients->GetCount(count), S_OK);
-    std::vector<std::shared_ptr<host::Recipient>> all;
+    std::vector<std::shared_ptr<outlook::Recipient>> all;
     for (std::int32_t i = 1; i <= count; ++i) {
-      std::shared_ptr<host::Recipient> recipient;
+      std::shared_ptr<outlook::Recipient> recipient;
       EXPECT_EQ(recipients->GetItem(i, recipient), S_OK);
       all.push_back(recipient);
     }
@@ -78,15 +78,15 @@ class ComposeItemTest : public ::testing::Test {
 
 TEST_F(ComposeItemTest, RecipientsKeepTheirOrderTypesAndAddresses) {
   CommandLine line = Send();
-  line.recipients = {{host::kRecipientTo, "bob@example.com"},
-                     {host::kRecipientBcc, "dora@example.com"},
-                     {host::kRecipientCc, "carol@example.com"},
-                     {host::kRecipientTo, "erin@example.com"}};
+  line.recipients = {{outlook::kRecipientTo, "bob@example.com"},
+                     {outlook::kRecipientBcc, "dora@example.com"},
+                     {outlook::kRecipientCc, "carol@example.com"},
+                     {outlook::kRecipientTo, "erin@example.com"}};
   auto item = Compose(line);
   const auto recipients = Recipients(*item);
   ASSERT_EQ(recipients.size(), 4u);
-  const std::int32_t types[] = {host::kRecipientTo, host::kRecipientBcc, host::kRecipientCc,
-                                host::kRecipientTo};
+  const std::int32_t types[] = {outlook::kRecipientTo, outlook::kRecipientBcc, outlook::kRecipientCc,
+                                outlook::kRecipientTo};
   const char16_t* addresses[] = {u"bob@example.com", u"dora@example.com", u"carol@example.com",
                                  u"erin@example.com"};
   for (std::size_t i = 0; i < recipients.size(); ++i) {
@@ -99,21 +99,21 @@ TEST_F(ComposeItemTest, RecipientsKeepTheirOrderTypesAndAddresses) {
     EXPECT_EQ(recipients[i]->GetAddress(address), S_OK);
     EXPECT_EQ(recipients[i]->Resolve(resolved), S_OK);
     EXPECT_EQ(type, types[i]);
-    EXPECT_EQ(display, host::kDisplayTypeRemoteUser);
+    EXPECT_EQ(display, outlook::kDisplayTypeRemoteUser);
     EXPECT_EQ(address, addresses[i]);
     EXPECT_TRUE(resolved);
 
-    std::shared_ptr<host::PropertyAccessor> accessor;
+    std::shared_ptr<outlook::PropertyAccessor> accessor;
     ASSERT_EQ(recipients[i]->GetPropertyAccessor(accessor), S_OK);
     std::u16string smtp;
-    EXPECT_EQ(accessor->GetProperty(host::kSmtpAddressProperty, smtp), S_OK);
+    EXPECT_EQ(accessor->GetProperty(outlook::kSmtpAddressProperty, smtp), S_OK);
     EXPECT_EQ(smtp, addresses[i]);
   }
 }
 
 TEST_F(ComposeItemTest, ListIsADistributionListWithoutSmtpAddress) {
   CommandLine line = Send();
-  line.recipients = {{host::kRecipientTo, "Project Team", true}};
+  line.recipients = {{outlook::kRecipientTo, "Project Team", true}};
   const auto recipients = Recipients(*Compose(line));
   ASSERT_EQ(recipients.size(), 1u);
   std::int32_t display = -1;
@@ -122,15 +122,15 @@ TEST_F(ComposeItemTest, ListIsADistributionListWithoutSmtpAddress) {
   bool resolved = false;
   EXPECT_EQ(recipients[0]->Resolve(resolved), S_OK);
   EXPECT_TRUE(resolved);
-  std::shared_ptr<host::PropertyAccessor> accessor;
+  std::shared_ptr<outlook::PropertyAccessor> accessor;
   ASSERT_EQ(recipients[0]->GetPropertyAccessor(accessor), S_OK);
   std::u16string smtp;
-  EXPECT_EQ(accessor->GetProperty(host::kSmtpAddressProperty, smtp), kPropertyNotFound);
+  EXPECT_EQ(accessor->GetProperty(outlook::kSmtpAddressProperty, smtp), kPropertyNotFound);
 }
 
 TEST_F(ComposeItemTest, AnAddressWithoutAtSignDoesNotResolve) {
   CommandLine line = Send();
-  line.recipients = {{host::kRecipientTo, "bob"}};
+  line.recipients = {{outlook::kRecipientTo, "bob"}};
   bool resolved = true;
   EXPECT_EQ(Recipients(*Compose(line))[0]->Resolve(resolved), S_OK);
   EXPECT_FALSE(resolved);
@@ -143,7 +143,7 @@ TEST_F(ComposeItemTest, UnsentItemSendsWithTheAccountGiven) {
   bool sent = true;
   EXPECT_EQ(item->GetSent(sent), S_OK);
   EXPECT_FALSE(sent);
-  std::shared_ptr<host::Account> account;
+  std::shared_ptr<outlook::Account> account;
   ASSERT_EQ(item->GetSendUsingAccount(account), S_OK);
   ASSERT_TRUE(account);
   std::u16string smtp;
@@ -186,7 +186,7 @@ TEST_F(ComposeItemTest, AttachmentsSaveTheFilesBytesUnderTheirNames) {
   const std::string pdf = "%PDF-1.4\r\n\0\xff\xfe binary"s;
   line.attachments = {folder_.Write("report.pdf", pdf), folder_.Write("notes.txt", "notes\n")};
   auto item = Compose(line);
-  std::shared_ptr<host::Attachments> attachments;
+  std::shared_ptr<outlook::Attachments> attachments;
   ASSERT_EQ(item->GetAttachments(attachments), S_OK);
   std::int32_t count = 0;
   ASSERT_EQ(attachments->GetCount(count), S_OK);
@@ -195,7 +195,7 @@ TEST_F(ComposeItemTest, AttachmentsSaveTheFilesBytesUnderTheirNames) {
   const std::string names[] = {"report.pdf", "notes.txt"};
   const std::string bytes[] = {pdf, "notes\n"};
   for (std::int32_t i = 1; i <= count; ++i) {
-    std::shared_ptr<host::Attachment> attachment;
+    std::shared_ptr<outlook::Attachment> attachment;
     ASSERT_EQ(attachments->GetItem(i, attachment), S_OK);
     std::u16string name;
     EXPECT_EQ(attachment->GetFileName(name), S_OK);
@@ -209,9 +209,9 @@ TEST_F(ComposeItemTest, AttachmentsSaveTheFilesBytesUnderTheirNames) {
 TEST_F(ComposeItemTest, SavingWhereNoFileCanBeIsAFailure) {
   CommandLine line = Send();
   line.attachments = {folder_.Write("a.txt", "a")};
-  std::shared_ptr<host::Attachments> attachments;
+  std::shared_ptr<outlook::Attachments> attachments;
   ASSERT_EQ(Compose(line)->GetAttachments(attachments), S_OK);
-  std::shared_ptr<host::Attachment> attachment;
+  std::shared_ptr<outlook::Attachment> attachment;
   ASSERT_EQ(attachments->GetItem(1, attachment), S_OK);
   EXPECT_EQ(attachment->SaveAsFile(Utf8ToWide((folder_.root() / "no" / "such").string())), E_FAIL);
   EXPECT_EQ(Operations("Attachment").back().find("SaveAsFile("), 0u);
@@ -242,10 +242,10 @@ TEST_F(ComposeItemTest, SaveDeleteAndCloseAreRecordedAndCloseTheWindowAfterwards
 
   EXPECT_EQ(item->Save(), S_OK);
   EXPECT_EQ(item->Delete(), S_OK);
-  EXPECT_EQ(item->Close(host::kCloseDiscard), S_OK);
+  EXPECT_EQ(item->Close(outlook::kCloseDiscard), S_OK);
   EXPECT_EQ(Operations("MailItem"), (std::vector<std::string>{"Save", "Delete", "Close(1)"}));
   EXPECT_TRUE(item->deleted());
-  EXPECT_EQ(item->closeModes(), std::vector<std::int32_t>{host::kCloseDiscard});
+  EXPECT_EQ(item->closeModes(), std::vector<std::int32_t>{outlook::kCloseDiscard});
 
   // The window closes once the add-in's call is over, and only once.
   EXPECT_TRUE(window->closeRequested());
@@ -270,51 +270,51 @@ TEST_F(ComposeItemTest, RibbonContextIsTheComposeWindowShowingTheItem) {
   auto window = host_.Open(item);
   auto button = std::make_shared<StoreRibbonControl>(trace_, window);
 
-  std::shared_ptr<host::RibbonControl> control;
+  std::shared_ptr<outlook::RibbonControl> control;
   ASSERT_EQ(button->AsRibbonControl(control), S_OK);
-  std::shared_ptr<host::Object> context;
+  std::shared_ptr<outlook::Object> context;
   ASSERT_EQ(control->GetContext(context), S_OK);
-  std::shared_ptr<host::Inspector> inspector;
+  std::shared_ptr<outlook::Inspector> inspector;
   ASSERT_EQ(context->AsInspector(inspector), S_OK);
-  std::shared_ptr<host::Object> current;
+  std::shared_ptr<outlook::Object> current;
   ASSERT_EQ(inspector->GetCurrentItem(current), S_OK);
-  std::shared_ptr<host::MailItem> mail;
+  std::shared_ptr<outlook::MailItem> mail;
   ASSERT_EQ(current->AsMailItem(mail), S_OK);
   EXPECT_EQ(mail, item);
 
   // Each object is only what it is.
-  std::shared_ptr<host::Explorer> explorer;
+  std::shared_ptr<outlook::Explorer> explorer;
   EXPECT_EQ(current->AsExplorer(explorer), E_NOINTERFACE);
   EXPECT_FALSE(explorer);
   std::u16string type;
   EXPECT_EQ(current->GetTypeId(type), S_OK);
-  EXPECT_EQ(type, host::kMailItemIid);
+  EXPECT_EQ(type, outlook::kMailItemIid);
   EXPECT_EQ(context->GetTypeId(type), S_OK);
-  EXPECT_EQ(type, host::kInspectorIid);
+  EXPECT_EQ(type, outlook::kInspectorIid);
 }
 
 // --- task pane ---------------------------------------------------------------------
 
 class TaskPaneTest : public ComposeItemTest {
  protected:
-  std::shared_ptr<host::TaskPane> NewPane() {
-    std::shared_ptr<host::TaskPane> pane;
-    EXPECT_EQ(host_.paneFactory()->CreateCTP(host::kWebBrowserClsid, u"Secure message contents",
+  std::shared_ptr<outlook::TaskPane> NewPane() {
+    std::shared_ptr<outlook::TaskPane> pane;
+    EXPECT_EQ(host_.paneFactory()->CreateCTP(outlook::kWebBrowserClsid, u"Secure message contents",
                                              host_.application()->explorer(), pane),
               S_OK);
     return pane;
   }
-  static std::shared_ptr<host::HtmlDocument> LoadBlank(host::TaskPane& pane) {
-    std::shared_ptr<host::Object> control;
+  static std::shared_ptr<outlook::HtmlDocument> LoadBlank(outlook::TaskPane& pane) {
+    std::shared_ptr<outlook::Object> control;
     EXPECT_EQ(pane.GetContentControl(control), S_OK);
-    std::shared_ptr<host::WebBrowser> browser;
+    std::shared_ptr<outlook::WebBrowser> browser;
     EXPECT_EQ(control->AsWebBrowser(browser), S_OK);
-    std::shared_ptr<host::Object> document;
+    std::shared_ptr<outlook::Object> document;
     EXPECT_EQ(browser->GetDocument(document), S_OK);
     EXPECT_FALSE(document) << "a new browser has loaded nothing";
     EXPECT_EQ(browser->Navigate(u"about:blank"), S_OK);
     EXPECT_EQ(browser->GetDocument(document), S_OK);
-    std::shared_ptr<host::HtmlDocument> html;
+    std::shared_ptr<outlook::HtmlDocument> html;
     EXPECT_EQ(document->AsHtmlDocument(html), S_OK);
     return html;
   }
@@ -327,7 +327,7 @@ TEST_F(TaskPaneTest, ShownPaneWritesItsDocumentToThePaneFile) {
   EXPECT_EQ(html->Write(u"\u2026</p>"), S_OK);
   EXPECT_EQ(html->Close(), S_OK);
   EXPECT_FALSE(std::filesystem::exists(panes_->path())) << "written before it was shown";
-  EXPECT_EQ(pane->SetDockPosition(host::kDockBottom), S_OK);
+  EXPECT_EQ(pane->SetDockPosition(outlook::kDockBottom), S_OK);
   EXPECT_EQ(pane->SetVisible(true), S_OK);
 
   EXPECT_EQ(testing::ReadBytes(panes_->path()), "<p>caf\xC3\xA9 \xE2\x80\xA6</p>");
@@ -380,11 +380,11 @@ TEST_F(TaskPaneTest, HiddenOrDeletedPaneWritesNothing) {
 }
 
 TEST_F(TaskPaneTest, OnlyTheWebBrowserCanBeHostedInAWindow) {
-  std::shared_ptr<host::TaskPane> pane;
+  std::shared_ptr<outlook::TaskPane> pane;
   EXPECT_EQ(
       host_.paneFactory()->CreateCTP(u"Some.Control", u"t", host_.application()->explorer(), pane),
       E_INVALIDARG);
-  EXPECT_EQ(host_.paneFactory()->CreateCTP(host::kWebBrowserClsid, u"t", nullptr, pane), E_POINTER);
+  EXPECT_EQ(host_.paneFactory()->CreateCTP(outlook::kWebBrowserClsid, u"t", nullptr, pane), E_POINTER);
   EXPECT_TRUE(host_.paneFactory()->panes().empty());
 }
 
@@ -392,8 +392,8 @@ TEST_F(TaskPaneTest, UnwritablePaneFileFailsTheShow) {
   auto unwritable = std::make_shared<PaneOutput>(
       (folder_.root() / "missing-folder" / "pane.html").string(), &announced_);
   StorePaneFactory factory(trace_, unwritable);
-  std::shared_ptr<host::TaskPane> pane;
-  ASSERT_EQ(factory.CreateCTP(host::kWebBrowserClsid, u"t", host_.application()->explorer(), pane),
+  std::shared_ptr<outlook::TaskPane> pane;
+  ASSERT_EQ(factory.CreateCTP(outlook::kWebBrowserClsid, u"t", host_.application()->explorer(), pane),
             S_OK);
   EXPECT_EQ(pane->SetVisible(true), E_FAIL);
   EXPECT_NE(unwritable->error().find("missing-folder"), std::string::npos);

@@ -9,11 +9,11 @@
 #include "host/eml_message.h"
 #include "host/mail_content.h"
 #include "host/store_objects.h"
-#include "login/account_address.h"
+#include "outlook/account_address.h"
 #include "message_files.h"
 #include "read/secure_read.h"
 #include "support/fake_host.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark::hostapp {
 namespace {
@@ -28,45 +28,45 @@ class EmlStoreTest : public ::testing::Test {
     return std::make_shared<StoreMailItem>(trace_, ReceivedContent(LoadEmlMessage(file), account),
                                            session);
   }
-  static std::u16string Property(host::MailItem& item, const char16_t* name, HRESULT& hr) {
-    std::shared_ptr<host::PropertyAccessor> accessor;
+  static std::u16string Property(outlook::MailItem& item, const char16_t* name, HRESULT& hr) {
+    std::shared_ptr<outlook::PropertyAccessor> accessor;
     EXPECT_EQ(item.GetPropertyAccessor(accessor), S_OK);
     std::u16string value;
     hr = accessor->GetProperty(name, value);
     return value;
   }
-  static std::u16string Property(host::MailItem& item, const char16_t* name) {
+  static std::u16string Property(outlook::MailItem& item, const char16_t* name) {
     HRESULT hr = E_FAIL;
     std::u16string value = Property(item, name, hr);
     EXPECT_EQ(hr, S_OK);
     return value;
   }
-  static std::shared_ptr<host::Attachment> AttachmentAt(host::MailItem& item, std::int32_t index) {
-    std::shared_ptr<host::Attachments> attachments;
+  static std::shared_ptr<outlook::Attachment> AttachmentAt(outlook::MailItem& item, std::int32_t index) {
+    std::shared_ptr<outlook::Attachments> attachments;
     EXPECT_EQ(item.GetAttachments(attachments), S_OK);
-    std::shared_ptr<host::Attachment> attachment;
+    std::shared_ptr<outlook::Attachment> attachment;
     EXPECT_EQ(attachments->GetItem(index, attachment), S_OK);
     return attachment;
   }
-  static std::int32_t AttachmentCount(host::MailItem& item) {
-    std::shared_ptr<host::Attachments> attachments;
+  static std::int32_t AttachmentCount(outlook::MailItem& item) {
+    std::shared_ptr<outlook::Attachments> attachments;
     EXPECT_EQ(item.GetAttachments(attachments), S_OK);
     std::int32_t count = -1;
     EXPECT_EQ(attachments->GetCount(count), S_OK);
     return count;
   }
-  std::string Saved(host::Attachment& attachment) {
+  std::string Saved(outlook::Attachment& attachment) {
     // A longer file already there must not leave a tail behind.
     const std::string path = folder_.Write("saved.bin", std::string(4096, 'x'));
     EXPECT_EQ(attachment.SaveAsFile(Utf8ToWide(path)), S_OK);
     return testing::ReadBytes(path);
   }
-  static std::u16string FileName(host::Attachment& attachment) {
+  static std::u16string FileName(outlook::Attachment& attachment) {
     std::u16string name;
     EXPECT_EQ(attachment.GetFileName(name), S_OK);
     return name;
   }
-  static std::u16string EntryId(host::MailItem& item) {
+  static std::u16string EntryId(outlook::MailItem& item) {
     std::u16string id;
     EXPECT_EQ(item.GetEntryID(id), S_OK);
     return id;
@@ -81,12 +81,12 @@ class EmlStoreTest : public ::testing::Test {
 
 TEST_F(EmlStoreTest, TransportHeadersAreTheHeaderBlockAsInTheFile) {
   auto item = Item(folder_.Write("m.eml", testing::ProtectedMessage()));
-  EXPECT_EQ(Property(*item, host::kTransportHeadersProperty),
+  EXPECT_EQ(Property(*item, outlook::kTransportHeadersProperty),
             Utf8ToWide(testing::kProtectedHeaders));
 
   // Line ends and folding stay as the file has them.
   auto crlf = Item(folder_.Write("crlf.eml", testing::WithCrlf(testing::ProtectedMessage())));
-  EXPECT_EQ(Property(*crlf, host::kTransportHeadersProperty),
+  EXPECT_EQ(Property(*crlf, outlook::kTransportHeadersProperty),
             Utf8ToWide(testing::WithCrlf(testing::kProtectedHeaders)));
 }
 
@@ -108,12 +108,12 @@ TEST_F(EmlStoreTest, ReceivedMessageIsSentWithDecodedSubjectAndItsRecipients) {
   EXPECT_EQ(item->GetSubject(subject), S_OK);
   EXPECT_EQ(subject, u"Caf\u00e9 plans");
 
-  std::shared_ptr<host::Recipients> recipients;
+  std::shared_ptr<outlook::Recipients> recipients;
   ASSERT_EQ(item->GetRecipients(recipients), S_OK);
   std::int32_t count = 0;
   ASSERT_EQ(recipients->GetCount(count), S_OK);
   ASSERT_EQ(count, 2);
-  std::shared_ptr<host::Recipient> second;
+  std::shared_ptr<outlook::Recipient> second;
   ASSERT_EQ(recipients->GetItem(2, second), S_OK);
   std::u16string address;
   EXPECT_EQ(second->GetAddress(address), S_OK);
@@ -124,7 +124,7 @@ TEST_F(EmlStoreTest, ReceivedMessageIsSentWithDecodedSubjectAndItsRecipients) {
 
 TEST_F(EmlStoreTest, ReceivedByIsTheAccountWhenGiven) {
   auto item = Item(folder_.Write("m.eml", testing::ProtectedMessage()), "Other@Example.com");
-  EXPECT_EQ(Property(*item, host::kReceivedByAddressProperty), u"Other@Example.com");
+  EXPECT_EQ(Property(*item, outlook::kReceivedByAddressProperty), u"Other@Example.com");
   // The add-in keys its session by it, lower-cased.
   EXPECT_EQ(GetAccountAddress(*item), u"other@example.com");
 }
@@ -133,24 +133,24 @@ TEST_F(EmlStoreTest, ReceivedByIsTheFirstDeliveredTo) {
   const std::string twice = "Delivered-To: first@example.com\nDelivered-To: second@example.com\n" +
                             testing::ProtectedMessage();
   auto item = Item(folder_.Write("m.eml", twice));
-  EXPECT_EQ(Property(*item, host::kReceivedByAddressProperty), u"first@example.com");
+  EXPECT_EQ(Property(*item, outlook::kReceivedByAddressProperty), u"first@example.com");
 }
 
 TEST_F(EmlStoreTest, ReceivedByFallsBackToTheFirstToMailbox) {
   auto named = Item(folder_.Write(
       "named.eml", "To: Bob <Bob@Example.com>, carol@example.com\nSubject: x\n\nbody\n"));
-  EXPECT_EQ(Property(*named, host::kReceivedByAddressProperty), u"Bob@Example.com");
+  EXPECT_EQ(Property(*named, outlook::kReceivedByAddressProperty), u"Bob@Example.com");
 
   // A group's first member is the first address.
   auto group = Item(folder_.Write(
       "group.eml", "To: Team: dave@example.com, erin@example.com;\nSubject: x\n\nbody\n"));
-  EXPECT_EQ(Property(*group, host::kReceivedByAddressProperty), u"dave@example.com");
+  EXPECT_EQ(Property(*group, outlook::kReceivedByAddressProperty), u"dave@example.com");
 }
 
 TEST_F(EmlStoreTest, NoAddressAtAllLeavesReceivedByUnset) {
   auto item = Item(folder_.Write("m.eml", "Subject: nobody\n\nbody\n"));
   HRESULT hr = S_OK;
-  Property(*item, host::kReceivedByAddressProperty, hr);
+  Property(*item, outlook::kReceivedByAddressProperty, hr);
   EXPECT_EQ(hr, kPropertyNotFound);
 }
 
@@ -165,9 +165,9 @@ TEST_F(EmlStoreTest, EncryptedMessageShowsVersionAndPayloadAsAttachmentsOneAndTw
   EXPECT_EQ(Saved(*payload), testing::kArmoredPayload);
   EXPECT_EQ(FileName(*payload), u"encrypted.asc");
 
-  std::shared_ptr<host::Attachments> attachments;
+  std::shared_ptr<outlook::Attachments> attachments;
   ASSERT_EQ(item->GetAttachments(attachments), S_OK);
-  std::shared_ptr<host::Attachment> none;
+  std::shared_ptr<outlook::Attachment> none;
   EXPECT_EQ(attachments->GetItem(3, none), DISP_E_BADINDEX);
   EXPECT_EQ(attachments->GetItem(0, none), DISP_E_BADINDEX);
 }

@@ -16,8 +16,8 @@
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
-#include "util/text.h"
-#include "util/ui.h"
+#include "base/text.h"
+#include "ui/ui.h"
 
 namespace veilmark::hostapp {
 namespace {
@@ -157,10 +157,10 @@ TEST_F(HostRunTest, SelectingAnUnprotectedMessagePostsNothing) {
   EXPECT_TRUE(ui_.messages().empty());
   // Looked at, and left alone.
   EXPECT_EQ(
-      Traced({"PropertyAccessor.GetProperty(" + WideToUtf8(host::kTransportHeadersProperty) + ")",
+      Traced({"PropertyAccessor.GetProperty(" + WideToUtf8(outlook::kTransportHeadersProperty) + ")",
               "MailItem.GetAttachments"}),
       std::vector<std::string>{"PropertyAccessor.GetProperty(" +
-                               WideToUtf8(host::kTransportHeadersProperty) + ")"});
+                               WideToUtf8(outlook::kTransportHeadersProperty) + ")"});
 }
 
 // --- send ---------------------------------------------------------------------------

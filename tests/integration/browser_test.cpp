@@ -1,6 +1,6 @@
 // The fetching browser against an HTTPS server on loopback, alone and behind
 // the terminal's dialogs.
-#include "util/browser.h"
+#include "ui/browser.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include "support/temp_data_home.h"
 #include "support/test_certificates.h"
 #include "support/tls_test_server.h"
-#include "util/text.h"
-#include "util/ui_terminal.h"
+#include "base/text.h"
+#include "ui/ui_terminal.h"
 
 namespace veilmark {
 namespace {
@@ -47,12 +47,7 @@ class BrowserTest : public ::testing::Test {
           Serve(request, c);
         }) {
     port_ = server_.port();
-    previous_ = CurrentApiEndpoint();
-    ApiEndpoint endpoint = previous_;
-    endpoint.caBundle = TrustedCerts().caFile;
-    SetApiEndpoint(endpoint);
   }
-  ~BrowserTest() override { SetApiEndpoint(previous_); }
 
   std::string Url(const std::string& path) const {
     return "https://localhost:" + std::to_string(port_) + path;
@@ -82,11 +77,10 @@ class BrowserTest : public ::testing::Test {
 
   std::atomic<std::uint16_t> port_{0};
   TlsTestServer server_;
-  ApiEndpoint previous_;
 };
 
 TEST_F(BrowserTest, RedirectsCarryTheCookieToTheJsonPage) {
-  std::unique_ptr<Browser> browser = MakePlatformBrowser();
+  std::unique_ptr<Browser> browser = MakePlatformBrowser(TrustedCerts().caFile);
   const BrowserResult result = browser->Open(Url("/start"));
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ(result.document.url, Url("/final"));
@@ -103,14 +97,14 @@ TEST_F(BrowserTest, RedirectsCarryTheCookieToTheJsonPage) {
 }
 
 TEST_F(BrowserTest, CookiesBelongToOneBrowser) {
-  std::unique_ptr<Browser> first = MakePlatformBrowser();
+  std::unique_ptr<Browser> first = MakePlatformBrowser(TrustedCerts().caFile);
   ASSERT_TRUE(first->Open(Url("/start")).ok);
   const BrowserResult again = first->Open(Url("/final"));
   ASSERT_TRUE(again.ok) << again.error;
   EXPECT_EQ(again.document.status, 200);
 
   // An error page is still a document, just not the answer.
-  const BrowserResult stranger = MakePlatformBrowser()->Open(Url("/final"));
+  const BrowserResult stranger = MakePlatformBrowser(TrustedCerts().caFile)->Open(Url("/final"));
   ASSERT_TRUE(stranger.ok) << stranger.error;
   EXPECT_EQ(stranger.document.status, 403);
   EXPECT_EQ(stranger.document.contentType, "text/html");
@@ -118,13 +112,13 @@ TEST_F(BrowserTest, CookiesBelongToOneBrowser) {
 }
 
 TEST_F(BrowserTest, OversizedDocumentIsRefused) {
-  const BrowserResult result = MakePlatformBrowser()->Open(Url("/huge"));
+  const BrowserResult result = MakePlatformBrowser(TrustedCerts().caFile)->Open(Url("/huge"));
   EXPECT_FALSE(result.ok);
   EXPECT_NE(result.error.find("larger than"), std::string::npos) << result.error;
 }
 
 TEST_F(BrowserTest, OnlyWebAddressesAreOpened) {
-  const BrowserResult result = MakePlatformBrowser()->Open("file:///etc/passwd");
+  const BrowserResult result = MakePlatformBrowser(TrustedCerts().caFile)->Open("file:///etc/passwd");
   EXPECT_FALSE(result.ok);
   EXPECT_FALSE(result.error.empty());
 }
@@ -134,13 +128,9 @@ TEST(BrowserTrust, UntrustedCertificateFails) {
   TlsTestServer server(stranger, [](const RecordedRequest&, ServerConnection& connection) {
     connection.Reply(200, kFinalPage);
   });
-  const ApiEndpoint previous = CurrentApiEndpoint();
-  ApiEndpoint endpoint = previous;
-  endpoint.caBundle = TrustedCerts().caFile;  // trusts another CA than the server's
-  SetApiEndpoint(endpoint);
-  const BrowserResult result =
-      MakePlatformBrowser()->Open("https://localhost:" + std::to_string(server.port()) + "/");
-  SetApiEndpoint(previous);
+  // Trusts another CA than the server's.
+  const BrowserResult result = MakePlatformBrowser(TrustedCerts().caFile)
+                                   ->Open("https://localhost:" + std::to_string(server.port()) + "/");
   EXPECT_FALSE(result.ok);
   EXPECT_FALSE(result.error.empty());
   EXPECT_TRUE(server.requests().empty());
@@ -149,7 +139,8 @@ TEST(BrowserTrust, UntrustedCertificateFails) {
 TEST_F(BrowserTest, OpenIdDialogOnTheTerminalCapturesTheFinalPage) {
   std::istringstream script("dialog 108\n");
   std::ostringstream output;
-  TerminalUi ui(script, output, AnswerSource::kScript);
+  TerminalUi ui(script, output, AnswerSource::kScript,
+                [] { return MakePlatformBrowser(TrustedCerts().caFile); });
   UiOverride installed(ui);
   COpenID openid(Utf8ToWide(Url("/start")));
   EXPECT_EQ(openid.Show(0), 0);
@@ -171,7 +162,8 @@ TEST_F(BrowserTest, RegisterDialogOnTheTerminalShowsTheCaptchaFile) {
       "field 208 password1\n"
       "click Register\n");
   std::ostringstream output;
-  TerminalUi ui(script, output, AnswerSource::kScript);
+  TerminalUi ui(script, output, AnswerSource::kScript,
+                [] { return MakePlatformBrowser(TrustedCerts().caFile); });
   UiOverride installed(ui);
   CRegister registration(u"ivan@x.org", Utf8ToWide(Url("/captcha?sessionId=temp")));
   EXPECT_EQ(registration.Show(0), 1);

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "addin/host.h"
+#include "outlook/object_model.h"
 #include "api/api_client.h"
 #include "api/http_exchange_curl.h"
 #include "login/dialogs/login_form.h"
@@ -193,12 +193,12 @@ TEST_F(HostileServiceTest, BrokenDecryptionShowsNoPane) {
   item->attachments->Add(u"Version_Identification", "Version: 1");
   item->attachments->Add(u"encrypted.asc", "-----BEGIN PGP MESSAGE-----");
   item->sendUsingAccount.reset();
-  item->propertyAccessor->properties[host::kReceivedByAddressProperty] = u"a@b.c";
+  item->propertyAccessor->properties[outlook::kReceivedByAddressProperty] = u"a@b.c";
   service_.AnswerRaw("decrypt-mime", CutShort);
   SessionStore store;
   store.SetSession(u"a@b.c", "s");
   CacheManager cache(100, 3600000);
-  std::shared_ptr<host::TaskPane> pane;
+  std::shared_ptr<outlook::TaskPane> pane;
   EXPECT_EQ(DecryptAndShow(*item, host.NewExplorer(), store, cache, host.paneFactory.get(), pane),
             kDecryptRefused);
   EXPECT_FALSE(pane);

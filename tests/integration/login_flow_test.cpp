@@ -18,7 +18,7 @@
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark {
 namespace {

@@ -19,7 +19,7 @@
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark {
 namespace {
@@ -50,21 +50,21 @@ class SecureReadTest : public ::testing::Test {
   std::shared_ptr<FakeMailItem> ProtectedMessage(const std::string& label = "item",
                                                  const std::u16string& entryId = u"E1") {
     auto item = host_.NewMailItem(label);
-    item->typeId = host::kMailItemIid;
+    item->typeId = outlook::kMailItemIid;
     item->sent = true;
     item->entryId = entryId;
-    item->propertyAccessor->properties[host::kTransportHeadersProperty] = kHeaders;
-    item->propertyAccessor->properties[host::kReceivedByAddressProperty] = u"Bob@Example.org";
+    item->propertyAccessor->properties[outlook::kTransportHeadersProperty] = kHeaders;
+    item->propertyAccessor->properties[outlook::kReceivedByAddressProperty] = u"Bob@Example.org";
     item->attachments->Add(u"PGP_MIME version identification.dat", "Version: 1\r\n");
     item->attachments->Add(u"encrypted.asc", kPayload);
     return item;
   }
   std::shared_ptr<FakeMailItem> PlainMessage(const std::string& label = "plain") {
     auto item = host_.NewMailItem(label);
-    item->typeId = host::kMailItemIid;
+    item->typeId = outlook::kMailItemIid;
     item->sent = true;
     item->entryId = u"P1";
-    item->propertyAccessor->properties[host::kTransportHeadersProperty] =
+    item->propertyAccessor->properties[outlook::kTransportHeadersProperty] =
         u"Content-Type: text/plain\r\n";
     return item;
   }
@@ -89,7 +89,7 @@ class SecureReadTest : public ::testing::Test {
   testing::FakeHost host_;
   SessionStore store_;
   CacheManager cache_{100, 3600000};
-  std::shared_ptr<host::TaskPane> pane_;
+  std::shared_ptr<outlook::TaskPane> pane_;
 };
 
 // ---- recognition ----

@@ -1,6 +1,6 @@
 // The Send Secure command over fake host objects, against a scripted service
 // on loopback HTTPS; login dialogs and message boxes go to a recording UI.
-#include "addin/secure_send.h"
+#include "send/secure_send.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
 #include "support/tls_test_server.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark {
 namespace {
@@ -238,7 +238,7 @@ TEST_F(SecureSendTest, FailedHostCallOnTheWayToTheItemEndsWithItsResult) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.operation);
     NewCompose();
-    AddRecipient(u"ann@example.org", host::kRecipientTo);
+    AddRecipient(u"ann@example.org", outlook::kRecipientTo);
     c.fake().Fail(c.operation, c.hr);
     EXPECT_EQ(Press(), c.hr);
     EXPECT_EQ(item_->Calls("GetSubject"), 0);
@@ -248,7 +248,7 @@ TEST_F(SecureSendTest, FailedHostCallOnTheWayToTheItemEndsWithItsResult) {
 }
 
 TEST_F(SecureSendTest, WindowOrItemOfAnotherKindIsNoInterface) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   control_->context = host_.NewExplorer();  // pressed in a mail-list window
   EXPECT_EQ(Press(), E_NOINTERFACE);
   control_->context = inspector_;
@@ -262,10 +262,10 @@ TEST_F(SecureSendTest, WindowOrItemOfAnotherKindIsNoInterface) {
 // ---- recipients, subject, body ----
 
 TEST_F(SecureSendTest, DistributionListStopsTheCommandAtThatRecipient) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
-  auto list = AddRecipient(u"team@example.org", host::kRecipientCc);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
+  auto list = AddRecipient(u"team@example.org", outlook::kRecipientCc);
   list->displayType = 1;
-  auto after = AddRecipient(u"cy@example.org", host::kRecipientTo);
+  auto after = AddRecipient(u"cy@example.org", outlook::kRecipientTo);
   EXPECT_EQ(Press(), S_FALSE);
   // The code is the display type; the info is the host's address text, not SMTP.
   EXPECT_EQ(Messages(), std::vector<std::u16string>{u"Only regular user addresses are supported"
@@ -277,7 +277,7 @@ TEST_F(SecureSendTest, DistributionListStopsTheCommandAtThatRecipient) {
 }
 
 TEST_F(SecureSendTest, UnresolvedDistributionListIsRefusedAllTheSame) {
-  auto list = AddRecipient(u"Team", host::kRecipientTo);
+  auto list = AddRecipient(u"Team", outlook::kRecipientTo);
   list->resolves = false;
   list->displayType = 1;
   EXPECT_EQ(Press(), S_FALSE);
@@ -289,7 +289,7 @@ TEST_F(SecureSendTest, UnresolvedDistributionListIsRefusedAllTheSame) {
 }
 
 TEST_F(SecureSendTest, OtherNonUserEntryIsRefusedWithItsType) {
-  AddRecipient(u"room@example.org", host::kRecipientTo)->displayType = 7;
+  AddRecipient(u"room@example.org", outlook::kRecipientTo)->displayType = 7;
   EXPECT_EQ(Press(), S_FALSE);
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_NE(Messages()[0].find(u"\nError code: 7\n"), std::u16string::npos);
@@ -308,7 +308,7 @@ TEST_F(SecureSendTest, DroppedKindsAndAnUnreadableCountLeaveNoRecipients) {
   AddRecipient(u"res@example.org", 4);
   EXPECT_EQ(Press(), S_FALSE);
   NewCompose();
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   item_->recipients->Fail("GetCount");
   EXPECT_EQ(Press(), S_FALSE);
   EXPECT_EQ(Messages(), std::vector<std::u16string>(2, u"Please specify recipients"));
@@ -316,7 +316,7 @@ TEST_F(SecureSendTest, DroppedKindsAndAnUnreadableCountLeaveNoRecipients) {
 }
 
 TEST_F(SecureSendTest, EmptySubjectIsRefusedButABlankOnePasses) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   item_->subject.clear();
   EXPECT_EQ(Press(), S_FALSE);
   EXPECT_EQ(Messages(), std::vector<std::u16string>{u"Please specify a subject for the email"});
@@ -331,19 +331,19 @@ TEST_F(SecureSendTest, EmptySubjectIsRefusedButABlankOnePasses) {
 }
 
 TEST_F(SecureSendTest, AddressesAreCollectedPerKindInRecipientOrder) {
-  auto exchangeUser = item_->recipients->Add(u"/o=corp/cn=ann", host::kRecipientTo);
+  auto exchangeUser = item_->recipients->Add(u"/o=corp/cn=ann", outlook::kRecipientTo);
   exchangeUser->SetSmtpAddress(u"ann@example.org");
-  auto unresolved = item_->recipients->Add(u"bob@example.org", host::kRecipientCc);
+  auto unresolved = item_->recipients->Add(u"bob@example.org", outlook::kRecipientCc);
   unresolved->resolves = false;
   unresolved->Fail("Resolve");  // no SMTP property either: its text goes
-  auto remote = AddRecipient(u"cy@example.org", host::kRecipientTo);
-  remote->displayType = host::kDisplayTypeRemoteUser;
-  auto noAccessor = item_->recipients->Add(u"dee@example.org", host::kRecipientBcc);
+  auto remote = AddRecipient(u"cy@example.org", outlook::kRecipientTo);
+  remote->displayType = outlook::kDisplayTypeRemoteUser;
+  auto noAccessor = item_->recipients->Add(u"dee@example.org", outlook::kRecipientBcc);
   noAccessor->SetSmtpAddress(u"never@example.org");
   noAccessor->Fail("GetPropertyAccessor");
   AddRecipient(u"me@example.org", 0);
   AddRecipient(u"eve@example.org", 5);
-  AddRecipient(u"fay@example.org", host::kRecipientBcc);
+  AddRecipient(u"fay@example.org", outlook::kRecipientBcc);
   Answer("encrypt-send", kOk);
   EXPECT_EQ(Press(), S_OK);
   const auto params = SentParams();
@@ -351,12 +351,12 @@ TEST_F(SecureSendTest, AddressesAreCollectedPerKindInRecipientOrder) {
   EXPECT_EQ(params.at("cc"), "bob@example.org");
   EXPECT_EQ(params.at("bcc"), "dee@example.org,fay@example.org");
   EXPECT_EQ(unresolved->propertyAccessor->asked,
-            std::vector<std::u16string>{host::kSmtpAddressProperty});
+            std::vector<std::u16string>{outlook::kSmtpAddressProperty});
   EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(SecureSendTest, OnlyBccRecipientsPassAndEmptyListsAreNotSent) {
-  AddRecipient(u"hid@example.org", host::kRecipientBcc);
+  AddRecipient(u"hid@example.org", outlook::kRecipientBcc);
   Answer("encrypt-send", kOk);
   EXPECT_EQ(Press(), S_OK);
   const auto params = SentParams();
@@ -369,15 +369,15 @@ TEST_F(SecureSendTest, FailedRecipientReadEndsWithItsResult) {
   for (const char* operation : {"GetAddress", "GetType"}) {
     SCOPED_TRACE(operation);
     NewCompose();
-    AddRecipient(u"ann@example.org", host::kRecipientTo)->Fail(operation, DISP_E_MEMBERNOTFOUND);
+    AddRecipient(u"ann@example.org", outlook::kRecipientTo)->Fail(operation, DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(Press(), DISP_E_MEMBERNOTFOUND);
   }
   NewCompose();
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   item_->recipients->Fail("GetItem", DISP_E_BADINDEX);
   EXPECT_EQ(Press(), DISP_E_BADINDEX);
   NewCompose();
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   item_->Fail("GetSubject", E_FAIL);
   EXPECT_EQ(Press(), E_FAIL);
   EXPECT_TRUE(Messages().empty());
@@ -385,14 +385,14 @@ TEST_F(SecureSendTest, FailedRecipientReadEndsWithItsResult) {
 }
 
 TEST_F(SecureSendTest, FailedDisplayTypeReadIsNotARefusal) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo)->Fail("GetDisplayType");
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo)->Fail("GetDisplayType");
   Answer("encrypt-send", kOk);
   EXPECT_EQ(Press(), S_OK);
   EXPECT_EQ(SentParams().at("to"), "ann@example.org");
 }
 
 TEST_F(SecureSendTest, BodyPunctuationIsMadePlainOneForOne) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   item_->htmlBody = u"It\u2019s \u201Cdone\u201D\u2026 caf\u00E9 \u2018kept\u2019 ...";
   Answer("encrypt-send", kOk);
   EXPECT_EQ(Press(), S_OK);
@@ -403,7 +403,7 @@ TEST_F(SecureSendTest, BodyPunctuationIsMadePlainOneForOne) {
 
 TEST_F(SecureSendTest, LoginGivenUpAtTheStartEndsSilently) {
   item_->sendUsingAccount->smtpAddress = u"new@example.org";
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   Attach(u"a.txt", "a");
   ScriptLoginGivenUp();
   EXPECT_EQ(Press(), S_OK);
@@ -416,7 +416,7 @@ TEST_F(SecureSendTest, LoginGivenUpAtTheStartEndsSilently) {
 
 TEST_F(SecureSendTest, AccountWithoutSessionLogsInFirst) {
   item_->sendUsingAccount->smtpAddress = u"new@example.org";
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   ui_.scripts.push_back(DialogScript{CLoginForm::kResourceId, {Click(CLoginForm::kOther)}});
   ui_.scripts.push_back(DialogScript{CVeilmarkLogin::kResourceId,
                                      {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)}});
@@ -432,9 +432,9 @@ TEST_F(SecureSendTest, AccountWithoutSessionLogsInFirst) {
 // ---- attachments and sending ----
 
 TEST_F(SecureSendTest, AttachmentsAreUploadedThenSentAndOnlyThenTheDraftGoes) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
-  AddRecipient(u"bob@example.org", host::kRecipientCc);
-  AddRecipient(u"cy@example.org", host::kRecipientBcc);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
+  AddRecipient(u"bob@example.org", outlook::kRecipientCc);
+  AddRecipient(u"cy@example.org", outlook::kRecipientBcc);
   const std::string pdf("%PDF-1.4\r\n\0\xFF--x", 15);
   auto report = std::make_shared<WatchedAttachment>();
   report->fileName = u"report.pdf";
@@ -450,7 +450,7 @@ TEST_F(SecureSendTest, AttachmentsAreUploadedThenSentAndOnlyThenTheDraftGoes) {
   EXPECT_EQ(Timeline(), (std::vector<std::string>{
                             "item.Save", "service.upload-attachments", "service.upload-attachments",
                             "service.encrypt-send", "item.Delete", "item.Close"}));
-  EXPECT_EQ(item_->closeModes, std::vector<std::int32_t>{host::kCloseDiscard});
+  EXPECT_EQ(item_->closeModes, std::vector<std::int32_t>{outlook::kCloseDiscard});
 
   const RecordedRequest upload = service_.Request(0);
   const std::string contentType = upload.header("Content-Type");
@@ -484,16 +484,16 @@ TEST_F(SecureSendTest, AttachmentsAreUploadedThenSentAndOnlyThenTheDraftGoes) {
 }
 
 TEST_F(SecureSendTest, MessageWithoutAttachmentsIsNeitherSavedNorDeleted) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   Answer("encrypt-send", kOk);
   EXPECT_EQ(Press(), S_OK);
   EXPECT_EQ(Timeline(), (std::vector<std::string>{"service.encrypt-send", "item.Close"}));
   EXPECT_EQ(SentParams().count("attachment"), 0u);
-  EXPECT_EQ(item_->closeModes, std::vector<std::int32_t>{host::kCloseDiscard});
+  EXPECT_EQ(item_->closeModes, std::vector<std::int32_t>{outlook::kCloseDiscard});
 }
 
 TEST_F(SecureSendTest, UnreadableAttachmentCountMeansNone) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   Attach(u"a.txt", "a");
   item_->attachments->Fail("GetCount");
   Answer("encrypt-send", kOk);
@@ -502,7 +502,7 @@ TEST_F(SecureSendTest, UnreadableAttachmentCountMeansNone) {
 }
 
 TEST_F(SecureSendTest, ExpiredSessionDuringSecondUploadLogsInOnceAndRepeatsIt) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   Attach(u"one.txt", "1");
   auto second = Attach(u"two.txt", "2");
   Answer("upload-attachments", Uploaded(17, "one.txt"));
@@ -522,11 +522,11 @@ TEST_F(SecureSendTest, ExpiredSessionDuringSecondUploadLogsInOnceAndRepeatsIt) {
   EXPECT_EQ(params.at("sessionId"), "s-2");
   EXPECT_EQ(store_.GetSession(kAccount), "s-2");
   EXPECT_TRUE(Messages().empty());
-  EXPECT_EQ(item_->closeModes, std::vector<std::int32_t>{host::kCloseDiscard});
+  EXPECT_EQ(item_->closeModes, std::vector<std::int32_t>{outlook::kCloseDiscard});
 }
 
 TEST_F(SecureSendTest, SessionRefusedAgainAfterTheLoginIsNotRetriedTwice) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   Answer("encrypt-send", Status("EXT_PASS_NOT_FILLED"));
   ScriptLogin("s-2");
   Answer("encrypt-send", Status("INVALID_SESSION"));
@@ -538,7 +538,7 @@ TEST_F(SecureSendTest, SessionRefusedAgainAfterTheLoginIsNotRetriedTwice) {
 }
 
 TEST_F(SecureSendTest, LoginGivenUpDuringAnUploadKeepsTheDraft) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   Attach(u"one.txt", "1");
   Answer("upload-attachments", Status("EXT_PASS_NOT_FILLED"));
   ScriptLoginGivenUp();
@@ -549,7 +549,7 @@ TEST_F(SecureSendTest, LoginGivenUpDuringAnUploadKeepsTheDraft) {
 }
 
 TEST_F(SecureSendTest, LoginGivenUpDuringTheSendKeepsTheDraftAndTheWindow) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   Attach(u"one.txt", "1");
   Answer("upload-attachments", Uploaded(17, "one.txt"));
   Answer("encrypt-send", Status("INVALID_SESSION"));
@@ -561,7 +561,7 @@ TEST_F(SecureSendTest, LoginGivenUpDuringTheSendKeepsTheDraftAndTheWindow) {
 }
 
 TEST_F(SecureSendTest, RefusedUploadNamesTheFileAndSendsNothing) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   Attach(u"one.txt", "1");
   Attach(u"big.iso", "2");
   Attach(u"three.txt", "3");
@@ -577,7 +577,7 @@ TEST_F(SecureSendTest, RefusedUploadNamesTheFileAndSendsNothing) {
 }
 
 TEST_F(SecureSendTest, OkUploadWithoutARecordIsAFailedUpload) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   Attach(u"one.txt", "1");
   Answer("upload-attachments", R"({"status":{"statusCode":"OK"},"att":[]})");
   EXPECT_EQ(Press(), S_FALSE);
@@ -587,7 +587,7 @@ TEST_F(SecureSendTest, OkUploadWithoutARecordIsAFailedUpload) {
 }
 
 TEST_F(SecureSendTest, RefusedSendLeavesTheWindowOpenAndKeepsTheDraft) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   Attach(u"one.txt", "1");
   Answer("upload-attachments", Uploaded(17, "one.txt"));
   Answer("encrypt-send", Status("DELIVERY_FAILED"));
@@ -602,19 +602,19 @@ TEST_F(SecureSendTest, FailedAttachmentHostCallEndsWithItsResultAndKeepsTheDraft
   for (const char* operation : {"GetType", "SaveAsFile", "GetFileName"}) {
     SCOPED_TRACE(operation);
     NewCompose();
-    AddRecipient(u"ann@example.org", host::kRecipientTo);
+    AddRecipient(u"ann@example.org", outlook::kRecipientTo);
     Attach(u"one.txt", "1")->Fail(operation, kAccessDenied);
     EXPECT_EQ(Press(), kAccessDenied);
     EXPECT_EQ(item_->Calls("Save"), 1);
     EXPECT_EQ(item_->Calls("Delete"), 0);
   }
   NewCompose();
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   Attach(u"one.txt", "1");
   item_->attachments->Fail("GetItem", DISP_E_BADINDEX);
   EXPECT_EQ(Press(), DISP_E_BADINDEX);
   NewCompose();
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   item_->Fail("GetAttachments", E_FAIL);
   EXPECT_EQ(Press(), E_FAIL);
   EXPECT_EQ(item_->Calls("Save"), 0);
@@ -623,7 +623,7 @@ TEST_F(SecureSendTest, FailedAttachmentHostCallEndsWithItsResultAndKeepsTheDraft
 }
 
 TEST_F(SecureSendTest, FailedCloseAfterTheSendIsReturned) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   Answer("encrypt-send", kOk);
   item_->Fail("Close", E_UNEXPECTED);
   EXPECT_EQ(Press(), E_UNEXPECTED);
@@ -631,7 +631,7 @@ TEST_F(SecureSendTest, FailedCloseAfterTheSendIsReturned) {
 }
 
 TEST_F(SecureSendTest, UnreadableCopyIsShownAndLeavesNoFile) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   auto attachment = std::make_shared<UnreadableAttachment>();
   attachment->fileName = u"one.txt";
   item_->attachments->items.push_back(attachment);
@@ -648,7 +648,7 @@ TEST_F(SecureSendTest, UnreadableCopyIsShownAndLeavesNoFile) {
 // An attachment that cannot be copied stops the send; nothing goes
 // out, the draft stays, and the user is told why.
 TEST_F(SecureSendTest, AttachmentWithNoRoomForACopyStopsTheSend) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   auto skipped = Attach(u"one.txt", "1");
   // A file where the data folder should be: no scratch file can be made.
   fs::remove_all(home_.folder());
@@ -663,7 +663,7 @@ TEST_F(SecureSendTest, AttachmentWithNoRoomForACopyStopsTheSend) {
 }
 
 TEST_F(SecureSendTest, ScratchFileThatCannotBeMadeStopsTheSend) {
-  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  AddRecipient(u"ann@example.org", outlook::kRecipientTo);
   auto first = Attach(u"one.txt", "1");
   // The folder exists but no file can be made in it.
   fs::remove_all(home_.folder());

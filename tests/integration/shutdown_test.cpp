@@ -36,13 +36,13 @@ class ShutdownDuringDialogTest : public ::testing::Test {
 
   std::shared_ptr<FakeMailItem> ProtectedMessage() {
     auto item = host_.NewMailItem("protected");
-    item->typeId = host::kMailItemIid;
+    item->typeId = outlook::kMailItemIid;
     item->sent = true;
     item->entryId = u"E1";
-    item->propertyAccessor->properties[host::kTransportHeadersProperty] =
+    item->propertyAccessor->properties[outlook::kTransportHeadersProperty] =
         u"Content-Type: multipart/encrypted; protocol=\"application/pgp-encrypted\"; "
         u"boundary=\"xyz\"\r\n";
-    item->propertyAccessor->properties[host::kReceivedByAddressProperty] = kAccount;
+    item->propertyAccessor->properties[outlook::kReceivedByAddressProperty] = kAccount;
     item->attachments->Add(u"version.dat", "Version: 1\r\n");
     item->attachments->Add(u"encrypted.asc", "-----BEGIN PGP MESSAGE-----\r\n");
     return item;

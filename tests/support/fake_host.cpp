@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark::testing {
 
@@ -111,13 +111,13 @@ HRESULT FakeRecipient::GetType(std::int32_t& out) {
   return S_OK;
 }
 
-HRESULT FakeRecipient::GetPropertyAccessor(std::shared_ptr<host::PropertyAccessor>& out) {
+HRESULT FakeRecipient::GetPropertyAccessor(std::shared_ptr<outlook::PropertyAccessor>& out) {
   if (const HRESULT hr = Enter("GetPropertyAccessor"); FAILED(hr)) return hr;
   return HandOut(propertyAccessor, out);
 }
 
 void FakeRecipient::SetSmtpAddress(const std::u16string& smtp) {
-  propertyAccessor->properties[host::kSmtpAddressProperty] = smtp;
+  propertyAccessor->properties[outlook::kSmtpAddressProperty] = smtp;
 }
 
 HRESULT FakeRecipients::GetCount(std::int32_t& count) {
@@ -126,7 +126,7 @@ HRESULT FakeRecipients::GetCount(std::int32_t& count) {
   return S_OK;
 }
 
-HRESULT FakeRecipients::GetItem(std::int32_t index, std::shared_ptr<host::Recipient>& out) {
+HRESULT FakeRecipients::GetItem(std::int32_t index, std::shared_ptr<outlook::Recipient>& out) {
   if (const HRESULT hr = Enter("GetItem"); FAILED(hr)) return hr;
   std::shared_ptr<FakeRecipient> found;
   const HRESULT hr = ItemAt(items, index, found);
@@ -144,7 +144,7 @@ std::shared_ptr<FakeRecipient> FakeRecipients::Add(const std::u16string& address
   return recipient;
 }
 
-HRESULT FakeNameSpace::GetCurrentUser(std::shared_ptr<host::Recipient>& out) {
+HRESULT FakeNameSpace::GetCurrentUser(std::shared_ptr<outlook::Recipient>& out) {
   if (const HRESULT hr = Enter("GetCurrentUser"); FAILED(hr)) return hr;
   return HandOut(currentUser, out);
 }
@@ -178,7 +178,7 @@ HRESULT FakeAttachments::GetCount(std::int32_t& count) {
   return S_OK;
 }
 
-HRESULT FakeAttachments::GetItem(std::int32_t index, std::shared_ptr<host::Attachment>& out) {
+HRESULT FakeAttachments::GetItem(std::int32_t index, std::shared_ptr<outlook::Attachment>& out) {
   if (const HRESULT hr = Enter("GetItem"); FAILED(hr)) return hr;
   std::shared_ptr<FakeAttachment> found;
   const HRESULT hr = ItemAt(items, index, found);
@@ -199,7 +199,7 @@ std::shared_ptr<FakeAttachment> FakeAttachments::Add(const std::u16string& fileN
 // ---------------------------------------------------------------------------
 
 FakeMailItem::FakeMailItem() {
-  typeId = host::kMailItemIid;
+  typeId = outlook::kMailItemIid;
   AddOperations({"GetSent", "GetEntryID", "GetSubject", "GetHTMLBody", "GetRecipients",
                  "GetAttachments", "Save", "Delete", "Close", "GetSendUsingAccount", "GetSession",
                  "GetPropertyAccessor"});
@@ -229,12 +229,12 @@ HRESULT FakeMailItem::GetHTMLBody(std::u16string& out) {
   return S_OK;
 }
 
-HRESULT FakeMailItem::GetRecipients(std::shared_ptr<host::Recipients>& out) {
+HRESULT FakeMailItem::GetRecipients(std::shared_ptr<outlook::Recipients>& out) {
   if (const HRESULT hr = Enter("GetRecipients"); FAILED(hr)) return hr;
   return HandOut(recipients, out);
 }
 
-HRESULT FakeMailItem::GetAttachments(std::shared_ptr<host::Attachments>& out) {
+HRESULT FakeMailItem::GetAttachments(std::shared_ptr<outlook::Attachments>& out) {
   if (const HRESULT hr = Enter("GetAttachments"); FAILED(hr)) return hr;
   return HandOut(attachments, out);
 }
@@ -253,17 +253,17 @@ HRESULT FakeMailItem::Close(std::int32_t mode) {
   return S_OK;
 }
 
-HRESULT FakeMailItem::GetSendUsingAccount(std::shared_ptr<host::Account>& out) {
+HRESULT FakeMailItem::GetSendUsingAccount(std::shared_ptr<outlook::Account>& out) {
   if (const HRESULT hr = Enter("GetSendUsingAccount"); FAILED(hr)) return hr;
   return HandOut(sendUsingAccount, out, /*mayBeNull=*/true);
 }
 
-HRESULT FakeMailItem::GetSession(std::shared_ptr<host::NameSpace>& out) {
+HRESULT FakeMailItem::GetSession(std::shared_ptr<outlook::NameSpace>& out) {
   if (const HRESULT hr = Enter("GetSession"); FAILED(hr)) return hr;
   return HandOut(session, out);
 }
 
-HRESULT FakeMailItem::GetPropertyAccessor(std::shared_ptr<host::PropertyAccessor>& out) {
+HRESULT FakeMailItem::GetPropertyAccessor(std::shared_ptr<outlook::PropertyAccessor>& out) {
   if (const HRESULT hr = Enter("GetPropertyAccessor"); FAILED(hr)) return hr;
   return HandOut(propertyAccessor, out);
 }
@@ -276,142 +276,142 @@ HRESULT FakeSelection::GetCount(std::int32_t& count) {
   return S_OK;
 }
 
-HRESULT FakeSelection::GetItem(std::int32_t index, std::shared_ptr<host::Object>& out) {
+HRESULT FakeSelection::GetItem(std::int32_t index, std::shared_ptr<outlook::Object>& out) {
   if (const HRESULT hr = Enter("GetItem"); FAILED(hr)) return hr;
   return ItemAt(items, index, out);
 }
 
 FakeExplorer::FakeExplorer() {
-  typeId = host::kExplorerIid;
+  typeId = outlook::kExplorerIid;
   AddOperations({"GetSelection", "Advise", "Unadvise"});
 }
 
-HRESULT FakeExplorer::GetSelection(std::shared_ptr<host::Selection>& out) {
+HRESULT FakeExplorer::GetSelection(std::shared_ptr<outlook::Selection>& out) {
   if (const HRESULT hr = Enter("GetSelection"); FAILED(hr)) return hr;
   return HandOut(selection, out);
 }
 
-HRESULT FakeExplorer::Advise(host::ExplorerEvents& sink) {
+HRESULT FakeExplorer::Advise(outlook::ExplorerEvents& sink) {
   if (const HRESULT hr = Enter("Advise"); FAILED(hr)) return hr;
   sinks.Add(sink);
   return S_OK;
 }
 
-HRESULT FakeExplorer::Unadvise(host::ExplorerEvents& sink) {
+HRESULT FakeExplorer::Unadvise(outlook::ExplorerEvents& sink) {
   if (const HRESULT hr = Enter("Unadvise"); FAILED(hr)) return hr;
   return sinks.Remove(sink);
 }
 
-std::vector<HRESULT> FakeExplorer::Select(std::vector<std::shared_ptr<host::Object>> items) {
+std::vector<HRESULT> FakeExplorer::Select(std::vector<std::shared_ptr<outlook::Object>> items) {
   selection->items = std::move(items);
   return FireSelectionChange();
 }
 
 std::vector<HRESULT> FakeExplorer::FireSelectionChange() {
-  return sinks.Fire([](host::ExplorerEvents& sink) { return sink.OnSelectionChange(); });
+  return sinks.Fire([](outlook::ExplorerEvents& sink) { return sink.OnSelectionChange(); });
 }
 
 std::vector<HRESULT> FakeExplorer::FireClose() {
-  return sinks.Fire([](host::ExplorerEvents& sink) { return sink.OnClose(); });
+  return sinks.Fire([](outlook::ExplorerEvents& sink) { return sink.OnClose(); });
 }
 
 FakeInspector::FakeInspector() {
-  typeId = host::kInspectorIid;
+  typeId = outlook::kInspectorIid;
   AddOperations({"GetCurrentItem", "Advise", "Unadvise"});
 }
 
-HRESULT FakeInspector::GetCurrentItem(std::shared_ptr<host::Object>& out) {
+HRESULT FakeInspector::GetCurrentItem(std::shared_ptr<outlook::Object>& out) {
   if (const HRESULT hr = Enter("GetCurrentItem"); FAILED(hr)) return hr;
   return HandOut(currentItem, out);
 }
 
-HRESULT FakeInspector::Advise(host::InspectorEvents& sink) {
+HRESULT FakeInspector::Advise(outlook::InspectorEvents& sink) {
   if (const HRESULT hr = Enter("Advise"); FAILED(hr)) return hr;
   sinks.Add(sink);
   return S_OK;
 }
 
-HRESULT FakeInspector::Unadvise(host::InspectorEvents& sink) {
+HRESULT FakeInspector::Unadvise(outlook::InspectorEvents& sink) {
   if (const HRESULT hr = Enter("Unadvise"); FAILED(hr)) return hr;
   return sinks.Remove(sink);
 }
 
 std::vector<HRESULT> FakeInspector::FireClose() {
-  return sinks.Fire([](host::InspectorEvents& sink) { return sink.OnClose(); });
+  return sinks.Fire([](outlook::InspectorEvents& sink) { return sink.OnClose(); });
 }
 
 FakeRibbonControl::FakeRibbonControl() {
-  typeId = host::kRibbonControlIid;
+  typeId = outlook::kRibbonControlIid;
   AddOperations({"GetContext"});
 }
 
-HRESULT FakeRibbonControl::GetContext(std::shared_ptr<host::Object>& out) {
+HRESULT FakeRibbonControl::GetContext(std::shared_ptr<outlook::Object>& out) {
   if (const HRESULT hr = Enter("GetContext"); FAILED(hr)) return hr;
   return HandOut(context, out);
 }
 
 // ---------------------------------------------------------------------------
 
-HRESULT FakeExplorers::Advise(host::ExplorersEvents& sink) {
+HRESULT FakeExplorers::Advise(outlook::ExplorersEvents& sink) {
   if (const HRESULT hr = Enter("Advise"); FAILED(hr)) return hr;
   sinks.Add(sink);
   return S_OK;
 }
 
-HRESULT FakeExplorers::Unadvise(host::ExplorersEvents& sink) {
+HRESULT FakeExplorers::Unadvise(outlook::ExplorersEvents& sink) {
   if (const HRESULT hr = Enter("Unadvise"); FAILED(hr)) return hr;
   return sinks.Remove(sink);
 }
 
 std::vector<HRESULT> FakeExplorers::FireNewExplorer(
-    const std::shared_ptr<host::Explorer>& explorer) {
-  return sinks.Fire([&](host::ExplorersEvents& sink) { return sink.OnNewExplorer(explorer); });
+    const std::shared_ptr<outlook::Explorer>& explorer) {
+  return sinks.Fire([&](outlook::ExplorersEvents& sink) { return sink.OnNewExplorer(explorer); });
 }
 
-HRESULT FakeInspectors::Advise(host::InspectorsEvents& sink) {
+HRESULT FakeInspectors::Advise(outlook::InspectorsEvents& sink) {
   if (const HRESULT hr = Enter("Advise"); FAILED(hr)) return hr;
   sinks.Add(sink);
   return S_OK;
 }
 
-HRESULT FakeInspectors::Unadvise(host::InspectorsEvents& sink) {
+HRESULT FakeInspectors::Unadvise(outlook::InspectorsEvents& sink) {
   if (const HRESULT hr = Enter("Unadvise"); FAILED(hr)) return hr;
   return sinks.Remove(sink);
 }
 
 std::vector<HRESULT> FakeInspectors::FireNewInspector(
-    const std::shared_ptr<host::Inspector>& inspector) {
-  return sinks.Fire([&](host::InspectorsEvents& sink) { return sink.OnNewInspector(inspector); });
+    const std::shared_ptr<outlook::Inspector>& inspector) {
+  return sinks.Fire([&](outlook::InspectorsEvents& sink) { return sink.OnNewInspector(inspector); });
 }
 
-HRESULT FakeApplication::GetActiveExplorer(std::shared_ptr<host::Explorer>& out) {
+HRESULT FakeApplication::GetActiveExplorer(std::shared_ptr<outlook::Explorer>& out) {
   if (const HRESULT hr = Enter("GetActiveExplorer"); FAILED(hr)) return hr;
   return HandOut(activeExplorer, out, /*mayBeNull=*/true);
 }
 
-HRESULT FakeApplication::GetExplorers(std::shared_ptr<host::Explorers>& out) {
+HRESULT FakeApplication::GetExplorers(std::shared_ptr<outlook::Explorers>& out) {
   if (const HRESULT hr = Enter("GetExplorers"); FAILED(hr)) return hr;
   return HandOut(explorers, out);
 }
 
-HRESULT FakeApplication::GetInspectors(std::shared_ptr<host::Inspectors>& out) {
+HRESULT FakeApplication::GetInspectors(std::shared_ptr<outlook::Inspectors>& out) {
   if (const HRESULT hr = Enter("GetInspectors"); FAILED(hr)) return hr;
   return HandOut(inspectors, out);
 }
 
-HRESULT FakeApplication::Advise(host::ApplicationEvents& sink) {
+HRESULT FakeApplication::Advise(outlook::ApplicationEvents& sink) {
   if (const HRESULT hr = Enter("Advise"); FAILED(hr)) return hr;
   sinks.Add(sink);
   return S_OK;
 }
 
-HRESULT FakeApplication::Unadvise(host::ApplicationEvents& sink) {
+HRESULT FakeApplication::Unadvise(outlook::ApplicationEvents& sink) {
   if (const HRESULT hr = Enter("Unadvise"); FAILED(hr)) return hr;
   return sinks.Remove(sink);
 }
 
 std::vector<HRESULT> FakeApplication::FireNewMail() {
-  return sinks.Fire([](host::ApplicationEvents& sink) { return sink.OnNewMail(); });
+  return sinks.Fire([](outlook::ApplicationEvents& sink) { return sink.OnNewMail(); });
 }
 
 // ---------------------------------------------------------------------------
@@ -442,7 +442,7 @@ FakeWebBrowser::FakeWebBrowser() {
   AddOperations({"GetDocument", "Navigate"});
 }
 
-HRESULT FakeWebBrowser::GetDocument(std::shared_ptr<host::Object>& out) {
+HRESULT FakeWebBrowser::GetDocument(std::shared_ptr<outlook::Object>& out) {
   if (const HRESULT hr = Enter("GetDocument"); FAILED(hr)) return hr;
   return HandOut(document, out, /*mayBeNull=*/true);
 }
@@ -462,7 +462,7 @@ std::shared_ptr<FakeHtmlDocument> FakeWebBrowser::html() const {
   return std::dynamic_pointer_cast<FakeHtmlDocument>(document);
 }
 
-HRESULT FakeTaskPane::GetContentControl(std::shared_ptr<host::Object>& out) {
+HRESULT FakeTaskPane::GetContentControl(std::shared_ptr<outlook::Object>& out) {
   if (const HRESULT hr = Enter("GetContentControl"); FAILED(hr)) return hr;
   return HandOut(contentControl, out);
 }
@@ -490,8 +490,8 @@ std::shared_ptr<FakeWebBrowser> FakeTaskPane::browser() const {
 }
 
 HRESULT FakeTaskPaneFactory::CreateCTP(const std::u16string& controlId, const std::u16string& title,
-                                       const std::shared_ptr<host::Object>& window,
-                                       std::shared_ptr<host::TaskPane>& out) {
+                                       const std::shared_ptr<outlook::Object>& window,
+                                       std::shared_ptr<outlook::TaskPane>& out) {
   if (const HRESULT hr = Enter("CreateCTP"); FAILED(hr)) return hr;
   std::shared_ptr<FakeTaskPane> pane;
   if (upcoming.empty()) {

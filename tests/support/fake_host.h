@@ -1,11 +1,11 @@
-// In-memory fakes of the host object model (addin/host.h). Tests set the
+// In-memory fakes of the host object model (outlook/object_model.h). Tests set the
 // public fields, make any single operation fail, fire events, and read back
 // what was called, saved and written.
 //
 // Every fake records its calls by operation name (the method's name in
 // host.h: "GetSent", "GetProperty", "AsMailItem", ...), and Fail(name, hr)
 // makes that operation fail on that object with `hr`, from its next call on
-// or from its n-th call overall. Fakes handed out as host::Object must be
+// or from its n-th call overall. Fakes handed out as outlook::Object must be
 // made with std::make_shared (the interface queries need shared_from_this).
 #pragma once
 
@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/host.h"
+#include "outlook/object_model.h"
 
 namespace veilmark::testing {
 
@@ -69,7 +69,7 @@ HRESULT HandOut(const std::shared_ptr<From>& object, std::shared_ptr<To>& out,
   return object || mayBeNull ? S_OK : E_POINTER;
 }
 
-// The host::Object part shared by the fakes: type identity and the interface
+// The outlook::Object part shared by the fakes: type identity and the interface
 // queries, answered by what the fake really is.
 template <class Interface>
 class FakeObject : public Interface,
@@ -88,22 +88,22 @@ class FakeObject : public Interface,
     iid = typeId;
     return S_OK;
   }
-  HRESULT AsMailItem(std::shared_ptr<host::MailItem>& out) override {
+  HRESULT AsMailItem(std::shared_ptr<outlook::MailItem>& out) override {
     return Query("AsMailItem", out);
   }
-  HRESULT AsExplorer(std::shared_ptr<host::Explorer>& out) override {
+  HRESULT AsExplorer(std::shared_ptr<outlook::Explorer>& out) override {
     return Query("AsExplorer", out);
   }
-  HRESULT AsInspector(std::shared_ptr<host::Inspector>& out) override {
+  HRESULT AsInspector(std::shared_ptr<outlook::Inspector>& out) override {
     return Query("AsInspector", out);
   }
-  HRESULT AsRibbonControl(std::shared_ptr<host::RibbonControl>& out) override {
+  HRESULT AsRibbonControl(std::shared_ptr<outlook::RibbonControl>& out) override {
     return Query("AsRibbonControl", out);
   }
-  HRESULT AsWebBrowser(std::shared_ptr<host::WebBrowser>& out) override {
+  HRESULT AsWebBrowser(std::shared_ptr<outlook::WebBrowser>& out) override {
     return Query("AsWebBrowser", out);
   }
-  HRESULT AsHtmlDocument(std::shared_ptr<host::HtmlDocument>& out) override {
+  HRESULT AsHtmlDocument(std::shared_ptr<outlook::HtmlDocument>& out) override {
     return Query("AsHtmlDocument", out);
   }
 
@@ -119,7 +119,7 @@ class FakeObject : public Interface,
 };
 
 // An item of no kind the add-in knows (a meeting request, a contact).
-class FakeItem : public FakeObject<host::Object> {};
+class FakeItem : public FakeObject<outlook::Object> {};
 
 // Sinks advised on one event source, in advise order.
 template <class Sink>
@@ -158,7 +158,7 @@ class FakeSinks {
   std::vector<Sink*> sinks_;
 };
 
-class FakePropertyAccessor : public host::PropertyAccessor, public FakeCalls {
+class FakePropertyAccessor : public outlook::PropertyAccessor, public FakeCalls {
  public:
   FakePropertyAccessor() : FakeCalls({"GetProperty"}) {}
   HRESULT GetProperty(const std::u16string& schemaName, std::u16string& value) override;
@@ -167,7 +167,7 @@ class FakePropertyAccessor : public host::PropertyAccessor, public FakeCalls {
   std::vector<std::u16string> asked;  // schema names, in order
 };
 
-class FakeAccount : public host::Account, public FakeCalls {
+class FakeAccount : public outlook::Account, public FakeCalls {
  public:
   FakeAccount() : FakeCalls({"GetSmtpAddress"}) {}
   HRESULT GetSmtpAddress(std::u16string& address) override;
@@ -175,7 +175,7 @@ class FakeAccount : public host::Account, public FakeCalls {
   std::u16string smtpAddress;
 };
 
-class FakeRecipient : public host::Recipient, public FakeCalls {
+class FakeRecipient : public outlook::Recipient, public FakeCalls {
  public:
   FakeRecipient()
       : FakeCalls({"Resolve", "GetAddress", "GetDisplayType", "GetType", "GetPropertyAccessor"}) {}
@@ -183,38 +183,38 @@ class FakeRecipient : public host::Recipient, public FakeCalls {
   HRESULT GetAddress(std::u16string& out) override;
   HRESULT GetDisplayType(std::int32_t& out) override;
   HRESULT GetType(std::int32_t& out) override;
-  HRESULT GetPropertyAccessor(std::shared_ptr<host::PropertyAccessor>& out) override;
+  HRESULT GetPropertyAccessor(std::shared_ptr<outlook::PropertyAccessor>& out) override;
 
   // The SMTP address as the property accessor gives it.
   void SetSmtpAddress(const std::u16string& smtp);
 
   std::u16string address;
-  std::int32_t displayType = host::kDisplayTypeUser;
-  std::int32_t type = host::kRecipientTo;
+  std::int32_t displayType = outlook::kDisplayTypeUser;
+  std::int32_t type = outlook::kRecipientTo;
   bool resolves = true;
   std::shared_ptr<FakePropertyAccessor> propertyAccessor = std::make_shared<FakePropertyAccessor>();
 };
 
-class FakeRecipients : public host::Recipients, public FakeCalls {
+class FakeRecipients : public outlook::Recipients, public FakeCalls {
  public:
   FakeRecipients() : FakeCalls({"GetCount", "GetItem"}) {}
   HRESULT GetCount(std::int32_t& count) override;
-  HRESULT GetItem(std::int32_t index, std::shared_ptr<host::Recipient>& out) override;
+  HRESULT GetItem(std::int32_t index, std::shared_ptr<outlook::Recipient>& out) override;
 
   std::shared_ptr<FakeRecipient> Add(const std::u16string& address, std::int32_t type);
 
   std::vector<std::shared_ptr<FakeRecipient>> items;
 };
 
-class FakeNameSpace : public host::NameSpace, public FakeCalls {
+class FakeNameSpace : public outlook::NameSpace, public FakeCalls {
  public:
   FakeNameSpace() : FakeCalls({"GetCurrentUser"}) {}
-  HRESULT GetCurrentUser(std::shared_ptr<host::Recipient>& out) override;
+  HRESULT GetCurrentUser(std::shared_ptr<outlook::Recipient>& out) override;
 
   std::shared_ptr<FakeRecipient> currentUser = std::make_shared<FakeRecipient>();
 };
 
-class FakeAttachment : public host::Attachment, public FakeCalls {
+class FakeAttachment : public outlook::Attachment, public FakeCalls {
  public:
   FakeAttachment() : FakeCalls({"GetType", "SaveAsFile", "GetFileName"}) {}
   HRESULT GetType(std::int32_t& out) override;
@@ -228,32 +228,32 @@ class FakeAttachment : public host::Attachment, public FakeCalls {
   std::vector<std::u16string> savedTo;
 };
 
-class FakeAttachments : public host::Attachments, public FakeCalls {
+class FakeAttachments : public outlook::Attachments, public FakeCalls {
  public:
   FakeAttachments() : FakeCalls({"GetCount", "GetItem"}) {}
   HRESULT GetCount(std::int32_t& count) override;
-  HRESULT GetItem(std::int32_t index, std::shared_ptr<host::Attachment>& out) override;
+  HRESULT GetItem(std::int32_t index, std::shared_ptr<outlook::Attachment>& out) override;
 
   std::shared_ptr<FakeAttachment> Add(const std::u16string& fileName, const std::string& bytes);
 
   std::vector<std::shared_ptr<FakeAttachment>> items;
 };
 
-class FakeMailItem : public FakeObject<host::MailItem> {
+class FakeMailItem : public FakeObject<outlook::MailItem> {
  public:
   FakeMailItem();
   HRESULT GetSent(bool& out) override;
   HRESULT GetEntryID(std::u16string& out) override;
   HRESULT GetSubject(std::u16string& out) override;
   HRESULT GetHTMLBody(std::u16string& out) override;
-  HRESULT GetRecipients(std::shared_ptr<host::Recipients>& out) override;
-  HRESULT GetAttachments(std::shared_ptr<host::Attachments>& out) override;
+  HRESULT GetRecipients(std::shared_ptr<outlook::Recipients>& out) override;
+  HRESULT GetAttachments(std::shared_ptr<outlook::Attachments>& out) override;
   HRESULT Save() override;
   HRESULT Delete() override;
   HRESULT Close(std::int32_t mode) override;
-  HRESULT GetSendUsingAccount(std::shared_ptr<host::Account>& out) override;
-  HRESULT GetSession(std::shared_ptr<host::NameSpace>& out) override;
-  HRESULT GetPropertyAccessor(std::shared_ptr<host::PropertyAccessor>& out) override;
+  HRESULT GetSendUsingAccount(std::shared_ptr<outlook::Account>& out) override;
+  HRESULT GetSession(std::shared_ptr<outlook::NameSpace>& out) override;
+  HRESULT GetPropertyAccessor(std::shared_ptr<outlook::PropertyAccessor>& out) override;
 
   bool sent = false;
   std::u16string entryId;
@@ -267,93 +267,93 @@ class FakeMailItem : public FakeObject<host::MailItem> {
   std::vector<std::int32_t> closeModes;
 };
 
-class FakeSelection : public host::Selection, public FakeCalls {
+class FakeSelection : public outlook::Selection, public FakeCalls {
  public:
   FakeSelection() : FakeCalls({"GetCount", "GetItem"}) {}
   HRESULT GetCount(std::int32_t& count) override;
-  HRESULT GetItem(std::int32_t index, std::shared_ptr<host::Object>& out) override;
+  HRESULT GetItem(std::int32_t index, std::shared_ptr<outlook::Object>& out) override;
 
-  std::vector<std::shared_ptr<host::Object>> items;
+  std::vector<std::shared_ptr<outlook::Object>> items;
 };
 
-class FakeExplorer : public FakeObject<host::Explorer> {
+class FakeExplorer : public FakeObject<outlook::Explorer> {
  public:
   FakeExplorer();
-  HRESULT GetSelection(std::shared_ptr<host::Selection>& out) override;
-  HRESULT Advise(host::ExplorerEvents& sink) override;
-  HRESULT Unadvise(host::ExplorerEvents& sink) override;
+  HRESULT GetSelection(std::shared_ptr<outlook::Selection>& out) override;
+  HRESULT Advise(outlook::ExplorerEvents& sink) override;
+  HRESULT Unadvise(outlook::ExplorerEvents& sink) override;
 
   // The user selects `items` (replacing the selection) and the event fires.
-  std::vector<HRESULT> Select(std::vector<std::shared_ptr<host::Object>> items);
+  std::vector<HRESULT> Select(std::vector<std::shared_ptr<outlook::Object>> items);
   std::vector<HRESULT> FireSelectionChange();
   std::vector<HRESULT> FireClose();
 
   std::shared_ptr<FakeSelection> selection = std::make_shared<FakeSelection>();
-  FakeSinks<host::ExplorerEvents> sinks;
+  FakeSinks<outlook::ExplorerEvents> sinks;
 };
 
-class FakeInspector : public FakeObject<host::Inspector> {
+class FakeInspector : public FakeObject<outlook::Inspector> {
  public:
   FakeInspector();
-  HRESULT GetCurrentItem(std::shared_ptr<host::Object>& out) override;
-  HRESULT Advise(host::InspectorEvents& sink) override;
-  HRESULT Unadvise(host::InspectorEvents& sink) override;
+  HRESULT GetCurrentItem(std::shared_ptr<outlook::Object>& out) override;
+  HRESULT Advise(outlook::InspectorEvents& sink) override;
+  HRESULT Unadvise(outlook::InspectorEvents& sink) override;
 
   std::vector<HRESULT> FireClose();
 
-  std::shared_ptr<host::Object> currentItem;
-  FakeSinks<host::InspectorEvents> sinks;
+  std::shared_ptr<outlook::Object> currentItem;
+  FakeSinks<outlook::InspectorEvents> sinks;
 };
 
-class FakeRibbonControl : public FakeObject<host::RibbonControl> {
+class FakeRibbonControl : public FakeObject<outlook::RibbonControl> {
  public:
   FakeRibbonControl();
-  HRESULT GetContext(std::shared_ptr<host::Object>& out) override;
+  HRESULT GetContext(std::shared_ptr<outlook::Object>& out) override;
 
-  std::shared_ptr<host::Object> context;
+  std::shared_ptr<outlook::Object> context;
 };
 
-class FakeExplorers : public host::Explorers, public FakeCalls {
+class FakeExplorers : public outlook::Explorers, public FakeCalls {
  public:
   FakeExplorers() : FakeCalls({"Advise", "Unadvise"}) {}
-  HRESULT Advise(host::ExplorersEvents& sink) override;
-  HRESULT Unadvise(host::ExplorersEvents& sink) override;
+  HRESULT Advise(outlook::ExplorersEvents& sink) override;
+  HRESULT Unadvise(outlook::ExplorersEvents& sink) override;
 
-  std::vector<HRESULT> FireNewExplorer(const std::shared_ptr<host::Explorer>& explorer);
+  std::vector<HRESULT> FireNewExplorer(const std::shared_ptr<outlook::Explorer>& explorer);
 
-  FakeSinks<host::ExplorersEvents> sinks;
+  FakeSinks<outlook::ExplorersEvents> sinks;
 };
 
-class FakeInspectors : public host::Inspectors, public FakeCalls {
+class FakeInspectors : public outlook::Inspectors, public FakeCalls {
  public:
   FakeInspectors() : FakeCalls({"Advise", "Unadvise"}) {}
-  HRESULT Advise(host::InspectorsEvents& sink) override;
-  HRESULT Unadvise(host::InspectorsEvents& sink) override;
+  HRESULT Advise(outlook::InspectorsEvents& sink) override;
+  HRESULT Unadvise(outlook::InspectorsEvents& sink) override;
 
-  std::vector<HRESULT> FireNewInspector(const std::shared_ptr<host::Inspector>& inspector);
+  std::vector<HRESULT> FireNewInspector(const std::shared_ptr<outlook::Inspector>& inspector);
 
-  FakeSinks<host::InspectorsEvents> sinks;
+  FakeSinks<outlook::InspectorsEvents> sinks;
 };
 
-class FakeApplication : public host::Application, public FakeCalls {
+class FakeApplication : public outlook::Application, public FakeCalls {
  public:
   FakeApplication()
       : FakeCalls({"GetActiveExplorer", "GetExplorers", "GetInspectors", "Advise", "Unadvise"}) {}
-  HRESULT GetActiveExplorer(std::shared_ptr<host::Explorer>& out) override;
-  HRESULT GetExplorers(std::shared_ptr<host::Explorers>& out) override;
-  HRESULT GetInspectors(std::shared_ptr<host::Inspectors>& out) override;
-  HRESULT Advise(host::ApplicationEvents& sink) override;
-  HRESULT Unadvise(host::ApplicationEvents& sink) override;
+  HRESULT GetActiveExplorer(std::shared_ptr<outlook::Explorer>& out) override;
+  HRESULT GetExplorers(std::shared_ptr<outlook::Explorers>& out) override;
+  HRESULT GetInspectors(std::shared_ptr<outlook::Inspectors>& out) override;
+  HRESULT Advise(outlook::ApplicationEvents& sink) override;
+  HRESULT Unadvise(outlook::ApplicationEvents& sink) override;
 
   std::vector<HRESULT> FireNewMail();
 
   std::shared_ptr<FakeExplorer> activeExplorer;  // null: no main window
   std::shared_ptr<FakeExplorers> explorers = std::make_shared<FakeExplorers>();
   std::shared_ptr<FakeInspectors> inspectors = std::make_shared<FakeInspectors>();
-  FakeSinks<host::ApplicationEvents> sinks;
+  FakeSinks<outlook::ApplicationEvents> sinks;
 };
 
-class FakeHtmlDocument : public FakeObject<host::HtmlDocument> {
+class FakeHtmlDocument : public FakeObject<outlook::HtmlDocument> {
  public:
   FakeHtmlDocument();
   HRESULT Write(const std::u16string& html) override;
@@ -366,25 +366,25 @@ class FakeHtmlDocument : public FakeObject<host::HtmlDocument> {
   int closes = 0;
 };
 
-class FakeWebBrowser : public FakeObject<host::WebBrowser> {
+class FakeWebBrowser : public FakeObject<outlook::WebBrowser> {
  public:
   FakeWebBrowser();
-  HRESULT GetDocument(std::shared_ptr<host::Object>& out) override;
+  HRESULT GetDocument(std::shared_ptr<outlook::Object>& out) override;
   // Loading a page gives the browser an HTML document when it has none.
   HRESULT Navigate(const std::u16string& url) override;
 
   // The document as an HTML document, or null.
   std::shared_ptr<FakeHtmlDocument> html() const;
 
-  std::shared_ptr<host::Object> document;  // null until something loaded
+  std::shared_ptr<outlook::Object> document;  // null until something loaded
   bool navigateLoadsDocument = true;
   std::vector<std::u16string> navigations;
 };
 
-class FakeTaskPane : public host::TaskPane, public FakeCalls {
+class FakeTaskPane : public outlook::TaskPane, public FakeCalls {
  public:
   FakeTaskPane() : FakeCalls({"GetContentControl", "SetDockPosition", "SetVisible", "Delete"}) {}
-  HRESULT GetContentControl(std::shared_ptr<host::Object>& out) override;
+  HRESULT GetContentControl(std::shared_ptr<outlook::Object>& out) override;
   HRESULT SetDockPosition(std::int32_t position) override;
   HRESULT SetVisible(bool visible) override;
   HRESULT Delete() override;
@@ -395,21 +395,21 @@ class FakeTaskPane : public host::TaskPane, public FakeCalls {
   // Given by CreateCTP.
   std::u16string controlId;
   std::u16string title;
-  std::shared_ptr<host::Object> window;
+  std::shared_ptr<outlook::Object> window;
 
-  std::shared_ptr<host::Object> contentControl = std::make_shared<FakeWebBrowser>();
+  std::shared_ptr<outlook::Object> contentControl = std::make_shared<FakeWebBrowser>();
   std::optional<std::int32_t> dockPosition;
   bool visible = false;
   bool deleted = false;
 };
 
-class FakeTaskPaneFactory : public host::TaskPaneFactory, public FakeCalls {
+class FakeTaskPaneFactory : public outlook::TaskPaneFactory, public FakeCalls {
  public:
   FakeTaskPaneFactory() : FakeCalls({"CreateCTP"}) {}
   // Hands out the first of `upcoming`, or a new pane; records it in `panes`.
   HRESULT CreateCTP(const std::u16string& controlId, const std::u16string& title,
-                    const std::shared_ptr<host::Object>& window,
-                    std::shared_ptr<host::TaskPane>& out) override;
+                    const std::shared_ptr<outlook::Object>& window,
+                    std::shared_ptr<outlook::TaskPane>& out) override;
 
   std::deque<std::shared_ptr<FakeTaskPane>> upcoming;
   std::vector<std::shared_ptr<FakeTaskPane>> panes;

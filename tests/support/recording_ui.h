@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "util/ui.h"
+#include "ui/ui.h"
 
 namespace veilmark::testing {
 

@@ -1,7 +1,7 @@
 #include "support/scripted_service.h"
 
 #include "api/api_endpoint.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark::testing {
 

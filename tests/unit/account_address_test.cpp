@@ -1,4 +1,4 @@
-#include "login/account_address.h"
+#include "outlook/account_address.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ class AccountAddressTest : public ::testing::Test {
     host.session->currentUser->SetSmtpAddress(smtp);
   }
   void SetReceivedBy(const std::u16string& address) {
-    item->propertyAccessor->properties[host::kReceivedByAddressProperty] = address;
+    item->propertyAccessor->properties[outlook::kReceivedByAddressProperty] = address;
   }
   void Received(const std::u16string& receivedBy) {
     item->sent = true;
@@ -51,7 +51,7 @@ TEST_F(AccountAddressTest, ReceivedByAddressLowerCased) {
 
   EXPECT_EQ(GetAccountAddress(*item), u"alice.smith@example.com");
   EXPECT_EQ(item->propertyAccessor->asked,
-            std::vector<std::u16string>{host::kReceivedByAddressProperty});
+            std::vector<std::u16string>{outlook::kReceivedByAddressProperty});
   EXPECT_EQ(item->Calls("GetSendUsingAccount"), 0);
   EXPECT_EQ(CurrentUserLookups(), 0);
   EXPECT_TRUE(ui.boxes.empty());
@@ -63,7 +63,7 @@ TEST_F(AccountAddressTest, DirectoryStyleReceivedByGivesCurrentUserLowerCased) {
 
   EXPECT_EQ(GetAccountAddress(*item), u"alice@corp.example");
   EXPECT_EQ(host.session->currentUser->propertyAccessor->asked,
-            std::vector<std::u16string>{host::kSmtpAddressProperty});
+            std::vector<std::u16string>{outlook::kSmtpAddressProperty});
   EXPECT_TRUE(ui.boxes.empty());
 }
 
@@ -92,7 +92,7 @@ TEST_F(AccountAddressTest, UnreadableReceivedByIsEmptyWithoutFallback) {
     FakeHost fresh;
     auto received = fresh.NewMailItem();
     received->sent = true;
-    received->propertyAccessor->properties[host::kReceivedByAddressProperty] = u"a@example.com";
+    received->propertyAccessor->properties[outlook::kReceivedByAddressProperty] = u"a@example.com";
     fresh.session->currentUser->SetSmtpAddress(u"me@example.com");
     received->sendUsingAccount = std::make_shared<testing::FakeAccount>();
     received->sendUsingAccount->smtpAddress = u"other@example.com";

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "util/text.h"
+#include "base/text.h"
 
 namespace veilmark::testing {
 namespace {
@@ -46,7 +46,7 @@ TEST(FakeFailures, CanStartAtALaterCall) {
   attachments.Add(u"b.txt", "b");
   attachments.Fail("GetItem", E_OUTOFMEMORY, 2);
 
-  std::shared_ptr<host::Attachment> out;
+  std::shared_ptr<outlook::Attachment> out;
   EXPECT_EQ(attachments.GetItem(1, out), S_OK);
   EXPECT_EQ(attachments.GetItem(2, out), E_OUTOFMEMORY);
   EXPECT_EQ(attachments.GetItem(1, out), E_OUTOFMEMORY);
@@ -61,9 +61,9 @@ TEST(FakeFailures, UnknownOperationOrSuccessCodeIsRefused) {
 
 TEST(FakeObjects, AnswerQueriesByWhatTheyAre) {
   auto item = std::make_shared<FakeMailItem>();
-  std::shared_ptr<host::Object> asObject = item;
-  std::shared_ptr<host::MailItem> mail;
-  std::shared_ptr<host::Inspector> inspector;
+  std::shared_ptr<outlook::Object> asObject = item;
+  std::shared_ptr<outlook::MailItem> mail;
+  std::shared_ptr<outlook::Inspector> inspector;
   std::u16string typeId;
 
   EXPECT_EQ(asObject->AsMailItem(mail), S_OK);
@@ -71,7 +71,7 @@ TEST(FakeObjects, AnswerQueriesByWhatTheyAre) {
   EXPECT_EQ(asObject->AsInspector(inspector), E_NOINTERFACE);
   EXPECT_EQ(inspector, nullptr);
   EXPECT_EQ(asObject->GetTypeId(typeId), S_OK);
-  EXPECT_EQ(typeId, host::kMailItemIid);
+  EXPECT_EQ(typeId, outlook::kMailItemIid);
 
   auto contact = std::make_shared<FakeItem>();
   EXPECT_EQ(contact->AsMailItem(mail), E_NOINTERFACE);
@@ -83,24 +83,24 @@ TEST(FakeObjects, AnswerQueriesByWhatTheyAre) {
 
 TEST(FakeObjects, NullOnlyWhereTheOperationAllowsIt) {
   FakeMailItem item;
-  std::shared_ptr<host::Account> account;
+  std::shared_ptr<outlook::Account> account;
   EXPECT_EQ(item.GetSendUsingAccount(account), S_OK);
   EXPECT_EQ(account, nullptr);
 
   item.session = nullptr;
-  std::shared_ptr<host::NameSpace> session;
+  std::shared_ptr<outlook::NameSpace> session;
   EXPECT_EQ(item.GetSession(session), E_POINTER);
 }
 
 TEST(FakeCollections, CountFromOne) {
   FakeRecipients recipients;
-  auto first = recipients.Add(u"a@example.com", host::kRecipientTo);
-  recipients.Add(u"b@example.com", host::kRecipientBcc);
+  auto first = recipients.Add(u"a@example.com", outlook::kRecipientTo);
+  recipients.Add(u"b@example.com", outlook::kRecipientBcc);
 
   std::int32_t count = 0;
   EXPECT_EQ(recipients.GetCount(count), S_OK);
   EXPECT_EQ(count, 2);
-  std::shared_ptr<host::Recipient> out;
+  std::shared_ptr<outlook::Recipient> out;
   EXPECT_EQ(recipients.GetItem(1, out), S_OK);
   EXPECT_EQ(out, first);
   EXPECT_EQ(recipients.GetItem(0, out), DISP_E_BADINDEX);
@@ -123,7 +123,7 @@ TEST(FakeAttachment, SaveAsFileWritesTheBytesAsTheyAre) {
   EXPECT_EQ(attachment.SaveAsFile(u"/nonexistent-folder/x.bin"), E_FAIL);
 }
 
-class CountingSink : public host::ExplorerEvents {
+class CountingSink : public outlook::ExplorerEvents {
  public:
   HRESULT OnSelectionChange() override {
     ++selectionChanges;
@@ -150,8 +150,8 @@ TEST(FakeEvents, ReachAdvisedSinksUntilUnadvised) {
   EXPECT_EQ(never.selectionChanges, 0);
   EXPECT_EQ(explorer->FireClose(), std::vector<HRESULT>{E_FAIL});
 
-  std::shared_ptr<host::Selection> selection;
-  std::shared_ptr<host::Object> selected;
+  std::shared_ptr<outlook::Selection> selection;
+  std::shared_ptr<outlook::Object> selected;
   ASSERT_EQ(explorer->GetSelection(selection), S_OK);
   EXPECT_EQ(selection->GetItem(1, selected), S_OK);
   EXPECT_EQ(selected, item);
@@ -168,23 +168,23 @@ TEST(FakeTaskPanes, RecordWhatWasCreatedAndWritten) {
   auto prepared = std::make_shared<FakeTaskPane>();
   host.paneFactory->upcoming.push_back(prepared);
 
-  std::shared_ptr<host::TaskPane> pane;
-  ASSERT_EQ(host.paneFactory->CreateCTP(host::kWebBrowserClsid, u"Title", explorer, pane), S_OK);
+  std::shared_ptr<outlook::TaskPane> pane;
+  ASSERT_EQ(host.paneFactory->CreateCTP(outlook::kWebBrowserClsid, u"Title", explorer, pane), S_OK);
   EXPECT_EQ(pane, prepared);
-  EXPECT_EQ(prepared->controlId, host::kWebBrowserClsid);
+  EXPECT_EQ(prepared->controlId, outlook::kWebBrowserClsid);
   EXPECT_EQ(prepared->title, u"Title");
   EXPECT_EQ(prepared->window, explorer);
 
-  std::shared_ptr<host::Object> control;
-  std::shared_ptr<host::WebBrowser> browser;
-  std::shared_ptr<host::Object> document;
+  std::shared_ptr<outlook::Object> control;
+  std::shared_ptr<outlook::WebBrowser> browser;
+  std::shared_ptr<outlook::Object> document;
   ASSERT_EQ(pane->GetContentControl(control), S_OK);
   ASSERT_EQ(control->AsWebBrowser(browser), S_OK);
   ASSERT_EQ(browser->GetDocument(document), S_OK);
   EXPECT_EQ(document, nullptr);
   ASSERT_EQ(browser->Navigate(u"about:blank"), S_OK);
   ASSERT_EQ(browser->GetDocument(document), S_OK);
-  std::shared_ptr<host::HtmlDocument> html;
+  std::shared_ptr<outlook::HtmlDocument> html;
   ASSERT_EQ(document->AsHtmlDocument(html), S_OK);
   EXPECT_EQ(html->Write(u"<p>"), S_OK);
   EXPECT_EQ(html->Write(u"x</p>"), S_OK);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "support/fake_host.h"
-#include "util/hresult.h"
+#include "base/hresult.h"
 
 namespace veilmark {
 namespace {

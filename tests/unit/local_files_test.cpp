@@ -1,4 +1,4 @@
-#include "util/local_files.h"
+#include "base/local_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <string>
 
 #include "support/temp_data_home.h"
-#include "util/protocol_exception.h"
-#include "util/text.h"
+#include "base/protocol_exception.h"
+#include "base/text.h"
 
 namespace veilmark {
 namespace {

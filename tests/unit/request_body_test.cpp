@@ -6,8 +6,8 @@
 
 #include "api/api_client.h"
 #include "api/http_exchange.h"
-#include "util/checked_size.h"
-#include "util/text.h"
+#include "base/checked_size.h"
+#include "base/text.h"
 
 namespace veilmark {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "util/protocol_exception.h"
+#include "base/protocol_exception.h"
 
 namespace veilmark {
 namespace {

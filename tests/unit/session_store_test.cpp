@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "support/temp_data_home.h"
-#include "util/local_files.h"
-#include "util/text.h"
+#include "base/local_files.h"
+#include "base/text.h"
 
 namespace veilmark {
 namespace {

@@ -18,9 +18,9 @@
 #include "login/dialogs/openid_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "support/temp_data_home.h"
-#include "util/local_files.h"
-#include "util/text.h"
-#include "util/ui_terminal.h"
+#include "base/local_files.h"
+#include "base/text.h"
+#include "ui/ui_terminal.h"
 
 namespace veilmark {
 namespace {
@@ -194,7 +194,7 @@ int ShowLiveFromEnvironment(const std::string& scriptPath, CLive& live, std::str
   setenv("VEILMARK_UI_SCRIPT", scriptPath.c_str(), 1);
   std::stringstream captured;
   std::streambuf* previous = std::cerr.rdbuf(captured.rdbuf());
-  std::unique_ptr<TerminalUi> ui = TerminalUi::FromEnvironment();
+  std::unique_ptr<TerminalUi> ui = TerminalUi::FromEnvironment([] { return MakePlatformBrowser(""); });
   int result;
   {
     UiOverride installed(*ui);

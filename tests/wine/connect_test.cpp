@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "addin/com/com_ptr.h"
-#include "addin/com/dispatch.h"
-#include "addin/com/guids.h"
+#include "com/com_ptr.h"
+#include "com/dispatch.h"
+#include "com/guids.h"
 #include "wine_support.h"
 
 namespace veilmark {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/com/com_object.h"
+#include "com/com_object.h"
 #include "fake_outlook.h"
 #include "login/dialogs/extra_password_dialog.h"
 #include "login/dialogs/forgot_dialog.h"
@@ -19,9 +19,9 @@
 #include "login/dialogs/register_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "scripted_user.h"
-#include "util/browser_document_win32.h"
-#include "util/ui.h"
-#include "util/wchar_win32.h"
+#include "ui/browser_document_win32.h"
+#include "ui/ui.h"
+#include "base/wchar_win32.h"
 
 namespace veilmark::wine_tests {
 namespace {

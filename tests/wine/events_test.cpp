@@ -6,7 +6,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "addin/com/guids.h"
+#include "com/guids.h"
 #include "fake_outlook.h"
 #include "wine_support.h"
 

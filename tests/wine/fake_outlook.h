@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "addin/com/com_object.h"
-#include "addin/com/dispatch.h"
-#include "addin/com/guids.h"
+#include "com/com_object.h"
+#include "com/dispatch.h"
+#include "com/guids.h"
 
 namespace veilmark::wine_tests {
 

@@ -1,14 +1,14 @@
 // The host object model over fake Outlook objects reached late-bound: which
 // members are read and called, with which arguments, and how their answers
 // and failures come back.
-#include "addin/com/host_adapters.h"
+#include "com/host_adapters.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <map>
 
-#include "addin/com/guids.h"
+#include "com/guids.h"
 #include "fake_browser.h"
 #include "fake_outlook.h"
 #include "read/task_pane.h"
@@ -62,8 +62,8 @@ class HostAdapters : public ::testing::Test {
   Apartment apartment_;
 };
 
-std::shared_ptr<host::MailItem> MailItemOf(const FakePtr& fake) {
-  std::shared_ptr<host::MailItem> item;
+std::shared_ptr<outlook::MailItem> MailItemOf(const FakePtr& fake) {
+  std::shared_ptr<outlook::MailItem> item;
   EXPECT_EQ(com::AdaptObject(Disp(fake))->AsMailItem(item), S_OK);
   return item;
 }
@@ -71,10 +71,10 @@ std::shared_ptr<host::MailItem> MailItemOf(const FakePtr& fake) {
 TEST_F(HostAdapters, QueriesAnswerOnlyForTheirKind) {
   FakePtr plain = FakeDispatch::Make();
   const auto object = com::AdaptObject(Disp(plain));
-  std::shared_ptr<host::MailItem> item;
-  std::shared_ptr<host::RibbonControl> control;
-  std::shared_ptr<host::WebBrowser> browser;
-  std::shared_ptr<host::HtmlDocument> document;
+  std::shared_ptr<outlook::MailItem> item;
+  std::shared_ptr<outlook::RibbonControl> control;
+  std::shared_ptr<outlook::WebBrowser> browser;
+  std::shared_ptr<outlook::HtmlDocument> document;
   EXPECT_EQ(object->AsMailItem(item), E_NOINTERFACE);
   EXPECT_EQ(object->AsRibbonControl(control), E_NOINTERFACE);
   EXPECT_EQ(object->AsWebBrowser(browser), E_NOINTERFACE);
@@ -85,7 +85,7 @@ TEST_F(HostAdapters, QueriesAnswerOnlyForTheirKind) {
   std::u16string typeId;
   ASSERT_EQ(com::AdaptObject(Disp(mail))->GetTypeId(typeId), S_OK);
   EXPECT_EQ(typeId, u"{00063034-0000-0000-C000-000000000046}");
-  EXPECT_EQ(typeId, host::kMailItemIid);
+  EXPECT_EQ(typeId, outlook::kMailItemIid);
   EXPECT_EQ(com::AdaptObject(Disp(mail))->AsMailItem(item), S_OK);
   EXPECT_EQ(com::AdaptObject(Disp(mail))->AsWebBrowser(browser), E_NOINTERFACE);
   // Without type information the identity is unknown.
@@ -114,7 +114,7 @@ TEST_F(HostAdapters, MailItemReadsItsTextAndFlags) {
   fake->Fail(L"Subject", E_ACCESSDENIED);
   EXPECT_EQ(item->GetSubject(text), E_ACCESSDENIED);
   // A member the object lacks fails the call, not the process.
-  std::shared_ptr<host::NameSpace> session;
+  std::shared_ptr<outlook::NameSpace> session;
   EXPECT_EQ(item->GetSession(session), DISP_E_UNKNOWNNAME);
 }
 
@@ -127,7 +127,7 @@ TEST_F(HostAdapters, MailItemSavesDeletesAndClosesDiscarding) {
   const auto item = MailItemOf(fake);
   EXPECT_EQ(item->Save(), S_OK);
   EXPECT_EQ(item->Delete(), S_OK);
-  EXPECT_EQ(item->Close(host::kCloseDiscard), S_OK);
+  EXPECT_EQ(item->Close(outlook::kCloseDiscard), S_OK);
   EXPECT_EQ(fake->Calls(L"Save").size(), 1u);
   EXPECT_TRUE(fake->Calls(L"Save")[0].empty());
   EXPECT_EQ(fake->Calls(L"Delete").size(), 1u);
@@ -143,7 +143,7 @@ TEST_F(HostAdapters, MailItemSavesDeletesAndClosesDiscarding) {
 TEST_F(HostAdapters, AccountSessionAndPropertyAccessor) {
   FakePtr account = FakeDispatch::Make();
   account->Value(L"SmtpAddress", Variant(std::u16string(u"Bob@Example.org")));
-  FakePtr user = Recipient(L"/o=org/cn=bob", host::kRecipientTo, 0, true);
+  FakePtr user = Recipient(L"/o=org/cn=bob", outlook::kRecipientTo, 0, true);
   FakePtr session = FakeDispatch::Make();
   session->Property(L"CurrentUser", Disp(user));
   FakePtr fake = FakeDispatch::Make();
@@ -158,28 +158,28 @@ TEST_F(HostAdapters, AccountSessionAndPropertyAccessor) {
                                {L"number", Variant(std::int32_t{7})}})));
   const auto item = MailItemOf(fake);
 
-  std::shared_ptr<host::Account> sender;
+  std::shared_ptr<outlook::Account> sender;
   ASSERT_EQ(item->GetSendUsingAccount(sender), S_OK);
   ASSERT_TRUE(sender);
   std::u16string text;
   ASSERT_EQ(sender->GetSmtpAddress(text), S_OK);
   EXPECT_EQ(text, u"Bob@Example.org");
 
-  std::shared_ptr<host::NameSpace> names;
+  std::shared_ptr<outlook::NameSpace> names;
   ASSERT_EQ(item->GetSession(names), S_OK);
-  std::shared_ptr<host::Recipient> current;
+  std::shared_ptr<outlook::Recipient> current;
   ASSERT_EQ(names->GetCurrentUser(current), S_OK);
   ASSERT_EQ(current->GetAddress(text), S_OK);
   EXPECT_EQ(text, u"/o=org/cn=bob");
 
-  std::shared_ptr<host::PropertyAccessor> accessor;
+  std::shared_ptr<outlook::PropertyAccessor> accessor;
   ASSERT_EQ(item->GetPropertyAccessor(accessor), S_OK);
-  ASSERT_EQ(accessor->GetProperty(host::kTransportHeadersProperty, text), S_OK);
+  ASSERT_EQ(accessor->GetProperty(outlook::kTransportHeadersProperty, text), S_OK);
   EXPECT_EQ(text, u"Content-Type: multipart/encrypted");
-  ASSERT_EQ(accessor->GetProperty(host::kReceivedByAddressProperty, text), S_OK);
+  ASSERT_EQ(accessor->GetProperty(outlook::kReceivedByAddressProperty, text), S_OK);
   EXPECT_EQ(text, u"bob@example.org");
   // Not set, and not text: both fail.
-  EXPECT_EQ(accessor->GetProperty(host::kSmtpAddressProperty, text), kNotFound);
+  EXPECT_EQ(accessor->GetProperty(outlook::kSmtpAddressProperty, text), kNotFound);
   EXPECT_EQ(accessor->GetProperty(u"number", text), DISP_E_TYPEMISMATCH);
 
   // No account chosen: a null account, not a failure.
@@ -190,18 +190,18 @@ TEST_F(HostAdapters, AccountSessionAndPropertyAccessor) {
 }
 
 TEST_F(HostAdapters, RecipientsByIndexWithTheirKinds) {
-  FakePtr to = Recipient(L"ann@example.org", host::kRecipientTo, host::kDisplayTypeUser, true);
-  FakePtr bcc = Recipient(L"/o=x/cn=list", host::kRecipientBcc, 1, false);
+  FakePtr to = Recipient(L"ann@example.org", outlook::kRecipientTo, outlook::kDisplayTypeUser, true);
+  FakePtr bcc = Recipient(L"/o=x/cn=list", outlook::kRecipientBcc, 1, false);
   FakePtr recipients = Collection({to, bcc});
   FakePtr fake = FakeDispatch::Make();
   fake->Is(com::kMailItemIid).Property(L"Recipients", Disp(recipients));
-  std::shared_ptr<host::Recipients> list;
+  std::shared_ptr<outlook::Recipients> list;
   ASSERT_EQ(MailItemOf(fake)->GetRecipients(list), S_OK);
   std::int32_t count = 0;
   ASSERT_EQ(list->GetCount(count), S_OK);
   EXPECT_EQ(count, 2);
 
-  std::shared_ptr<host::Recipient> first, second;
+  std::shared_ptr<outlook::Recipient> first, second;
   ASSERT_EQ(list->GetItem(1, first), S_OK);
   ASSERT_EQ(list->GetItem(2, second), S_OK);
   EXPECT_EQ(list->GetItem(3, second), E_INVALIDARG);
@@ -216,23 +216,23 @@ TEST_F(HostAdapters, RecipientsByIndexWithTheirKinds) {
   ASSERT_EQ(second->Resolve(resolved), S_OK);
   EXPECT_FALSE(resolved);
   ASSERT_EQ(first->GetType(number), S_OK);
-  EXPECT_EQ(number, host::kRecipientTo);
+  EXPECT_EQ(number, outlook::kRecipientTo);
   ASSERT_EQ(second->GetType(number), S_OK);
-  EXPECT_EQ(number, host::kRecipientBcc);
+  EXPECT_EQ(number, outlook::kRecipientBcc);
   ASSERT_EQ(first->GetDisplayType(number), S_OK);
-  EXPECT_EQ(number, host::kDisplayTypeUser);
+  EXPECT_EQ(number, outlook::kDisplayTypeUser);
   ASSERT_EQ(second->GetDisplayType(number), S_OK);
   EXPECT_EQ(number, 1);
-  std::shared_ptr<host::PropertyAccessor> accessor;
+  std::shared_ptr<outlook::PropertyAccessor> accessor;
   ASSERT_EQ(first->GetPropertyAccessor(accessor), S_OK);
-  ASSERT_EQ(accessor->GetProperty(host::kSmtpAddressProperty, text), S_OK);
+  ASSERT_EQ(accessor->GetProperty(outlook::kSmtpAddressProperty, text), S_OK);
   EXPECT_EQ(text, u"smtp@example.org");
 
   // The unresolved list has no address entry, and is a list all the same.
   EXPECT_EQ(bcc->Reads(L"AddressEntry"), 0);
 
   // A recipient whose display type cannot be read gives the failure.
-  FakePtr broken = Recipient(L"x@example.org", host::kRecipientTo, 0, true);
+  FakePtr broken = Recipient(L"x@example.org", outlook::kRecipientTo, 0, true);
   broken->Fail(L"DisplayType", E_FAIL);
   FakePtr other = FakeDispatch::Make();
   other->Is(com::kMailItemIid).Property(L"Recipients", Disp(Collection({broken})));
@@ -248,12 +248,12 @@ TEST_F(HostAdapters, AttachmentsSaveToTheGivenPath) {
       .Method(L"SaveAsFile", Nothing());
   FakePtr fake = FakeDispatch::Make();
   fake->Is(com::kMailItemIid).Property(L"Attachments", Disp(Collection({attachment})));
-  std::shared_ptr<host::Attachments> list;
+  std::shared_ptr<outlook::Attachments> list;
   ASSERT_EQ(MailItemOf(fake)->GetAttachments(list), S_OK);
   std::int32_t number = 0;
   ASSERT_EQ(list->GetCount(number), S_OK);
   EXPECT_EQ(number, 1);
-  std::shared_ptr<host::Attachment> first;
+  std::shared_ptr<outlook::Attachment> first;
   ASSERT_EQ(list->GetItem(1, first), S_OK);
   ASSERT_EQ(first->GetType(number), S_OK);
   EXPECT_EQ(number, 1);
@@ -272,12 +272,12 @@ TEST_F(HostAdapters, RibbonControlContextIsTheInspector) {
   inspector->Is(com::kInspectorIid);
   FakePtr control = FakeDispatch::Make();
   control->Is(com::kRibbonControlIid).Property(L"Context", Disp(inspector));
-  std::shared_ptr<host::RibbonControl> ribbon;
+  std::shared_ptr<outlook::RibbonControl> ribbon;
   ASSERT_EQ(com::AdaptObject(Disp(control))->AsRibbonControl(ribbon), S_OK);
-  std::shared_ptr<host::Object> context;
+  std::shared_ptr<outlook::Object> context;
   ASSERT_EQ(ribbon->GetContext(context), S_OK);
   EXPECT_EQ(com::AdaptedDispatch(context.get()), Disp(inspector));
-  std::shared_ptr<host::Inspector> window;
+  std::shared_ptr<outlook::Inspector> window;
   EXPECT_EQ(context->AsInspector(window), S_OK);
 
   control->Fail(L"Context", E_UNEXPECTED);
@@ -338,9 +338,9 @@ TEST_F(HostAdapters, FakesRefuseWhatOutlookRefuses) {
 
 TEST_F(HostAdapters, NavigateWaitsForTheLoadPumpingMessages) {
   FakeBrowser fake;
-  std::shared_ptr<host::WebBrowser> browser;
+  std::shared_ptr<outlook::WebBrowser> browser;
   ASSERT_EQ(com::AdaptObject(Disp(fake.browser))->AsWebBrowser(browser), S_OK);
-  std::shared_ptr<host::Object> document;
+  std::shared_ptr<outlook::Object> document;
   ASSERT_EQ(browser->GetDocument(document), S_OK);
   EXPECT_FALSE(document);  // nothing loaded yet: Nothing
   ASSERT_EQ(browser->Navigate(u"about:blank"), S_OK);
@@ -354,7 +354,7 @@ TEST_F(HostAdapters, NavigateWaitsForTheLoadPumpingMessages) {
 TEST_F(HostAdapters, NavigateGivesUpAfterFiveSeconds) {
   FakeBrowser fake;
   fake.NeverComplete();
-  std::shared_ptr<host::WebBrowser> browser;
+  std::shared_ptr<outlook::WebBrowser> browser;
   ASSERT_EQ(com::AdaptObject(Disp(fake.browser))->AsWebBrowser(browser), S_OK);
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(browser->Navigate(u"about:blank"), HRESULT_FROM_WIN32(ERROR_TIMEOUT));
@@ -365,7 +365,7 @@ TEST_F(HostAdapters, NavigateGivesUpAfterFiveSeconds) {
 
 TEST_F(HostAdapters, DocumentIsWrittenThroughItsInterfaceAsOneElementArrays) {
   FakeBrowser fake;
-  std::shared_ptr<host::HtmlDocument> html;
+  std::shared_ptr<outlook::HtmlDocument> html;
   ASSERT_EQ(com::AdaptObject(fake.document.Get())->AsHtmlDocument(html), S_OK);
   ASSERT_EQ(html->Write(u"<p>one</p>"), S_OK);
   ASSERT_EQ(html->Write(u"<p>two</p>"), S_OK);
@@ -414,7 +414,7 @@ TEST_F(HostAdapters, TaskPaneShowsTheViewInTheHostedBrowser) {
   FakePtr explorer = FakeDispatch::Make();
   explorer->Is(com::kExplorerIid);
 
-  std::shared_ptr<host::TaskPane> slot;
+  std::shared_ptr<outlook::TaskPane> slot;
   ASSERT_EQ(ShowInTaskPane(u"<p>view</p>", com::AdaptExplorer(Disp(explorer)),
                            *com::AdaptTaskPaneFactory(Disp(factory)), slot),
             S_OK);
@@ -429,7 +429,7 @@ TEST_F(HostAdapters, TaskPaneShowsTheViewInTheHostedBrowser) {
       control.Writes(),
       std::vector<std::wstring>{L"[<!-- saved from url=(0014)about:internet -->\r\n<p>view</p>]"});
   EXPECT_EQ(control.document->closes(), 1);
-  EXPECT_EQ(pane->ValueOf(L"DockPosition").lVal, host::kDockBottom);
+  EXPECT_EQ(pane->ValueOf(L"DockPosition").lVal, outlook::kDockBottom);
   EXPECT_EQ(pane->ValueOf(L"Visible").boolVal, VARIANT_TRUE);
 }
 
@@ -445,7 +445,7 @@ TEST_F(HostAdapters, TaskPaneStaysEmptyWhenTheLoadNeverEnds) {
   FakePtr explorer = FakeDispatch::Make();
   explorer->Is(com::kExplorerIid);
 
-  std::shared_ptr<host::TaskPane> slot;
+  std::shared_ptr<outlook::TaskPane> slot;
   EXPECT_EQ(ShowInTaskPane(u"<p>view</p>", com::AdaptExplorer(Disp(explorer)),
                            *com::AdaptTaskPaneFactory(Disp(factory)), slot),
             S_OK);

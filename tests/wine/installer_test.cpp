@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "VeilmarkAddIn.h"
-#include "addin/com/com_ptr.h"
+#include "com/com_ptr.h"
 #include "wine_support.h"
 
 namespace veilmark::wine_tests {

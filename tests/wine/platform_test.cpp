@@ -4,9 +4,9 @@
 #include <shlobj.h>
 
 #include "api/http_exchange.h"
-#include "util/local_files.h"
-#include "util/protocol_exception.h"
-#include "util/wchar_win32.h"
+#include "base/local_files.h"
+#include "base/protocol_exception.h"
+#include "base/wchar_win32.h"
 
 namespace veilmark::wine_tests {
 namespace {

@@ -7,16 +7,16 @@
 #include <memory>
 #include <stdexcept>
 
-#include "addin/com/guids.h"
+#include "com/guids.h"
 #include "api/api_client.h"
 #include "api/http_exchange.h"
 #include "fake_browser.h"
 #include "fake_outlook.h"
 #include "login/session_store.h"
 #include "scripted_user.h"
-#include "util/local_files.h"
-#include "util/text.h"
-#include "util/wchar_win32.h"
+#include "base/local_files.h"
+#include "base/text.h"
+#include "base/wchar_win32.h"
 #include "wine_support.h"
 
 namespace veilmark::wine_tests {

@@ -1,14 +1,14 @@
 // Registration through regsvr32 and the exports, read back from the real
 // registry of the Wine prefix; the order of its system calls through the
 // registration seam.
-#include "addin/com/registration.h"
+#include "com/registration.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "addin/com/module.h"
+#include "com/module.h"
 #include "resource_ids.h"
 #include "wine_support.h"
 

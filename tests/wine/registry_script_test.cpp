@@ -1,6 +1,6 @@
 // The registrar's script language, parsed and applied to a scratch key of
 // the real registry.
-#include "addin/com/registry_script.h"
+#include "com/registry_script.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "addin/com/com_ptr.h"
+#include "com/com_ptr.h"
 #include "wine_support.h"
 
 namespace veilmark {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "util/dialog.h"
+#include "ui/dialog.h"
 
 namespace veilmark {
 

@@ -1,8 +1,8 @@
 #include "login/dialogs/extra_password_dialog.h"
 
 #include "login/dialogs/dialog_text.h"
-#include "util/error_box.h"
-#include "util/ui.h"
+#include "ui/error_box.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 

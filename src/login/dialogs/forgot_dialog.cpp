@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "login/dialogs/dialog_text.h"
-#include "util/error_box.h"
-#include "util/ui.h"
+#include "ui/error_box.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 

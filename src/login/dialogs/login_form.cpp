@@ -1,6 +1,6 @@
 #include "login/dialogs/login_form.h"
 
-#include "util/ui.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 

@@ -1,7 +1,7 @@
 // CLoginForm: the chooser between Gmail, Yahoo, Hotmail, AOL and "Other".
 #pragma once
 
-#include "util/dialog.h"
+#include "ui/dialog.h"
 
 namespace veilmark {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "util/ui.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "api/server_reply.h"
-#include "util/dialog.h"
+#include "ui/dialog.h"
 
 namespace veilmark {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "util/dialog.h"
+#include "ui/dialog.h"
 
 namespace veilmark {
 

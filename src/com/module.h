@@ -1,0 +1,25 @@
+// The DLL itself: its instance handle, its lock count (live objects and
+// class-factory locks decide DllCanUnloadNow), and its resources.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/hresult.h"
+
+namespace veilmark::com {
+
+HINSTANCE ModuleInstance();
+void SetModuleInstance(HINSTANCE instance);
+// The DLL's full path; empty when the handle is not known.
+std::wstring ModulePath();
+
+void LockModule();
+void UnlockModule();
+long ModuleLockCount();
+
+// A resource's bytes, valid as long as the module is loaded. E_UNEXPECTED
+// without a module handle, otherwise the system's error for a missing one.
+HRESULT LoadModuleResource(const wchar_t* type, int id, std::string_view& bytes);
+
+}  // namespace veilmark::com

@@ -1,0 +1,71 @@
+#include "outlook/account_address.h"
+
+#include <memory>
+
+#include "ui/error_box.h"
+#include "base/text.h"
+
+namespace veilmark {
+
+namespace {
+
+// `failure` ends up naming the message of the step that failed.
+HRESULT ReadCurrentUserSmtpAddress(outlook::MailItem& item, std::u16string& address,
+                                   const char16_t*& failure) {
+  failure = u"Unable to retrieve account session";
+  std::shared_ptr<outlook::NameSpace> session;
+  VM_CHECK_HR(item.GetSession(session));
+
+  failure = u"Unable to retrieve current user";
+  std::shared_ptr<outlook::Recipient> user;
+  VM_CHECK_HR(session->GetCurrentUser(user));
+
+  failure = u"Unable to retrieve current user property accessor";
+  std::shared_ptr<outlook::PropertyAccessor> accessor;
+  VM_CHECK_HR(user->GetPropertyAccessor(accessor));
+
+  failure = u"Unable to retrieve current user mail address";
+  VM_CHECK_HR(accessor->GetProperty(outlook::kSmtpAddressProperty, address));
+  return S_OK;
+}
+
+HRESULT ReadReceivedByAddress(outlook::MailItem& item, std::u16string& address) {
+  std::shared_ptr<outlook::PropertyAccessor> accessor;
+  VM_CHECK_HR(item.GetPropertyAccessor(accessor));
+  VM_CHECK_HR(accessor->GetProperty(outlook::kReceivedByAddressProperty, address));
+  return S_OK;
+}
+
+}  // namespace
+
+std::u16string GetCurrentUserSmtpAddress(outlook::MailItem& item) {
+  std::u16string address;
+  const char16_t* failure = nullptr;
+  if (FAILED(ReadCurrentUserSmtpAddress(item, address, failure))) {
+    ShowError(failure, 0);
+    return {};
+  }
+  return address;
+}
+
+std::u16string GetAccountAddress(outlook::MailItem& item) {
+  std::u16string address;
+  bool sent = false;
+  if (VM_HR_OK(item.GetSent(sent)) && sent) {
+    if (FAILED(ReadReceivedByAddress(item, address))) address.clear();
+    // A directory-style (X.500) address is no use to the service.
+    if (address.find(u'/') != std::u16string::npos) address = GetCurrentUserSmtpAddress(item);
+  } else {
+    std::shared_ptr<outlook::Account> account;
+    if (VM_HR_OK(item.GetSendUsingAccount(account)) && account) {
+      // The chosen account wins even when its address cannot be read.
+      if (!VM_HR_OK(account->GetSmtpAddress(address))) address.clear();
+    } else {
+      address = GetCurrentUserSmtpAddress(item);
+    }
+  }
+  LowerAscii(address);
+  return address;
+}
+
+}  // namespace veilmark
