@@ -79,14 +79,14 @@ void ConnectCore::ReleaseHooks() {
   // Nothing may be left advised on an object that is about to go.
   if (inspectorsAdvised_) {
     std::shared_ptr<outlook::Inspectors> inspectors;
-    if (SUCCEEDED(application_->GetInspectors(inspectors)) && inspectors) {
+    if (VM_TRY_HR(application_->GetInspectors(inspectors)) && inspectors) {
       inspectors->Unadvise(*this);
     }
     inspectorsAdvised_ = false;
   }
   if (explorersAdvised_) {
     std::shared_ptr<outlook::Explorers> explorers;
-    if (SUCCEEDED(application_->GetExplorers(explorers)) && explorers) {
+    if (VM_TRY_HR(application_->GetExplorers(explorers)) && explorers) {
       explorers->Unadvise(*this);
     }
     explorersAdvised_ = false;

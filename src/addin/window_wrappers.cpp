@@ -30,8 +30,8 @@ template <class Window, class Events>
 void WindowWrapper<Window, Events>::RemovePane(bool hideFirst) {
   if (!pane_) return;
   // The pane goes whatever the host answers; a failure is only asserted.
-  if (hideFirst) static_cast<void>(VM_HR_OK(pane_->SetVisible(false)));
-  static_cast<void>(VM_HR_OK(pane_->Delete()));
+  if (hideFirst) static_cast<void>(VM_LOG_HR(pane_->SetVisible(false)));
+  static_cast<void>(VM_LOG_HR(pane_->Delete()));
   pane_.reset();
 }
 
@@ -39,7 +39,7 @@ template <class Window, class Events>
 void WindowWrapper<Window, Events>::ShowIfProtected(const std::shared_ptr<outlook::Object>& item) {
   if (!IsProtectedMessage(item)) return;
   std::shared_ptr<outlook::MailItem> mail;
-  if (!VM_HR_OK(item->AsMailItem(mail))) return;
+  if (!VM_LOG_HR(item->AsMailItem(mail))) return;
   const auto factory = paneFactory_;  // the road's own hold on it
   // The road reports to the user itself; its result is not the event's.
   DecryptAndShow(*mail, window_, *store_, *cache_, factory.get(), pane_);
@@ -66,7 +66,7 @@ void WindowWrapper<Window, Events>::Detach() {
   RemovePane(false);
   if (window_) {
     // Best effort: the host is going, and the window with it.
-    static_cast<void>(VM_HR_OK(window_->Unadvise(*this)));
+    static_cast<void>(VM_LOG_HR(window_->Unadvise(*this)));
     window_.reset();
   }
 }
@@ -88,7 +88,7 @@ HRESULT ExplorerWrapper::OnSelectionChange() {
   VM_CHECK_HR(window_->GetSelection(selection));
   std::int32_t count = 0;
   // Several messages, or none: no pane.
-  if (FAILED(selection->GetCount(count)) || count != 1) return S_OK;
+  if (!VM_TRY_HR(selection->GetCount(count)) || count != 1) return S_OK;
   std::shared_ptr<outlook::Object> item;
   VM_CHECK_HR(selection->GetItem(1, item));
   ShowIfProtected(item);

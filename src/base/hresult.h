@@ -30,8 +30,13 @@ inline constexpr HRESULT CONNECT_E_NOCONNECTION = static_cast<HRESULT>(0x8004020
 
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace veilmark {
+
+namespace diagnostics {
+void RecordHostFailure(std::string_view operation, HRESULT hr);  // diagnostic_log.h
+}
 
 // Receives failed checks in debug builds. Unset, a failure is reported the way
 // a failed assertion is and aborts; tests that fail host calls on purpose
@@ -50,29 +55,41 @@ inline void HrAssertFailed(const char* file, int line) {
   std::abort();
 }
 
-// Not for direct use: the debug half of VM_HR_OK.
-inline bool HrOkOrAssert(HRESULT hr, const char* file, int line) {
+// Not for direct use: the body of the checks below. `file` is null in
+// release builds, where nothing is asserted.
+inline bool HrOkOrRecord(HRESULT hr, std::string_view operation, const char* file, int line) {
   if (SUCCEEDED(hr)) return true;
-  HrAssertFailed(file, line);
+  diagnostics::RecordHostFailure(operation, hr);
+  if (file) HrAssertFailed(file, line);
   return false;
 }
 
 }  // namespace veilmark
 
-// Whether a host call succeeded; a failure is asserted in debug builds. For
-// the few paths that carry on after a failed call.
-#ifdef NDEBUG
-#define VM_HR_OK(expr) SUCCEEDED(expr)
-#else
-#define VM_HR_OK(expr) ::veilmark::HrOkOrAssert((expr), __FILE__, __LINE__)
-#endif
+// The three ways to check a host call's HRESULT.
 
-// The check after every host call: a failure is asserted in debug builds and
-// returned from the enclosing function, skipping the rest of it.
-#define VM_CHECK_HR(expr)                \
-  do {                                   \
-    const HRESULT vmCheckedHr_ = (expr); \
-    if (!VM_HR_OK(vmCheckedHr_)) {       \
-      return vmCheckedHr_;               \
-    }                                    \
+// Returns a failure from the enclosing function, skipping the rest of it;
+// the failure is asserted in debug builds and recorded in the diagnostic log.
+// The check after every host call.
+#define VM_CHECK_HR(expr)                       \
+  do {                                          \
+    const HRESULT vmCheckedHr_ = (expr);        \
+    if (!VM_LOG_HR_VALUE(vmCheckedHr_, #expr)) { \
+      return vmCheckedHr_;                      \
+    }                                           \
   } while (false)
+
+// Whether the call succeeded, where a failure is an answer rather than a
+// fault (is this item a mail item?): neither asserted nor recorded.
+#define VM_TRY_HR(expr) SUCCEEDED(expr)
+
+// Whether the call succeeded, for the few paths that carry on after a
+// failure: it is asserted in debug builds and recorded in the diagnostic log.
+#define VM_LOG_HR(expr) VM_LOG_HR_VALUE((expr), #expr)
+
+// Not for direct use: the logging half of the checks above.
+#ifdef NDEBUG
+#define VM_LOG_HR_VALUE(hr, text) ::veilmark::HrOkOrRecord((hr), (text), nullptr, 0)
+#else
+#define VM_LOG_HR_VALUE(hr, text) ::veilmark::HrOkOrRecord((hr), (text), __FILE__, __LINE__)
+#endif

@@ -1,6 +1,7 @@
 // The add-in's data folder and the whole-file helpers used on it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,5 +36,9 @@ bool SaveFile(const std::u16string& path, std::string_view bytes);
 std::u16string MakeScratchFile();
 
 void DeleteLocalFile(const std::u16string& path);
+
+// Appends `bytes` to the file, made private to the user when new. A file of
+// `rotateAt` bytes or more is first renamed to "<path>.1", replacing it.
+bool AppendToFile(const std::u16string& path, std::string_view bytes, std::uint64_t rotateAt);
 
 }  // namespace veilmark

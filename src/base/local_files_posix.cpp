@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/diagnostic_log.h"
 #include "base/local_files.h"
 #include "base/protocol_exception.h"
 #include "base/text.h"
@@ -136,5 +137,37 @@ std::u16string MakeScratchFile() {
 void DeleteLocalFile(const std::u16string& path) {
   unlink(WideToUtf8(path).c_str());
 }
+
+bool AppendToFile(const std::u16string& path, std::string_view bytes, std::uint64_t rotateAt) {
+  const std::string target = WideToUtf8(path);
+  struct stat info {};
+  if (stat(target.c_str(), &info) == 0 && static_cast<std::uint64_t>(info.st_size) >= rotateAt) {
+    rename(target.c_str(), (target + ".1").c_str());
+  }
+  Fd fd(open(target.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+  if (fd.get() < 0) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t wrote = write(fd.get(), bytes.data() + done, bytes.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return false;
+    done += static_cast<std::size_t>(wrote);
+  }
+  return true;
+}
+
+namespace diagnostics {
+
+std::u16string RequestedLogPath() {
+  const char* wanted = std::getenv("VEILMARK_DIAGNOSTIC_LOG");
+  if (!wanted || !*wanted || std::string(wanted) == "0") return {};
+  try {
+    return GetAppDataPath(u"/diagnostic.log");
+  } catch (const ProtocolException&) {
+    return {};
+  }
+}
+
+}  // namespace diagnostics
 
 }  // namespace veilmark

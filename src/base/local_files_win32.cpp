@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/diagnostic_log.h"
 #include "base/local_files.h"
 #include "base/protocol_exception.h"
 #include "base/wchar_win32.h"
@@ -103,5 +104,35 @@ std::u16string MakeScratchFile() {
 void DeleteLocalFile(const std::u16string& path) {
   DeleteFileW(AsWin(path));
 }
+
+bool AppendToFile(const std::u16string& path, std::string_view bytes, std::uint64_t rotateAt) {
+  WIN32_FILE_ATTRIBUTE_DATA info{};
+  if (GetFileAttributesExW(AsWin(path), GetFileExInfoStandard, &info) &&
+      ((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow) >= rotateAt) {
+    MoveFileExW(AsWin(path), AsWin(path + u".1"), MOVEFILE_REPLACE_EXISTING);
+  }
+  File file = OpenShared(path, L"ab");
+  if (!file) return false;
+  return std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+}
+
+namespace diagnostics {
+
+std::u16string RequestedLogPath() {
+  DWORD wanted = 0;
+  DWORD size = sizeof wanted;
+  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Veilmark\\AddIn", L"DiagnosticLog",
+                   RRF_RT_REG_DWORD, nullptr, &wanted, &size) != ERROR_SUCCESS ||
+      wanted == 0) {
+    return {};
+  }
+  try {
+    return GetAppDataPath(u"\\diagnostic.log");
+  } catch (const ProtocolException&) {
+    return {};
+  }
+}
+
+}  // namespace diagnostics
 
 }  // namespace veilmark

@@ -169,7 +169,7 @@ HRESULT CConnect::OnConnection(IDispatch* application, ext_ConnectMode, IDispatc
     ComPtr<IDispatch> app;
     // An object that is not Outlook's application leaves the core without one.
     if (application)
-      static_cast<void>(VM_HR_OK(application->QueryInterface(kApplicationIid, app.PutVoid())));
+      static_cast<void>(VM_LOG_HR(application->QueryInterface(kApplicationIid, app.PutVoid())));
     return core_.OnConnection(AdaptApplication(app.Get()));
   });
 }
@@ -229,7 +229,7 @@ HRESULT CConnect::OnGetImage(IDispatch*, IPictureDisp** image) {
   description.cbSizeofstruct = sizeof description;
   description.picType = PICTYPE_BITMAP;
   description.bmp.hbitmap = bitmap;
-  if (!VM_HR_OK(OleCreatePictureIndirect(&description, IID_IPictureDisp, FALSE,
+  if (!VM_LOG_HR(OleCreatePictureIndirect(&description, IID_IPictureDisp, FALSE,
                                          reinterpret_cast<void**>(image)))) {
     MessageBoxW(nullptr, L"Error in creating picture from bitmap.", kImageCaption, MB_OK);
   }

@@ -142,7 +142,7 @@ HRESULT RegisterServer(RegistrationCalls& calls) {
   VM_CHECK_HR(calls.EnablePerUserTypeLibraries());
   for (std::size_t done = 0; done < std::size(kSteps); ++done) {
     const HRESULT result = Run(calls, kSteps[done], true, classes.key());
-    if (VM_HR_OK(result)) continue;
+    if (VM_LOG_HR(result)) continue;
     // The failed step may have written part of itself: it is undone too, then
     // the steps before it, last first. The first failure is the one reported.
     for (std::size_t undo = done + 1; undo-- > 0;) {

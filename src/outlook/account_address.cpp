@@ -41,7 +41,7 @@ HRESULT ReadReceivedByAddress(outlook::MailItem& item, std::u16string& address) 
 std::u16string GetCurrentUserSmtpAddress(outlook::MailItem& item) {
   std::u16string address;
   const char16_t* failure = nullptr;
-  if (FAILED(ReadCurrentUserSmtpAddress(item, address, failure))) {
+  if (!VM_TRY_HR(ReadCurrentUserSmtpAddress(item, address, failure))) {
     ShowError(failure, 0);
     return {};
   }
@@ -51,15 +51,15 @@ std::u16string GetCurrentUserSmtpAddress(outlook::MailItem& item) {
 std::u16string GetAccountAddress(outlook::MailItem& item) {
   std::u16string address;
   bool sent = false;
-  if (VM_HR_OK(item.GetSent(sent)) && sent) {
-    if (FAILED(ReadReceivedByAddress(item, address))) address.clear();
+  if (VM_LOG_HR(item.GetSent(sent)) && sent) {
+    if (!VM_TRY_HR(ReadReceivedByAddress(item, address))) address.clear();
     // A directory-style (X.500) address is no use to the service.
     if (address.find(u'/') != std::u16string::npos) address = GetCurrentUserSmtpAddress(item);
   } else {
     std::shared_ptr<outlook::Account> account;
-    if (VM_HR_OK(item.GetSendUsingAccount(account)) && account) {
+    if (VM_LOG_HR(item.GetSendUsingAccount(account)) && account) {
       // The chosen account wins even when its address cannot be read.
-      if (!VM_HR_OK(account->GetSmtpAddress(address))) address.clear();
+      if (!VM_LOG_HR(account->GetSmtpAddress(address))) address.clear();
     } else {
       address = GetCurrentUserSmtpAddress(item);
     }

@@ -29,7 +29,7 @@ std::int32_t DecryptAndShowOrThrow(outlook::MailItem& item,
   const std::u16string account = GetAccountAddress(item);
 
   std::u16string entryId;
-  if (SUCCEEDED(item.GetEntryID(entryId))) {
+  if (VM_TRY_HR(item.GetEntryID(entryId))) {
     const std::u16string cached = cache.Lookup(entryId);
     if (!cached.empty()) {
       Show(cached, window, paneFactory, paneSlot);
@@ -40,7 +40,7 @@ std::int32_t DecryptAndShowOrThrow(outlook::MailItem& item,
   std::shared_ptr<outlook::Attachments> attachments;
   VM_CHECK_HR(item.GetAttachments(attachments));
   std::int32_t count = 0;
-  if (FAILED(attachments->GetCount(count)) || count <= 1) return 0;
+  if (!VM_TRY_HR(attachments->GetCount(count)) || count <= 1) return 0;
   // The PGP/MIME payload; attachment 1 is only the version part.
   std::shared_ptr<outlook::Attachment> payload;
   VM_CHECK_HR(attachments->GetItem(2, payload));
@@ -70,7 +70,7 @@ std::int32_t DecryptAndShowOrThrow(outlook::MailItem& item,
   const std::u16string view = ComposeDecryptedView(
       reply->clearText(), reply->decryptedAttachments(), client.endpoint().authority());
   reply.reset();
-  if (SUCCEEDED(item.GetEntryID(entryId))) cache.Store(entryId, view);
+  if (VM_TRY_HR(item.GetEntryID(entryId))) cache.Store(entryId, view);
   Show(view, window, paneFactory, paneSlot);
   return 0;
 }
@@ -80,15 +80,15 @@ std::int32_t DecryptAndShowOrThrow(outlook::MailItem& item,
 bool IsProtectedMessage(const std::shared_ptr<outlook::Object>& item) {
   // Most items are simply not protected: failures here are answers, not faults.
   std::u16string typeId;
-  if (!item || FAILED(item->GetTypeId(typeId)) || typeId != outlook::kMailItemIid) return false;
+  if (!item || !VM_TRY_HR(item->GetTypeId(typeId)) || typeId != outlook::kMailItemIid) return false;
   std::shared_ptr<outlook::MailItem> mail;
-  if (FAILED(item->AsMailItem(mail))) return false;
+  if (!VM_TRY_HR(item->AsMailItem(mail))) return false;
   bool sent = false;
-  if (FAILED(mail->GetSent(sent)) || !sent) return false;
+  if (!VM_TRY_HR(mail->GetSent(sent)) || !sent) return false;
   std::shared_ptr<outlook::PropertyAccessor> accessor;
-  if (FAILED(mail->GetPropertyAccessor(accessor))) return false;
+  if (!VM_TRY_HR(mail->GetPropertyAccessor(accessor))) return false;
   std::u16string headers;
-  if (FAILED(accessor->GetProperty(outlook::kTransportHeadersProperty, headers))) return false;
+  if (!VM_TRY_HR(accessor->GetProperty(outlook::kTransportHeadersProperty, headers))) return false;
   return DeclaresPgpMime(std::move(headers));
 }
 

@@ -15,15 +15,15 @@ HRESULT ShowInTaskPane(const std::u16string& view, const std::shared_ptr<outlook
 
   // A new browser has no document until it has loaded something.
   std::shared_ptr<outlook::Object> document;
-  if (FAILED(browser->GetDocument(document)) || !document) {
+  if (!VM_TRY_HR(browser->GetDocument(document)) || !document) {
     document.reset();
-    if (SUCCEEDED(browser->Navigate(u"about:blank")) && FAILED(browser->GetDocument(document))) {
+    if (VM_TRY_HR(browser->Navigate(u"about:blank")) && !VM_TRY_HR(browser->GetDocument(document))) {
       document.reset();
     }
   }
   std::shared_ptr<outlook::HtmlDocument> html;
-  if (document && SUCCEEDED(document->AsHtmlDocument(html))) {
-    if (SUCCEEDED(html->Write(view))) html->Close();
+  if (document && VM_TRY_HR(document->AsHtmlDocument(html))) {
+    if (VM_TRY_HR(html->Write(view))) html->Close();
   }
   VM_CHECK_HR(paneSlot->SetDockPosition(outlook::kDockBottom));
   return paneSlot->SetVisible(true);

@@ -83,14 +83,14 @@ class SecureSend {
   // Remembers a successful host call's code: the result of a command that
   // runs to its end.
   HRESULT Track(HRESULT hr) {
-    if (SUCCEEDED(hr)) last_ = hr;
+    if (VM_TRY_HR(hr)) last_ = hr;
     return hr;
   }
   HRESULT Finish(HRESULT hr) {
     finished_ = true;
     return hr;
   }
-  bool Ends(HRESULT hr) const { return FAILED(hr) || finished_; }
+  bool Ends(HRESULT hr) const { return !VM_TRY_HR(hr) || finished_; }
 
   HRESULT FindMailItem(outlook::Object& argument) {
     std::shared_ptr<outlook::RibbonControl> control;
@@ -108,18 +108,18 @@ class SecureSend {
 
   HRESULT ReadRecipients() {
     std::int32_t count = 0;
-    if (!VM_HR_OK(Track(recipients_->GetCount(count)))) count = 0;
+    if (!VM_LOG_HR(Track(recipients_->GetCount(count)))) count = 0;
     for (std::int32_t i = 1; i <= count; ++i) {
       std::shared_ptr<outlook::Recipient> recipient;
       VM_CHECK_HR(Track(recipients_->GetItem(i, recipient)));
       // An entry the address book does not know may still carry a usable address.
       bool resolved = false;
-      static_cast<void>(VM_HR_OK(Track(recipient->Resolve(resolved))));
+      static_cast<void>(VM_LOG_HR(Track(recipient->Resolve(resolved))));
       std::u16string address;
       VM_CHECK_HR(Track(recipient->GetAddress(address)));
 
       std::int32_t displayType = outlook::kDisplayTypeUser;
-      if (VM_HR_OK(Track(recipient->GetDisplayType(displayType))) &&
+      if (VM_LOG_HR(Track(recipient->GetDisplayType(displayType))) &&
           displayType != outlook::kDisplayTypeUser && displayType != outlook::kDisplayTypeRemoteUser) {
         // The service cannot expand lists, so their members would never get the mail.
         ShowError(kNotARegularUser, displayType, address);
@@ -127,9 +127,9 @@ class SecureSend {
       }
 
       std::shared_ptr<outlook::PropertyAccessor> accessor;
-      if (VM_HR_OK(Track(recipient->GetPropertyAccessor(accessor)))) {
+      if (VM_LOG_HR(Track(recipient->GetPropertyAccessor(accessor)))) {
         std::u16string smtp;
-        if (VM_HR_OK(Track(accessor->GetProperty(outlook::kSmtpAddressProperty, smtp)))) {
+        if (VM_LOG_HR(Track(accessor->GetProperty(outlook::kSmtpAddressProperty, smtp)))) {
           address = std::move(smtp);
         }
       }
@@ -175,12 +175,12 @@ class SecureSend {
     std::shared_ptr<outlook::Attachments> attachments;
     VM_CHECK_HR(Track(item_->GetAttachments(attachments)));
     std::int32_t count = 0;
-    if (!VM_HR_OK(Track(attachments->GetCount(count))) || count < 1) return S_OK;
+    if (!VM_LOG_HR(Track(attachments->GetCount(count))) || count < 1) return S_OK;
 
     // The host writes out the attachments of a saved item only. The draft
     // stays until the service has the message, so nothing the user wrote is
     // lost when a later step fails.
-    static_cast<void>(VM_HR_OK(Track(item_->Save())));
+    static_cast<void>(VM_LOG_HR(Track(item_->Save())));
     draftSaved_ = true;
     for (std::int32_t j = 1; j <= count; ++j) {
       const HRESULT hr = UploadAttachment(*attachments, j);
@@ -238,7 +238,7 @@ class SecureSend {
       return last_;
     }
     reply.reset();
-    if (draftSaved_) static_cast<void>(VM_HR_OK(Track(item_->Delete())));
+    if (draftSaved_) static_cast<void>(VM_LOG_HR(Track(item_->Delete())));
     VM_CHECK_HR(Track(item_->Close(outlook::kCloseDiscard)));
     return last_;
   }

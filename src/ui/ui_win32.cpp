@@ -158,14 +158,14 @@ class BrowserConnection {
     }
     Owned<IConnectionPointContainer> ownedContainer(container);
     IConnectionPoint* point = nullptr;
-    if (!VM_HR_OK(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point))) return;
+    if (!VM_LOG_HR(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point))) return;
     point_.reset(point);
     sink_.reset(new BrowserEvents(std::move(handler)));
-    if (!VM_HR_OK(point_->Advise(sink_.get(), &cookie_))) cookie_ = 0;
+    if (!VM_LOG_HR(point_->Advise(sink_.get(), &cookie_))) cookie_ = 0;
   }
   ~BrowserConnection() {
     if (sink_) sink_->Detach();
-    if (point_ && cookie_) static_cast<void>(VM_HR_OK(point_->Unadvise(cookie_)));
+    if (point_ && cookie_) static_cast<void>(VM_LOG_HR(point_->Unadvise(cookie_)));
   }
   BrowserConnection(const BrowserConnection&) = delete;
   BrowserConnection& operator=(const BrowserConnection&) = delete;
@@ -240,7 +240,7 @@ class Win32DialogSite final : public DialogSite {
     static_assert((navNoHistory | navNoReadFromCache | navNoWriteToCache) == 14);
     target.vt = VT_BSTR;
     target.bstrVal = frame.get();
-    static_cast<void>(VM_HR_OK(browser->Navigate(address.get(), &flags, &target, &empty, &empty)));
+    static_cast<void>(VM_LOG_HR(browser->Navigate(address.get(), &flags, &target, &empty, &empty)));
   }
 
   void End(int result) override { EndDialog(window_, result); }
@@ -339,14 +339,14 @@ std::optional<std::string> SaveDocumentSource(IUnknown* document) {
   }
   Owned<IPersistStreamInit> ownedPersist(persist);
   IStream* stream = nullptr;
-  if (!VM_HR_OK(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return std::nullopt;
+  if (!VM_LOG_HR(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return std::nullopt;
   Owned<IStream> ownedStream(stream);
   if (FAILED(persist->Save(stream, FALSE))) return std::nullopt;
   // The memory may be larger than what was written: the position says.
   ULARGE_INTEGER end{};
-  if (!VM_HR_OK(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &end))) return std::nullopt;
+  if (!VM_LOG_HR(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &end))) return std::nullopt;
   HGLOBAL memory = nullptr;
-  if (!VM_HR_OK(GetHGlobalFromStream(stream, &memory))) return std::nullopt;
+  if (!VM_LOG_HR(GetHGlobalFromStream(stream, &memory))) return std::nullopt;
   const void* bytes = GlobalLock(memory);
   if (!bytes && end.QuadPart != 0) return std::nullopt;
   std::string source(static_cast<const char*>(bytes), static_cast<std::size_t>(end.QuadPart));
