@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "addin/connect_core.h"
-#include "host/eml_message.h"
-#include "host/mail_content.h"
 #include "base/protocol_exception.h"
 #include "base/text.h"
+#include "host/eml_message.h"
+#include "host/mail_content.h"
 
 namespace veilmark::hostapp {
 namespace {
@@ -34,9 +34,10 @@ std::vector<MailItemContent> LoadContents(const CommandLine& line) {
   return contents;
 }
 
-void RunAddIn(const CommandLine& line, std::vector<MailItemContent> contents, HostSession& host) {
+void RunAddIn(const CommandLine& line, std::vector<MailItemContent> contents, Platform platform,
+              HostSession& host) {
   Trace& trace = *host.trace();
-  ConnectCore core;
+  ConnectCore core(std::move(platform));
   Entered(trace, "OnConnection", core.OnConnection(host.application()));
   Entered(trace, "CTPFactoryAvailable", core.CTPFactoryAvailable(host.paneFactory()));
   Entered(trace, "OnStartupComplete", core.OnStartupComplete());
@@ -105,7 +106,7 @@ std::string PaneOutPath(const std::string& requested) {
   return path.lexically_normal().string();
 }
 
-int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
+int RunCommand(const CommandLine& line, Platform platform, std::ostream& out, std::ostream& err) {
   if (line.command == Command::kHelp) {
     out << kUsage;
     return kExitOk;
@@ -123,7 +124,7 @@ int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
   auto panes = std::make_shared<PaneOutput>(PaneOutPath(line.paneOut), &out);
   HostSession host(trace, panes, line.account);
   try {
-    RunAddIn(line, std::move(contents), host);
+    RunAddIn(line, std::move(contents), std::move(platform), host);
   } catch (const ProtocolException& error) {
     // Only the core's construction throws: there is no data folder.
     err << "veilmark-host: " << WideToUtf8(error.message()) << std::endl;

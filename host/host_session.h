@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "addin/connect_core.h"
 #include "host/command_line.h"
 #include "host/store_objects.h"
 
@@ -51,6 +52,6 @@ std::string PaneOutPath(const std::string& requested);
 
 // Runs the command; what the add-in shows goes to the terminal UI. Trace
 // lines and the pane's path go to `out`, errors to `err`. The exit status.
-int RunCommand(const CommandLine& line, std::ostream& out, std::ostream& err);
+int RunCommand(const CommandLine& line, Platform platform, std::ostream& out, std::ostream& err);
 
 }  // namespace veilmark::hostapp

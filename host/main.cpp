@@ -17,5 +17,5 @@ int main(int argc, char** argv) {
     std::cerr << "veilmark-host: " << error.what() << "\n" << kUsage;
     return kExitUsage;
   }
-  return RunCommand(line, std::cout, std::cerr);
+  return RunCommand(line, veilmark::PlatformFromEnvironment(), std::cout, std::cerr);
 }

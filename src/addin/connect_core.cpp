@@ -3,12 +3,23 @@
 #include <cassert>
 #include <utility>
 
-#include "send/secure_send.h"
+#include "base/diagnostic_log.h"
 #include "base/text.h"
+#include "send/secure_send.h"
 
 namespace veilmark {
 
-ConnectCore::ConnectCore() : shared_(std::make_shared<Shared>()) {}
+Platform PlatformFromEnvironment() {
+  diagnostics::Start(diagnostics::RequestedLogPath());
+  Platform platform;
+  platform.endpoint = EndpointFromEnvironment();
+  platform.ui = MakePlatformUi(platform.endpoint.caBundle);
+  platform.exchange = MakePlatformHttpExchange();
+  return platform;
+}
+
+ConnectCore::ConnectCore(Platform platform)
+    : shared_(std::make_shared<Shared>(std::move(platform))) {}
 
 ConnectCore::~ConnectCore() {
   ReleaseHooks();
@@ -26,7 +37,7 @@ HRESULT ConnectCore::AddExplorerWrapper(const std::shared_ptr<outlook::Explorer>
   const auto wrapper = std::make_shared<ExplorerWrapper>();
   explorerWrappers_.push_back(wrapper);
   wrapper->ShareOwner(shared_);
-  VM_CHECK_HR(wrapper->Initialize(explorer, &shared_->sessions, &shared_->cache, paneFactory_));
+  VM_CHECK_HR(wrapper->Initialize(explorer, &shared_->services, &shared_->cache, paneFactory_));
   return S_OK;
 }
 
@@ -124,7 +135,7 @@ HRESULT ConnectCore::GetCustomUI(const std::u16string& ribbonId, std::u16string*
 
 HRESULT ConnectCore::OnSecureSendClick(const std::shared_ptr<outlook::Object>& ribbonControl) {
   const std::shared_ptr<Shared> shared = shared_;  // may outlive this object
-  return veilmark::OnSecureSendClick(ribbonControl, shared->sessions);
+  return veilmark::OnSecureSendClick(ribbonControl, shared->services);
 }
 
 HRESULT ConnectCore::OnNewExplorer(const std::shared_ptr<outlook::Explorer>& explorer) {
@@ -135,7 +146,7 @@ HRESULT ConnectCore::OnNewInspector(const std::shared_ptr<outlook::Inspector>& i
   const auto wrapper = std::make_shared<InspectorWrapper>();
   inspectorWrappers_.push_back(wrapper);
   wrapper->ShareOwner(shared_);
-  VM_CHECK_HR(wrapper->Initialize(inspector, &shared_->sessions, &shared_->cache, paneFactory_));
+  VM_CHECK_HR(wrapper->Initialize(inspector, &shared_->services, &shared_->cache, paneFactory_));
   return S_OK;
 }
 

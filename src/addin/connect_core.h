@@ -6,10 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "outlook/object_model.h"
 #include "addin/window_wrappers.h"
+#include "api/api_client.h"
+#include "api/api_endpoint.h"
+#include "api/http_exchange.h"
+#include "login/services.h"
 #include "login/session_store.h"
+#include "outlook/object_model.h"
 #include "read/cache_manager.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 
@@ -17,12 +22,25 @@ inline constexpr char16_t kComposeRibbonId[] = u"Microsoft.Outlook.Mail.Compose"
 inline constexpr std::uint32_t kCacheLimit = 100;
 inline constexpr std::uint32_t kCacheLifetimeSeconds = 3600000;
 
+// What the add-in works with, chosen by the program that loads it. Shared:
+// a window's road may outlive the connection while a dialog of it is open.
+struct Platform {
+  std::shared_ptr<Ui> ui;
+  std::shared_ptr<HttpExchange> exchange;
+  ApiEndpoint endpoint;
+};
+
+// The platform's own UI and exchange, and the service the environment names
+// (read once, at start-up). Also starts the diagnostic log if the user asked
+// for it.
+Platform PlatformFromEnvironment();
+
 class ConnectCore final : public outlook::ExplorersEvents,
                           public outlook::InspectorsEvents,
                           public outlook::ApplicationEvents {
  public:
   // Throws ProtocolException when there is no data folder for the sessions.
-  ConnectCore();
+  explicit ConnectCore(Platform platform);
   ~ConnectCore() override;
   ConnectCore(const ConnectCore&) = delete;
   ConnectCore& operator=(const ConnectCore&) = delete;
@@ -44,6 +62,7 @@ class ConnectCore final : public outlook::ExplorersEvents,
   HRESULT OnNewMail() override { return S_OK; }
 
   SessionStore& sessions() { return shared_->sessions; }
+  Services& services() { return shared_->services; }
   CacheManager& cache() { return shared_->cache; }
   const std::vector<std::shared_ptr<ExplorerWrapper>>& explorerWrappers() const {
     return explorerWrappers_;
@@ -64,8 +83,13 @@ class ConnectCore final : public outlook::ExplorersEvents,
   // command too: the host may let go of the connection while a dialog of
   // theirs is open.
   struct Shared {
+    explicit Shared(Platform given)
+        : platform(std::move(given)), api(*platform.exchange, platform.endpoint) {}
+    Platform platform;
+    ApiClient api;
     SessionStore sessions;
     CacheManager cache{kCacheLimit, kCacheLifetimeSeconds};
+    Services services{*platform.ui, api, sessions};
   };
 
   std::shared_ptr<outlook::Application> application_;

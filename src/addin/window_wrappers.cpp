@@ -13,13 +13,13 @@ WindowWrapper<Window, Events>::~WindowWrapper() {
 }
 
 template <class Window, class Events>
-HRESULT WindowWrapper<Window, Events>::Attach(const std::shared_ptr<Window>& window,
-                                              SessionStore* store, CacheManager* cache,
-                                              std::shared_ptr<outlook::TaskPaneFactory> paneFactory) {
+HRESULT WindowWrapper<Window, Events>::Attach(
+    const std::shared_ptr<Window>& window, Services* services, CacheManager* cache,
+    std::shared_ptr<outlook::TaskPaneFactory> paneFactory) {
   pane_.reset();
   detached_ = false;
   window_ = window;
-  store_ = store;
+  services_ = services;
   cache_ = cache;
   paneFactory_ = std::move(paneFactory);
   VM_CHECK_HR(window_->Advise(*this));
@@ -30,8 +30,8 @@ template <class Window, class Events>
 void WindowWrapper<Window, Events>::RemovePane(bool hideFirst) {
   if (!pane_) return;
   // The pane goes whatever the host answers; a failure is only asserted.
-  if (hideFirst) static_cast<void>(VM_LOG_HR(pane_->SetVisible(false)));
-  static_cast<void>(VM_LOG_HR(pane_->Delete()));
+  if (hideFirst) VM_LOG_HR(pane_->SetVisible(false));
+  VM_LOG_HR(pane_->Delete());
   pane_.reset();
 }
 
@@ -42,7 +42,7 @@ void WindowWrapper<Window, Events>::ShowIfProtected(const std::shared_ptr<outloo
   if (!VM_LOG_HR(item->AsMailItem(mail))) return;
   const auto factory = paneFactory_;  // the road's own hold on it
   // The road reports to the user itself; its result is not the event's.
-  DecryptAndShow(*mail, window_, *store_, *cache_, factory.get(), pane_);
+  DecryptAndShow(*mail, window_, *services_, *cache_, factory.get(), pane_);
   // Closed or shut down while the road ran (a login dialog's message loop
   // delivers such events): nothing may stay on a window let go of.
   if (detached_) RemovePane(false);
@@ -66,7 +66,7 @@ void WindowWrapper<Window, Events>::Detach() {
   RemovePane(false);
   if (window_) {
     // Best effort: the host is going, and the window with it.
-    static_cast<void>(VM_LOG_HR(window_->Unadvise(*this)));
+    VM_LOG_HR(window_->Unadvise(*this));
     window_.reset();
   }
 }
@@ -75,9 +75,9 @@ template class WindowWrapper<outlook::Explorer, outlook::ExplorerEvents>;
 template class WindowWrapper<outlook::Inspector, outlook::InspectorEvents>;
 
 HRESULT ExplorerWrapper::Initialize(const std::shared_ptr<outlook::Explorer>& explorer,
-                                    SessionStore* store, CacheManager* cache,
+                                    Services* services, CacheManager* cache,
                                     std::shared_ptr<outlook::TaskPaneFactory> paneFactory) {
-  return Attach(explorer, store, cache, std::move(paneFactory));
+  return Attach(explorer, services, cache, std::move(paneFactory));
 }
 
 HRESULT ExplorerWrapper::OnSelectionChange() {
@@ -96,10 +96,10 @@ HRESULT ExplorerWrapper::OnSelectionChange() {
 }
 
 HRESULT InspectorWrapper::Initialize(const std::shared_ptr<outlook::Inspector>& inspector,
-                                     SessionStore* store, CacheManager* cache,
+                                     Services* services, CacheManager* cache,
                                      std::shared_ptr<outlook::TaskPaneFactory> paneFactory) {
   const auto hold = Hold();
-  VM_CHECK_HR(Attach(inspector, store, cache, std::move(paneFactory)));
+  VM_CHECK_HR(Attach(inspector, services, cache, std::move(paneFactory)));
   std::shared_ptr<outlook::Object> item;
   VM_CHECK_HR(window_->GetCurrentItem(item));
   ShowIfProtected(item);

@@ -5,13 +5,13 @@
 
 #include <memory>
 
+#include "login/services.h"
 #include "outlook/object_model.h"
-#include "login/session_store.h"
 #include "read/cache_manager.h"
 
 namespace veilmark {
 
-// What both wrappers share: the window they follow, the connection's store
+// What both wrappers share: the window they follow, the connection's services
 // and cache, the pane factory, and the pane they own.
 //
 // A wrapper owned through a shared_ptr holds itself for the length of each
@@ -32,7 +32,7 @@ class WindowWrapper : public Events,
   // As OnClose, best effort, for the connection's shutdown. Either way a
   // call still in progress finishes and removes what it showed.
   void Detach();
-  // Kept alive as long as the wrapper: what the store and cache belong to.
+  // Kept alive as long as the wrapper: what the services and cache belong to.
   void ShareOwner(std::shared_ptr<const void> owner) { owner_ = std::move(owner); }
 
   const std::shared_ptr<outlook::TaskPane>& pane() const { return pane_; }
@@ -42,7 +42,7 @@ class WindowWrapper : public Events,
   // shared_ptr.
   std::shared_ptr<WindowWrapper> Hold() { return this->weak_from_this().lock(); }
 
-  HRESULT Attach(const std::shared_ptr<Window>& window, SessionStore* store, CacheManager* cache,
+  HRESULT Attach(const std::shared_ptr<Window>& window, Services* services, CacheManager* cache,
                  std::shared_ptr<outlook::TaskPaneFactory> paneFactory);
   // Shows `item` in a pane of this window when it is a protected message.
   void ShowIfProtected(const std::shared_ptr<outlook::Object>& item);
@@ -53,7 +53,7 @@ class WindowWrapper : public Events,
   std::shared_ptr<Window> window_;
 
  private:
-  SessionStore* store_ = nullptr;
+  Services* services_ = nullptr;
   CacheManager* cache_ = nullptr;
   std::shared_ptr<outlook::TaskPaneFactory> paneFactory_;
   std::shared_ptr<outlook::TaskPane> pane_;
@@ -63,7 +63,7 @@ class WindowWrapper : public Events,
 
 class ExplorerWrapper final : public WindowWrapper<outlook::Explorer, outlook::ExplorerEvents> {
  public:
-  HRESULT Initialize(const std::shared_ptr<outlook::Explorer>& explorer, SessionStore* store,
+  HRESULT Initialize(const std::shared_ptr<outlook::Explorer>& explorer, Services* services,
                      CacheManager* cache, std::shared_ptr<outlook::TaskPaneFactory> paneFactory);
   HRESULT OnSelectionChange() override;
 };
@@ -71,7 +71,7 @@ class ExplorerWrapper final : public WindowWrapper<outlook::Explorer, outlook::E
 class InspectorWrapper final : public WindowWrapper<outlook::Inspector, outlook::InspectorEvents> {
  public:
   // Also shows the opened message at once when it is protected.
-  HRESULT Initialize(const std::shared_ptr<outlook::Inspector>& inspector, SessionStore* store,
+  HRESULT Initialize(const std::shared_ptr<outlook::Inspector>& inspector, Services* services,
                      CacheManager* cache, std::shared_ptr<outlook::TaskPaneFactory> paneFactory);
 };
 

@@ -7,12 +7,10 @@
 
 namespace veilmark {
 
-ApiClient::ApiClient() : ApiClient(PlatformHttpExchange(), CurrentApiEndpoint()) {}
-
 ApiClient::ApiClient(HttpExchange& exchange, ApiEndpoint endpoint)
     : exchange_(exchange), endpoint_(std::move(endpoint)) {}
 
-std::unique_ptr<ServerReply> ApiClient::exchange(std::u16string path, std::u16string headers,
+std::unique_ptr<ServerReply> ApiClient::Exchange(std::u16string path, std::u16string headers,
                                                  std::string_view body) {
   HttpPost post{std::move(path), std::move(headers), body};
   ExchangeOutcome outcome = exchange_.Post(endpoint_, post);

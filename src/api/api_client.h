@@ -1,5 +1,5 @@
 // The service client: one form POST per command, plus the multipart upload.
-// Stateless; create one wherever it is needed. Failures come back as replies.
+// Holds only its exchange and endpoint; failures come back as replies.
 #pragma once
 
 #include <cstddef>
@@ -49,64 +49,49 @@ CheckedSize MultipartBodySize(std::size_t boundary, std::size_t data, std::size_
 
 class ApiClient {
  public:
-  ApiClient();
   ApiClient(HttpExchange& exchange, ApiEndpoint endpoint);
 
-  std::unique_ptr<ServerReply> postForm(std::u16string_view command, const TextParams& textParams,
+  std::unique_ptr<ServerReply> PostForm(std::u16string_view command, const TextParams& textParams,
                                         const ByteParams& byteParams);
-  std::unique_ptr<ServerReply> uploadAttachment(const std::string& sessionId, std::string_view data,
+  std::unique_ptr<ServerReply> UploadAttachment(const std::string& sessionId, std::string_view data,
                                                 std::u16string_view fileName);
 
-  std::unique_ptr<ServerReply> getTempSession();
-  std::unique_ptr<ServerReply> registerUser(const std::string& sessionId,
+  std::unique_ptr<ServerReply> GetTempSession();
+  std::unique_ptr<ServerReply> RegisterUser(const std::string& sessionId,
                                             const std::u16string& email,
                                             const std::u16string& password,
                                             const std::u16string& securityQuestion,
                                             const std::u16string& securityAnswer,
                                             const std::u16string& captcha);
-  std::unique_ptr<ServerReply> login(const std::u16string& email, const std::u16string& password);
-  std::unique_ptr<ServerReply> loginWithOpenId(const std::u16string& provider,
+  std::unique_ptr<ServerReply> Login(const std::u16string& email, const std::u16string& password);
+  std::unique_ptr<ServerReply> LoginWithOpenId(const std::u16string& provider,
                                                const std::u16string& googleAppDomain,
                                                const std::u16string& yahooEmail);
-  std::unique_ptr<ServerReply> loginWithLive(const std::u16string& email,
+  std::unique_ptr<ServerReply> LoginWithLive(const std::u16string& email,
                                              const std::u16string& password);
-  std::unique_ptr<ServerReply> loginWithAol(const std::u16string& email,
+  std::unique_ptr<ServerReply> LoginWithAol(const std::u16string& email,
                                             const std::u16string& password);
-  std::unique_ptr<ServerReply> retrieveSecurityQuestion(const std::u16string& email);
-  std::unique_ptr<ServerReply> resetPassword(const std::u16string& email,
+  std::unique_ptr<ServerReply> RetrieveSecurityQuestion(const std::u16string& email);
+  std::unique_ptr<ServerReply> ResetPassword(const std::u16string& email,
                                              const std::u16string& securityQuestion,
                                              const std::u16string& securityAnswer);
-  std::unique_ptr<ServerReply> extraPassword(const std::string& sessionId,
+  std::unique_ptr<ServerReply> ExtraPassword(const std::string& sessionId,
                                              const std::u16string& password);
-  std::unique_ptr<ServerReply> currentUserAliases(const std::string& sessionId);
-  std::unique_ptr<ServerReply> currentUser(const std::string& sessionId);
-  std::unique_ptr<ServerReply> logout(const std::string& sessionId);
-  std::unique_ptr<ServerReply> encrypt(const std::string& sessionId, const std::u16string& to,
-                                       const std::u16string& cc, const std::u16string& bcc,
-                                       const std::u16string& subject, const std::u16string& body,
-                                       const std::string& attachment);
-  std::unique_ptr<ServerReply> encryptEml(const std::string& sessionId, const std::u16string& to,
-                                          const std::u16string& cc, const std::u16string& bcc,
-                                          const std::u16string& subject, const std::u16string& body,
-                                          const std::string& attachment);
-  std::unique_ptr<ServerReply> encryptSend(const std::string& sessionId, const std::u16string& to,
+  std::unique_ptr<ServerReply> CurrentUserAliases(const std::string& sessionId);
+  std::unique_ptr<ServerReply> EncryptSend(const std::string& sessionId, const std::u16string& to,
                                            const std::u16string& cc, const std::u16string& bcc,
                                            const std::u16string& subject,
                                            const std::u16string& body,
                                            const std::string& attachment);
-  std::unique_ptr<ServerReply> decryptMime(const std::string& sessionId,
+  std::unique_ptr<ServerReply> DecryptMime(const std::string& sessionId,
                                            const std::string& cipherText);
 
   // The service this client talks to.
   const ApiEndpoint& endpoint() const { return endpoint_; }
 
  private:
-  std::unique_ptr<ServerReply> exchange(std::u16string path, std::u16string headers,
+  std::unique_ptr<ServerReply> Exchange(std::u16string path, std::u16string headers,
                                         std::string_view body);
-  std::unique_ptr<ServerReply> encryptCommand(
-      const std::string& sessionId, const std::u16string& to, const std::u16string& cc,
-      const std::u16string& bcc, const std::u16string& subject, const std::u16string& body,
-      const std::string& attachment, std::u16string_view command);
 
   HttpExchange& exchange_;
   ApiEndpoint endpoint_;

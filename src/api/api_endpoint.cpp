@@ -21,11 +21,6 @@ std::optional<std::uint16_t> ParsePort(std::string_view digits) {
   return static_cast<std::uint16_t>(value);
 }
 
-std::optional<ApiEndpoint>& Current() {
-  static std::optional<ApiEndpoint> current;
-  return current;
-}
-
 }  // namespace
 
 std::u16string ApiEndpoint::authority() const {
@@ -63,16 +58,6 @@ ApiEndpoint EndpointFromEnvironment() {
   ApiEndpoint endpoint = ParseApiHost(host ? host : "");
   if (const char* bundle = std::getenv("VEILMARK_CA_BUNDLE")) endpoint.caBundle = bundle;
   return endpoint;
-}
-
-const ApiEndpoint& CurrentApiEndpoint() {
-  auto& current = Current();
-  if (!current) current = EndpointFromEnvironment();
-  return *current;
-}
-
-void SetApiEndpoint(ApiEndpoint endpoint) {
-  Current() = std::move(endpoint);
 }
 
 }  // namespace veilmark

@@ -27,9 +27,4 @@ ApiEndpoint ParseApiHost(std::string_view text);
 // VEILMARK_API_HOST and VEILMARK_CA_BUNDLE.
 ApiEndpoint EndpointFromEnvironment();
 
-// The process-wide endpoint: read from the environment on first use unless a
-// start-up routine or a test has set it.
-const ApiEndpoint& CurrentApiEndpoint();
-void SetApiEndpoint(ApiEndpoint endpoint);
-
 }  // namespace veilmark

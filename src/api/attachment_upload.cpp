@@ -108,7 +108,7 @@ std::string BuildMultipartBody(std::string_view boundary, std::string_view data,
   return body;
 }
 
-std::unique_ptr<ServerReply> ApiClient::uploadAttachment(const std::string& sessionId,
+std::unique_ptr<ServerReply> ApiClient::UploadAttachment(const std::string& sessionId,
                                                          std::string_view data,
                                                          std::u16string_view fileName) {
   // Refused before the boundary search and the copy: the bound is on the body.
@@ -120,7 +120,7 @@ std::unique_ptr<ServerReply> ApiClient::uploadAttachment(const std::string& sess
   if (!size.AtMost(kMaxPayloadBytes)) return MakeFailureReply("CLIENT_ERROR", kPayloadTooLarge);
   const std::string body = BuildMultipartBody(boundary, data, fileName, sessionId);
   std::u16string headers = u"Content-Type: multipart/form-data; boundary=" + Utf8ToWide(boundary);
-  return exchange(std::u16string(kApiPathPrefix) + u"upload-attachments", std::move(headers), body);
+  return Exchange(std::u16string(kApiPathPrefix) + u"upload-attachments", std::move(headers), body);
 }
 
 }  // namespace veilmark

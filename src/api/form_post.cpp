@@ -73,7 +73,7 @@ std::string BuildFormBody(const TextParams& textParams, const ByteParams& bytePa
   return Build(parts, size.value());
 }
 
-std::unique_ptr<ServerReply> ApiClient::postForm(std::u16string_view command,
+std::unique_ptr<ServerReply> ApiClient::PostForm(std::u16string_view command,
                                                  const TextParams& textParams,
                                                  const ByteParams& byteParams) {
   const FormParts parts = Collect(textParams, byteParams);
@@ -83,7 +83,7 @@ std::unique_ptr<ServerReply> ApiClient::postForm(std::u16string_view command,
   std::u16string headers = u"Content-Type: application/x-www-form-urlencoded\r\nContent-Length: ";
   headers += Utf8ToWide(std::to_string(body.size()));
   headers += u"\r\n";
-  return exchange(kApiPathPrefix + std::u16string(command), std::move(headers), body);
+  return Exchange(kApiPathPrefix + std::u16string(command), std::move(headers), body);
 }
 
 }  // namespace veilmark

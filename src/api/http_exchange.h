@@ -45,12 +45,8 @@ struct ExchangeLimits {
   std::size_t maxReplyBytes = std::size_t{64} * 1024 * 1024;
 };
 
-// The exchange this platform was built with, at the default limits; lives
-// for the whole process.
-HttpExchange& PlatformHttpExchange();
-// This platform's exchange with other limits (tests playing a slow or
-// hostile service).
-std::unique_ptr<HttpExchange> MakePlatformHttpExchange(const ExchangeLimits& limits);
+// The exchange this platform was built with (WinHTTP or libcurl).
+std::unique_ptr<HttpExchange> MakePlatformHttpExchange(const ExchangeLimits& limits = {});
 
 namespace exchange_messages {
 inline constexpr char kOpenSession[] = "Unable to open HTTP session";

@@ -206,9 +206,4 @@ std::unique_ptr<HttpExchange> MakePlatformHttpExchange(const ExchangeLimits& lim
   return MakeCurlExchange(limits);
 }
 
-HttpExchange& PlatformHttpExchange() {
-  static CurlExchange exchange{CurlLimits{}};
-  return exchange;
-}
-
 }  // namespace veilmark

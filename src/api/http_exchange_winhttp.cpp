@@ -154,9 +154,4 @@ std::unique_ptr<HttpExchange> MakePlatformHttpExchange(const ExchangeLimits& lim
   return std::make_unique<WinHttpExchange>(limits);
 }
 
-HttpExchange& PlatformHttpExchange() {
-  static WinHttpExchange exchange{ExchangeLimits{}};
-  return exchange;
-}
-
 }  // namespace veilmark

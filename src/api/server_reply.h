@@ -99,4 +99,7 @@ std::unique_ptr<ServerReply> parseReply(std::string_view text);
 // A reply made by the client: request "error", `code`, exactly one message.
 std::unique_ptr<ServerReply> MakeFailureReply(std::string code, std::string message);
 
+// Replies are owned by whoever asked: a decrypted message can be large.
+using Reply = std::unique_ptr<ServerReply>;
+
 }  // namespace veilmark

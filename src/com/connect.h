@@ -4,9 +4,9 @@
 // served by one Invoke.
 #pragma once
 
+#include "addin/connect_core.h"
 #include "com/com_object.h"
 #include "com/guids.h"
-#include "addin/connect_core.h"
 
 namespace veilmark::com {
 
@@ -83,7 +83,7 @@ class CConnect : public IConnect,
   SinkPort explorersSink_{this, kExplorersEventsIid};
   SinkPort inspectorsSink_{this, kInspectorsEventsIid};
   SinkPort applicationSink_{this, kApplicationEventsIid};
-  ConnectCore core_;
+  ConnectCore core_{PlatformFromEnvironment()};
 };
 
 }  // namespace veilmark::com

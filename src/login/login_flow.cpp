@@ -5,22 +5,19 @@
 #include <string>
 
 #include "api/api_client.h"
-#include "api/api_endpoint.h"
+#include "base/text.h"
 #include "login/dialogs/extra_password_dialog.h"
-#include "login/dialogs/forgot_dialog.h"
-#include "login/dialogs/live_dialog.h"
-#include "login/dialogs/login_form.h"
+#include "login/dialogs/forgot_password_dialog.h"
+#include "login/dialogs/login_method_dialog.h"
 #include "login/dialogs/openid_dialog.h"
+#include "login/dialogs/provider_login_dialog.h"
 #include "login/dialogs/register_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "ui/error_box.h"
-#include "base/text.h"
 #include "ui/ui.h"
 
 namespace veilmark {
 namespace {
-
-using Reply = std::unique_ptr<ServerReply>;
 
 constexpr char16_t kSignupDone[] =
     u"Signup was successful.\nYou will receive a confirmation email shortly which includes a "
@@ -53,20 +50,20 @@ Attempt StartOver() {
 
 class LoginAttempt {
  public:
-  explicit LoginAttempt(const std::u16string& account)
-      : account_(account), owner_(CurrentUi().ForegroundWindow()) {}
+  LoginAttempt(const std::u16string& account, Ui& ui, ApiClient& api)
+      : account_(account), ui_(ui), owner_(ui.ForegroundWindow()), client_(api) {}
 
   Attempt Run() {
-    CLoginForm chooser;
-    if (chooser.Show(owner_) == kDialogCannotShow) return Finish();
-    if (chooser.m_cancelled) return Finish();
-    if (chooser.m_gmail) {
+    LoginMethodDialog chooser;
+    if (chooser.Show(ui_, owner_) == kDialogCannotShow) return Finish();
+    if (chooser.cancelled) return Finish();
+    if (chooser.gmail) {
       method_ = Method::kGmail;
-    } else if (chooser.m_yahoo) {
+    } else if (chooser.yahoo) {
       method_ = Method::kYahoo;
-    } else if (chooser.m_hotmail) {
+    } else if (chooser.hotmail) {
       method_ = Method::kHotmail;
-    } else if (chooser.m_aol) {
+    } else if (chooser.aol) {
       method_ = Method::kAol;
     }
 
@@ -92,77 +89,75 @@ class LoginAttempt {
  private:
   std::optional<Reply> OpenIdLogin() {
     const bool yahoo = method_ == Method::kYahoo;
-    Reply start = client_.loginWithOpenId(yahoo ? u"Yahoo" : u"Google", u"",
+    Reply start = client_.LoginWithOpenId(yahoo ? u"Yahoo" : u"Google", u"",
                                           yahoo ? account_ : std::u16string());
     if (!start->status().isOk()) return start;  // shown as a refusal below
-    COpenID dialog(start->openIdUrl());
+    OpenIdDialog dialog(start->openIdUrl());
     start.reset();
-    if (dialog.Show(owner_) == kDialogCannotShow) return Reply();
-    return std::move(dialog.m_reply);
+    if (dialog.Show(ui_, owner_) == kDialogCannotShow) return Reply();
+    return std::move(dialog.reply);
   }
 
   std::optional<Reply> ProviderLogin() {
-    CLive dialog;
-    if (dialog.Show(owner_) == kDialogCannotShow) {
-      ShowError(u"Unable to display Hotmail dialog");
+    ProviderLoginDialog dialog;
+    if (dialog.Show(ui_, owner_) == kDialogCannotShow) {
+      ShowError(ui_, u"Unable to display Hotmail dialog");
       return Reply();
     }
-    if (dialog.m_cancelled) return std::nullopt;
-    return method_ == Method::kHotmail ? client_.loginWithLive(dialog.m_email, dialog.m_password)
-                                       : client_.loginWithAol(dialog.m_email, dialog.m_password);
+    if (dialog.cancelled) return std::nullopt;
+    return method_ == Method::kHotmail ? client_.LoginWithLive(dialog.email, dialog.password)
+                                       : client_.LoginWithAol(dialog.email, dialog.password);
   }
 
   std::optional<Reply> ServiceAccountLogin() {
-    CVeilmarkLogin dialog(account_);
-    if (dialog.Show(owner_) == kDialogCannotShow) {
-      ShowError(u"Unable to display Veilmark Login dialog");
+    VeilmarkLoginDialog dialog(account_);
+    if (dialog.Show(ui_, owner_) == kDialogCannotShow) {
+      ShowError(ui_, u"Unable to display Veilmark Login dialog");
       return Reply();
     }
-    if (dialog.m_signup) return Signup(dialog.m_email);
-    if (dialog.m_forgot) return ResetPassword();
-    if (dialog.m_cancelled) return std::nullopt;
-    return client_.login(dialog.m_email, dialog.m_password);
+    if (dialog.signup) return Signup(dialog.email);
+    if (dialog.forgot) return ResetPassword();
+    if (dialog.cancelled) return std::nullopt;
+    return client_.Login(dialog.email, dialog.password);
   }
 
   std::optional<Reply> Signup(const std::u16string& email) {
     std::string tempSessionId;
     std::u16string captchaUrl;
-    if (Reply temp = client_.getTempSession(); temp->status().isOk()) {
+    if (Reply temp = client_.GetTempSession(); temp->status().isOk()) {
       tempSessionId = temp->sessionId();
-      captchaUrl = u"http://" + CurrentApiEndpoint().authority() + u"/captcha?sessionId=" +
+      captchaUrl = u"http://" + client_.endpoint().authority() + u"/captcha?sessionId=" +
                    Utf8ToWide(tempSessionId);
     }
     if (captchaUrl.empty()) {
-      ShowError(u"Unable to retrieve CAPTCHA image from server");
+      ShowError(ui_, u"Unable to retrieve CAPTCHA image from server");
       return Reply();
     }
-    CRegister dialog(email, captchaUrl);
-    if (dialog.Show(owner_) == kDialogCannotShow) {
-      ShowError(u"Unable to display Register dialog");
+    RegisterDialog dialog(email, captchaUrl);
+    if (dialog.Show(ui_, owner_) == kDialogCannotShow) {
+      ShowError(ui_, u"Unable to display Register dialog");
       return Reply();
     }
-    if (dialog.m_cancelled) return std::nullopt;
+    if (dialog.cancelled) return std::nullopt;
     signup_ = true;
-    return client_.registerUser(tempSessionId, dialog.m_email, dialog.m_password,
-                                dialog.m_securityQuestion, dialog.m_securityAnswer,
-                                dialog.m_captcha);
+    return client_.RegisterUser(tempSessionId, dialog.email, dialog.password,
+                                dialog.securityQuestion, dialog.securityAnswer, dialog.captcha);
   }
 
   std::optional<Reply> ResetPassword() {
-    Reply question = client_.retrieveSecurityQuestion(account_);
+    Reply question = client_.RetrieveSecurityQuestion(account_);
     if (!question->status().isOk()) {
-      ShowError(u"Unable to retrieve the security question");
+      ShowError(ui_, u"Unable to retrieve the security question");
       return Reply();
     }
-    CForgot dialog(account_, question->securityQuestion());
-    if (dialog.Show(owner_) == kDialogCannotShow) {
-      ShowError(u"Unable to display Forgot Password dialog");
+    ForgotPasswordDialog dialog(account_, question->securityQuestion());
+    if (dialog.Show(ui_, owner_) == kDialogCannotShow) {
+      ShowError(ui_, u"Unable to display Forgot Password dialog");
       return Reply();
     }
-    if (dialog.m_cancelled) return std::nullopt;
+    if (dialog.cancelled) return std::nullopt;
     reset_ = true;
-    return client_.resetPassword(dialog.m_email, dialog.m_securityQuestion,
-                                 dialog.m_securityAnswer);
+    return client_.ResetPassword(dialog.email, dialog.securityQuestion, dialog.securityAnswer);
   }
 
   Attempt HandleReply(Reply reply) {
@@ -173,36 +168,36 @@ class LoginAttempt {
       // is nothing but the marker goes back whole.
       const std::size_t marker = sessionId.find("-extPas");
       if (marker != std::string::npos && marker > 0) sessionId.resize(marker);
-      CExtraPassword dialog;
-      if (dialog.Show(owner_) == kDialogCannotShow) {
-        ShowError(u"Unable to display additional password dialog");
+      ExtraPasswordDialog dialog;
+      if (dialog.Show(ui_, owner_) == kDialogCannotShow) {
+        ShowError(ui_, u"Unable to display additional password dialog");
         return Finish();
       }
-      if (dialog.m_cancelled) return Finish();
-      reply = client_.extraPassword(sessionId, dialog.m_password);
+      if (dialog.cancelled) return Finish();
+      reply = client_.ExtraPassword(sessionId, dialog.password);
     }
 
     if (!reply->status().isOk()) {
-      ShowError(reply->status().describe());
+      ShowError(ui_, reply->status().describe());
       return StartOver();
     }
     if (signup_) {
-      ShowError(kSignupDone);
+      ShowError(ui_, kSignupDone);
       return Finish();
     }
     if (reset_) {
-      ShowError(kResetDone);
+      ShowError(ui_, kResetDone);
       return Finish();
     }
     if (reply->users().size() != 1) {
-      ShowError(std::u16string(kNoUserDetails) + kSupportAddress);
+      ShowError(ui_, std::u16string(kNoUserDetails) + kSupportAddress);
       return Finish();
     }
     const VeilmarkUser& user = reply->users().front();
     if (method_ == Method::kHotmail || AccountMatches(user, reply->sessionId())) {
       return Finish(reply->sessionId());
     }
-    ShowError(kAccountMismatch, 0,
+    ShowError(ui_, kAccountMismatch, 0,
               u"Logged in user is: " + user.email + u", Email user is: " + account_);
     return StartOver();  // that login's session is dropped without logging out
   }
@@ -212,7 +207,7 @@ class LoginAttempt {
     const std::u16string cleanAccount = google ? CleanAccount(account_) : account_;
     const std::u16string userCleanAccount = google ? CleanAccount(user.email) : user.email;
     if (cleanAccount == userCleanAccount) return true;
-    Reply aliases = client_.currentUserAliases(sessionId);
+    Reply aliases = client_.CurrentUserAliases(sessionId);
     if (!aliases->status().isOk()) return false;
     for (const std::u16string& alias : aliases->aliases()) {
       if (alias == cleanAccount || alias == account_) return true;
@@ -221,8 +216,9 @@ class LoginAttempt {
   }
 
   const std::u16string& account_;
+  Ui& ui_;
   WindowRef owner_;
-  ApiClient client_;
+  ApiClient& client_;
   Method method_ = Method::kOther;
   bool signup_ = false;
   bool reset_ = false;
@@ -244,21 +240,13 @@ bool IsGoogleUser(const VeilmarkUser& user) {
   return user.registeredFrom == u"GMAIL" || user.registeredFrom == u"GOOGLE_APP";
 }
 
-std::string RunLoginFlow(const std::u16string& account) {
+std::string RunLoginFlow(const std::u16string& account, Ui& ui, ApiClient& api) {
   // Each failed attempt shows the chooser again, until the user succeeds or
   // gives up; a loop, so the stack does not grow with every attempt.
   for (;;) {
-    Attempt attempt = LoginAttempt(account).Run();
+    Attempt attempt = LoginAttempt(account, ui, api).Run();
     if (!attempt.startOver) return attempt.result;
   }
-}
-
-bool EnsureSession(const std::u16string& account, SessionStore& store) {
-  if (!store.GetSession(account).empty()) return true;
-  const std::string session = RunLoginFlow(account);
-  if (session.empty()) return false;
-  store.SetSession(account, session);
-  return true;
 }
 
 }  // namespace veilmark

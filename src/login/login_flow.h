@@ -4,19 +4,17 @@
 
 #include <string>
 
+#include "api/api_client.h"
 #include "api/server_reply.h"
-#include "login/session_store.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 
 inline constexpr char16_t kSupportAddress[] = u"support@veilmark.com";
 
-// True when `store` now holds a session for `account`, logging in if needed.
-bool EnsureSession(const std::u16string& account, SessionStore& store);
-
 // The interactive login; the new session identifier, or empty when the user
 // gave up or the login cannot lead to a session. Stores nothing itself.
-std::string RunLoginFlow(const std::u16string& account);
+std::string RunLoginFlow(const std::u16string& account, Ui& ui, ApiClient& api);
 
 // The address without the dots before its "@" (how the service compares
 // addresses of users registered through Google).

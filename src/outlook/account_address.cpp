@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "ui/error_box.h"
 #include "base/text.h"
+#include "ui/error_box.h"
 
 namespace veilmark {
 
@@ -38,30 +38,30 @@ HRESULT ReadReceivedByAddress(outlook::MailItem& item, std::u16string& address) 
 
 }  // namespace
 
-std::u16string GetCurrentUserSmtpAddress(outlook::MailItem& item) {
+std::u16string GetCurrentUserSmtpAddress(outlook::MailItem& item, Ui& ui) {
   std::u16string address;
   const char16_t* failure = nullptr;
   if (!VM_TRY_HR(ReadCurrentUserSmtpAddress(item, address, failure))) {
-    ShowError(failure, 0);
+    ShowError(ui, failure, 0);
     return {};
   }
   return address;
 }
 
-std::u16string GetAccountAddress(outlook::MailItem& item) {
+std::u16string GetAccountAddress(outlook::MailItem& item, Ui& ui) {
   std::u16string address;
   bool sent = false;
   if (VM_LOG_HR(item.GetSent(sent)) && sent) {
     if (!VM_TRY_HR(ReadReceivedByAddress(item, address))) address.clear();
     // A directory-style (X.500) address is no use to the service.
-    if (address.find(u'/') != std::u16string::npos) address = GetCurrentUserSmtpAddress(item);
+    if (address.find(u'/') != std::u16string::npos) address = GetCurrentUserSmtpAddress(item, ui);
   } else {
     std::shared_ptr<outlook::Account> account;
     if (VM_LOG_HR(item.GetSendUsingAccount(account)) && account) {
       // The chosen account wins even when its address cannot be read.
       if (!VM_LOG_HR(account->GetSmtpAddress(address))) address.clear();
     } else {
-      address = GetCurrentUserSmtpAddress(item);
+      address = GetCurrentUserSmtpAddress(item, ui);
     }
   }
   LowerAscii(address);

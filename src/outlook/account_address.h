@@ -5,6 +5,7 @@
 #include <string>
 
 #include "outlook/object_model.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 
@@ -13,10 +14,10 @@ namespace veilmark {
 // address where neither is usable. A-Z lower-cased, nothing else changed.
 // Empty when nothing could be read. Shows a message only through the
 // current-user fallback.
-std::u16string GetAccountAddress(outlook::MailItem& item);
+std::u16string GetAccountAddress(outlook::MailItem& item, Ui& ui);
 
 // The profile's current user's SMTP address as read, or empty after telling
 // the user which step failed.
-std::u16string GetCurrentUserSmtpAddress(outlook::MailItem& item);
+std::u16string GetCurrentUserSmtpAddress(outlook::MailItem& item, Ui& ui);
 
 }  // namespace veilmark

@@ -3,15 +3,15 @@
 #include <string>
 
 #include "api/api_client.h"
+#include "base/local_files.h"
+#include "base/protocol_exception.h"
+#include "base/scratch_file.h"
+#include "login/session_call.h"
 #include "outlook/account_address.h"
-#include "login/login_flow.h"
 #include "read/decrypted_view.h"
 #include "read/protected_header.h"
 #include "read/task_pane.h"
 #include "ui/error_box.h"
-#include "base/local_files.h"
-#include "base/protocol_exception.h"
-#include "base/scratch_file.h"
 
 namespace veilmark {
 namespace {
@@ -22,25 +22,25 @@ void Show(const std::u16string& view, const std::shared_ptr<outlook::Object>& wi
   if (paneFactory) ShowInTaskPane(view, window, *paneFactory, paneSlot);
 }
 
-std::int32_t DecryptAndShowOrThrow(outlook::MailItem& item,
-                                   const std::shared_ptr<outlook::Object>& window, SessionStore& store,
-                                   CacheManager& cache, outlook::TaskPaneFactory* paneFactory,
-                                   std::shared_ptr<outlook::TaskPane>& paneSlot) {
-  const std::u16string account = GetAccountAddress(item);
+HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
+                              const std::shared_ptr<outlook::Object>& window, Services& services,
+                              CacheManager& cache, outlook::TaskPaneFactory* paneFactory,
+                              std::shared_ptr<outlook::TaskPane>& paneSlot) {
+  const std::u16string account = GetAccountAddress(item, services.ui);
 
   std::u16string entryId;
   if (VM_TRY_HR(item.GetEntryID(entryId))) {
     const std::u16string cached = cache.Lookup(entryId);
     if (!cached.empty()) {
       Show(cached, window, paneFactory, paneSlot);
-      return 0;
+      return S_OK;
     }
   }
 
   std::shared_ptr<outlook::Attachments> attachments;
   VM_CHECK_HR(item.GetAttachments(attachments));
   std::int32_t count = 0;
-  if (!VM_TRY_HR(attachments->GetCount(count)) || count <= 1) return 0;
+  if (!VM_TRY_HR(attachments->GetCount(count)) || count <= 1) return S_OK;
   // The PGP/MIME payload; attachment 1 is only the version part.
   std::shared_ptr<outlook::Attachment> payload;
   VM_CHECK_HR(attachments->GetItem(2, payload));
@@ -51,28 +51,22 @@ std::int32_t DecryptAndShowOrThrow(outlook::MailItem& item,
   const std::string cipherText = LoadFile(scratch.path());
   scratch.Remove();
 
-  if (!EnsureSession(account, store)) return 0;
-  ApiClient client;
-  std::unique_ptr<ServerReply> reply = client.decryptMime(store.GetSession(account), cipherText);
-  if (reply->status().needsLogin()) {
-    reply.reset();
-    const std::string session = RunLoginFlow(account);
-    if (session.empty()) return 0;
-    store.SetSession(account, session);
-    reply = client.decryptMime(session, cipherText);
-  }
+  Reply reply = CallWithSession(account, services, [&](const std::string& session) {
+    return services.api.DecryptMime(session, cipherText);
+  });
+  if (!reply) return S_OK;  // the user gave up the login: nothing to tell
   if (!reply->status().isOk()) {
-    ShowError(u"Unable to decrypt message using account - " + account, 0,
+    ShowError(services.ui, u"Unable to decrypt message using account - " + account, 0,
               reply->status().describe());
-    return kDecryptRefused;
+    return S_FALSE;
   }
 
   const std::u16string view = ComposeDecryptedView(
-      reply->clearText(), reply->decryptedAttachments(), client.endpoint().authority());
+      reply->clearText(), reply->decryptedAttachments(), services.api.endpoint().authority());
   reply.reset();
   if (VM_TRY_HR(item.GetEntryID(entryId))) cache.Store(entryId, view);
   Show(view, window, paneFactory, paneSlot);
-  return 0;
+  return S_OK;
 }
 
 }  // namespace
@@ -92,15 +86,15 @@ bool IsProtectedMessage(const std::shared_ptr<outlook::Object>& item) {
   return DeclaresPgpMime(std::move(headers));
 }
 
-std::int32_t DecryptAndShow(outlook::MailItem& item, const std::shared_ptr<outlook::Object>& window,
-                            SessionStore& store, CacheManager& cache,
-                            outlook::TaskPaneFactory* paneFactory,
-                            std::shared_ptr<outlook::TaskPane>& paneSlot) {
+HRESULT DecryptAndShow(outlook::MailItem& item, const std::shared_ptr<outlook::Object>& window,
+                       Services& services, CacheManager& cache,
+                       outlook::TaskPaneFactory* paneFactory,
+                       std::shared_ptr<outlook::TaskPane>& paneSlot) {
   try {
-    return DecryptAndShowOrThrow(item, window, store, cache, paneFactory, paneSlot);
+    return DecryptAndShowOrThrow(item, window, services, cache, paneFactory, paneSlot);
   } catch (const ProtocolException& error) {
-    ShowError(error.message(), error.code());
-    return 0;
+    ShowError(services.ui, error.message(), error.code());
+    return S_OK;
   }
 }
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "login/services.h"
 #include "outlook/object_model.h"
-#include "login/session_store.h"
 #include "read/cache_manager.h"
 
 namespace veilmark {
@@ -15,16 +15,15 @@ namespace veilmark {
 // Never shows anything; any failed call means "no".
 bool IsProtectedMessage(const std::shared_ptr<outlook::Object>& item);
 
-// What DecryptAndShow did: 0 shown or nothing to do, 1 refused by the
-// service, or the failing host call's (negative) HRESULT.
-inline constexpr std::int32_t kDecryptRefused = 1;
-
 // Shows the decrypted view of `item` in a new pane of `window` (into
 // `paneSlot`), from the cache when it holds one. Without a pane factory the
-// view is decrypted and cached but not shown. Throws nothing.
-std::int32_t DecryptAndShow(outlook::MailItem& item, const std::shared_ptr<outlook::Object>& window,
-                            SessionStore& store, CacheManager& cache,
-                            outlook::TaskPaneFactory* paneFactory,
-                            std::shared_ptr<outlook::TaskPane>& paneSlot);
+// view is decrypted and cached but not shown. S_FALSE when the service
+// refused; otherwise S_OK (shown, nothing to show, a login given up, or a
+// local failure the user was told of) or the failing host call's HRESULT.
+// Throws nothing.
+HRESULT DecryptAndShow(outlook::MailItem& item, const std::shared_ptr<outlook::Object>& window,
+                       Services& services, CacheManager& cache,
+                       outlook::TaskPaneFactory* paneFactory,
+                       std::shared_ptr<outlook::TaskPane>& paneSlot);
 
 }  // namespace veilmark

@@ -6,17 +6,15 @@
 #include <vector>
 
 #include "api/api_client.h"
-#include "outlook/account_address.h"
-#include "login/login_flow.h"
-#include "ui/error_box.h"
 #include "base/local_files.h"
 #include "base/protocol_exception.h"
 #include "base/scratch_file.h"
+#include "login/session_call.h"
+#include "outlook/account_address.h"
+#include "ui/error_box.h"
 
 namespace veilmark {
 namespace {
-
-using Reply = std::unique_ptr<ServerReply>;
 
 constexpr char16_t kNotARegularUser[] = u"Only regular user addresses are supported";
 constexpr char16_t kNoRecipients[] = u"Please specify recipients";
@@ -61,7 +59,7 @@ std::string JoinIds(const std::vector<std::string>& ids) {
 
 class SecureSend {
  public:
-  explicit SecureSend(SessionStore& store) : store_(store) {}
+  explicit SecureSend(Services& services) : services_(services) {}
 
   HRESULT Run(outlook::Object& argument) {
     HRESULT hr = FindMailItem(argument);
@@ -71,8 +69,8 @@ class SecureSend {
     hr = ReadSubjectAndBody();
     if (Ends(hr)) return hr;
 
-    account_ = GetAccountAddress(*item_);
-    if (!EnsureSession(account_, store_)) return last_;  // the user gave up; nothing to tell
+    account_ = GetAccountAddress(*item_, services_.ui);
+    if (EnsureSession(account_, services_).empty()) return last_;  // the user gave up
 
     hr = UploadAttachments();
     if (Ends(hr)) return hr;
@@ -114,15 +112,16 @@ class SecureSend {
       VM_CHECK_HR(Track(recipients_->GetItem(i, recipient)));
       // An entry the address book does not know may still carry a usable address.
       bool resolved = false;
-      static_cast<void>(VM_LOG_HR(Track(recipient->Resolve(resolved))));
+      VM_LOG_HR(Track(recipient->Resolve(resolved)));
       std::u16string address;
       VM_CHECK_HR(Track(recipient->GetAddress(address)));
 
       std::int32_t displayType = outlook::kDisplayTypeUser;
       if (VM_LOG_HR(Track(recipient->GetDisplayType(displayType))) &&
-          displayType != outlook::kDisplayTypeUser && displayType != outlook::kDisplayTypeRemoteUser) {
+          displayType != outlook::kDisplayTypeUser &&
+          displayType != outlook::kDisplayTypeRemoteUser) {
         // The service cannot expand lists, so their members would never get the mail.
-        ShowError(kNotARegularUser, displayType, address);
+        ShowError(services_.ui, kNotARegularUser, displayType, address);
         return Finish(S_FALSE);
       }
 
@@ -151,7 +150,7 @@ class SecureSend {
       }
     }
     if (to_.empty() && cc_.empty() && bcc_.empty()) {
-      ShowError(kNoRecipients);
+      ShowError(services_.ui, kNoRecipients);
       return Finish(S_FALSE);
     }
     DropTrailingComma(to_);
@@ -163,7 +162,7 @@ class SecureSend {
   HRESULT ReadSubjectAndBody() {
     VM_CHECK_HR(Track(item_->GetSubject(subject_)));
     if (subject_.empty()) {
-      ShowError(kNoSubject);
+      ShowError(services_.ui, kNoSubject);
       return Finish(S_FALSE);
     }
     VM_CHECK_HR(Track(item_->GetHTMLBody(body_)));
@@ -180,7 +179,7 @@ class SecureSend {
     // The host writes out the attachments of a saved item only. The draft
     // stays until the service has the message, so nothing the user wrote is
     // lost when a later step fails.
-    static_cast<void>(VM_LOG_HR(Track(item_->Save())));
+    VM_LOG_HR(Track(item_->Save()));
     draftSaved_ = true;
     for (std::int32_t j = 1; j <= count; ++j) {
       const HRESULT hr = UploadAttachment(*attachments, j);
@@ -204,17 +203,13 @@ class SecureSend {
     std::u16string fileName;
     VM_CHECK_HR(Track(attachment->GetFileName(fileName)));
 
-    Reply reply = client_.uploadAttachment(store_.GetSession(account_), data, fileName);
-    if (reply->status().needsLogin()) {
-      reply.reset();
-      const std::string session = RunLoginFlow(account_);
-      if (session.empty()) return Finish(S_FALSE);
-      store_.SetSession(account_, session);
-      reply = client_.uploadAttachment(session, data, fileName);
-    }
+    Reply reply = CallWithSession(account_, services_, [&](const std::string& session) {
+      return services_.api.UploadAttachment(session, data, fileName);
+    });
+    if (!reply) return Finish(S_FALSE);  // the user gave up the login
     // An "OK" without a record leaves nothing to name in the message.
     if (!reply->status().isOk() || reply->uploadedAttachments().empty()) {
-      ShowError(kUploadFailed, 0, fileName);
+      ShowError(services_.ui, kUploadFailed, 0, fileName);
       return Finish(S_FALSE);
     }
     ids_.push_back(reply->uploadedAttachments().front().id);
@@ -223,28 +218,22 @@ class SecureSend {
 
   HRESULT Send() {
     const std::string attachmentIds = JoinIds(ids_);
-    Reply reply = client_.encryptSend(store_.GetSession(account_), to_, cc_, bcc_, subject_, body_,
-                                      attachmentIds);
-    if (reply->status().needsLogin()) {
-      reply.reset();
-      const std::string session = RunLoginFlow(account_);
-      if (session.empty()) return S_FALSE;
-      store_.SetSession(account_, session);
-      reply = client_.encryptSend(session, to_, cc_, bcc_, subject_, body_, attachmentIds);
-    }
+    Reply reply = CallWithSession(account_, services_, [&](const std::string& session) {
+      return services_.api.EncryptSend(session, to_, cc_, bcc_, subject_, body_, attachmentIds);
+    });
+    if (!reply) return S_FALSE;  // the user gave up the login
     if (!reply->status().isOk()) {
       // The window stays open so the user can try again.
-      ShowError(kSendFailed);
+      ShowError(services_.ui, kSendFailed);
       return last_;
     }
     reply.reset();
-    if (draftSaved_) static_cast<void>(VM_LOG_HR(Track(item_->Delete())));
+    if (draftSaved_) VM_LOG_HR(Track(item_->Delete()));
     VM_CHECK_HR(Track(item_->Close(outlook::kCloseDiscard)));
     return last_;
   }
 
-  SessionStore& store_;
-  ApiClient client_;
+  Services& services_;
   HRESULT last_ = S_OK;
   bool finished_ = false;
 
@@ -260,13 +249,14 @@ class SecureSend {
 
 }  // namespace
 
-HRESULT OnSecureSendClick(const std::shared_ptr<outlook::Object>& ribbonControl, SessionStore& store) {
+HRESULT OnSecureSendClick(const std::shared_ptr<outlook::Object>& ribbonControl,
+                          Services& services) {
   if (!ribbonControl) return E_POINTER;
   try {
-    return SecureSend(store).Run(*ribbonControl);
+    return SecureSend(services).Run(*ribbonControl);
   } catch (const ProtocolException& e) {
-    // The scratch file is gone by now; the host must never see an exception.
-    ShowError(e.message(), e.code());
+    // The scratch file is gone by now; Outlook must never see an exception.
+    ShowError(services.ui, e.message(), e.code());
     return S_FALSE;
   }
 }

@@ -5,8 +5,8 @@
 
 #include <memory>
 
+#include "login/services.h"
 #include "outlook/object_model.h"
-#include "login/session_store.h"
 
 namespace veilmark {
 
@@ -16,6 +16,7 @@ namespace veilmark {
 // a login given up midway; otherwise the last host call's success code.
 // The draft saved for the attachments is deleted only after the service has
 // accepted the message. Throws nothing.
-HRESULT OnSecureSendClick(const std::shared_ptr<outlook::Object>& ribbonControl, SessionStore& store);
+HRESULT OnSecureSendClick(const std::shared_ptr<outlook::Object>& ribbonControl,
+                          Services& services);
 
 }  // namespace veilmark

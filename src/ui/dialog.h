@@ -56,6 +56,11 @@ class DialogSite {
   virtual void End(int result) = 0;
 };
 
+// Opaque reference to a window that owns dialogs (an HWND on Windows).
+using WindowRef = std::uintptr_t;
+
+class Ui;
+
 class DialogController {
  public:
   virtual ~DialogController() = default;
@@ -68,9 +73,15 @@ class DialogController {
   virtual void OnDocumentComplete(DialogSite& site, int id, std::string_view source) {
     (void)site, (void)id, (void)source;
   }
-};
 
-// Opaque reference to a window that owns dialogs (an HWND on Windows).
-using WindowRef = std::uintptr_t;
+ protected:
+  // Shows the dialog through `ui`, which also tells the user what the
+  // dialog's own checks find.
+  int ShowWith(Ui& ui, WindowRef owner);
+  Ui& ui() const { return *ui_; }
+
+ private:
+  Ui* ui_ = nullptr;
+};
 
 }  // namespace veilmark

@@ -22,9 +22,9 @@ std::u16string ErrorBoxText(const std::u16string& message, std::int32_t code,
   return text;
 }
 
-void ShowError(const std::u16string& message, std::int32_t code,
+void ShowError(Ui& ui, const std::u16string& message, std::int32_t code,
                const std::optional<std::u16string>& additionalInfo) {
-  CurrentUi().ShowMessage(kMessageCaption, ErrorBoxText(message, code, additionalInfo));
+  ui.ShowMessage(kMessageCaption, ErrorBoxText(message, code, additionalInfo));
 }
 
 }  // namespace veilmark

@@ -12,7 +12,9 @@ namespace veilmark {
 std::u16string ErrorBoxText(const std::u16string& message, std::int32_t code,
                             const std::optional<std::u16string>& additionalInfo);
 
-void ShowError(const std::u16string& message, std::int32_t code = 0,
+class Ui;
+
+void ShowError(Ui& ui, const std::u16string& message, std::int32_t code = 0,
                const std::optional<std::u16string>& additionalInfo = std::nullopt);
 
 }  // namespace veilmark

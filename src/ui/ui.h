@@ -1,6 +1,7 @@
 // The platform seam for what the user sees: message boxes and modal dialogs.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "ui/dialog.h"
@@ -20,21 +21,8 @@ class Ui {
   virtual int ShowDialog(DialogController& dialog, WindowRef owner) = 0;
 };
 
-// The process-wide UI: the platform's own unless one has been installed.
-Ui& CurrentUi();
-// Installs `ui` (not owned) until the returned scope ends; for hosts and tests.
-class UiOverride {
- public:
-  explicit UiOverride(Ui& ui);
-  ~UiOverride();
-  UiOverride(const UiOverride&) = delete;
-  UiOverride& operator=(const UiOverride&) = delete;
-
- private:
-  Ui* previous_;
-};
-
-// The platform's implementation (terminal on Linux, Win32 on Windows).
-Ui& PlatformUi();
+// The platform's implementation: Win32 on Windows; on Linux the terminal,
+// whose browser also trusts `extraCaFile` when it is not empty.
+std::unique_ptr<Ui> MakePlatformUi(const std::string& extraCaFile);
 
 }  // namespace veilmark

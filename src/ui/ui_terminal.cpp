@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "ui/dialog_terminal.h"
 #include "base/text.h"
+#include "ui/dialog_terminal.h"
 
 namespace veilmark {
 namespace {
@@ -105,10 +105,11 @@ std::unique_ptr<TerminalUi> TerminalUi::FromEnvironment(BrowserFactory makeBrows
       // Unattended all the same: every dialog ends as closed.
       std::cerr << "(cannot read " << kScriptVariable << " file " << path
                 << "; dialogs will be closed unanswered)\n";
-      return std::unique_ptr<TerminalUi>(
-          new TerminalUi(std::make_unique<std::istringstream>(), std::cerr, std::move(makeBrowser)));
+      return std::unique_ptr<TerminalUi>(new TerminalUi(std::make_unique<std::istringstream>(),
+                                                        std::cerr, std::move(makeBrowser)));
     }
-    return std::unique_ptr<TerminalUi>(new TerminalUi(std::move(file), std::cerr, std::move(makeBrowser)));
+    return std::unique_ptr<TerminalUi>(
+        new TerminalUi(std::move(file), std::cerr, std::move(makeBrowser)));
   }
   const AnswerSource source =
       isatty(STDIN_FILENO) == 1 ? AnswerSource::kPerson : AnswerSource::kScript;
@@ -132,12 +133,8 @@ int TerminalUi::ShowDialog(DialogController& dialog, WindowRef) {
   return RunTerminalDialog(dialog, io);
 }
 
-Ui& PlatformUi() {
-  static const std::unique_ptr<TerminalUi> ui = TerminalUi::FromEnvironment([] {
-    const char* extraCa = std::getenv("VEILMARK_CA_BUNDLE");
-    return MakePlatformBrowser(extraCa ? extraCa : "");
-  });
-  return *ui;
+std::unique_ptr<Ui> MakePlatformUi(const std::string& extraCaFile) {
+  return TerminalUi::FromEnvironment([extraCaFile] { return MakePlatformBrowser(extraCaFile); });
 }
 
 }  // namespace veilmark

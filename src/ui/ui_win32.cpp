@@ -15,10 +15,10 @@
 #include <type_traits>
 #include <vector>
 
-#include "ui/browser_document_win32.h"
 #include "base/hresult.h"
-#include "ui/ui.h"
 #include "base/wchar_win32.h"
+#include "ui/browser_document_win32.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 namespace {
@@ -354,9 +354,8 @@ std::optional<std::string> SaveDocumentSource(IUnknown* document) {
   return source;
 }
 
-Ui& PlatformUi() {
-  static Win32Ui ui;
-  return ui;
+std::unique_ptr<Ui> MakePlatformUi(const std::string&) {
+  return std::make_unique<Win32Ui>();
 }
 
 }  // namespace veilmark

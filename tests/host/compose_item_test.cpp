@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "host/host_session.h"
 #include "host/mail_content.h"
 #include "host/store_objects.h"
-#include "outlook/account_address.h"
 #include "message_files.h"
+#include "outlook/account_address.h"
 #include "support/fake_host.h"
-#include "base/text.h"
+#include "support/recording_ui.h"
 
 namespace veilmark::hostapp {
 namespace {
@@ -85,8 +86,8 @@ TEST_F(ComposeItemTest, RecipientsKeepTheirOrderTypesAndAddresses) {
   auto item = Compose(line);
   const auto recipients = Recipients(*item);
   ASSERT_EQ(recipients.size(), 4u);
-  const std::int32_t types[] = {outlook::kRecipientTo, outlook::kRecipientBcc, outlook::kRecipientCc,
-                                outlook::kRecipientTo};
+  const std::int32_t types[] = {outlook::kRecipientTo, outlook::kRecipientBcc,
+                                outlook::kRecipientCc, outlook::kRecipientTo};
   const char16_t* addresses[] = {u"bob@example.com", u"dora@example.com", u"carol@example.com",
                                  u"erin@example.com"};
   for (std::size_t i = 0; i < recipients.size(); ++i) {
@@ -149,7 +150,8 @@ TEST_F(ComposeItemTest, UnsentItemSendsWithTheAccountGiven) {
   std::u16string smtp;
   EXPECT_EQ(account->GetSmtpAddress(smtp), S_OK);
   EXPECT_EQ(smtp, u"Alice@Example.com");
-  EXPECT_EQ(GetAccountAddress(*item), u"alice@example.com");
+  testing::RecordingUi boxes;
+  EXPECT_EQ(GetAccountAddress(*item, boxes), u"alice@example.com");
 }
 
 TEST_F(ComposeItemTest, BodyComesFromTheHtmlFileAsUtf8) {
@@ -384,7 +386,8 @@ TEST_F(TaskPaneTest, OnlyTheWebBrowserCanBeHostedInAWindow) {
   EXPECT_EQ(
       host_.paneFactory()->CreateCTP(u"Some.Control", u"t", host_.application()->explorer(), pane),
       E_INVALIDARG);
-  EXPECT_EQ(host_.paneFactory()->CreateCTP(outlook::kWebBrowserClsid, u"t", nullptr, pane), E_POINTER);
+  EXPECT_EQ(host_.paneFactory()->CreateCTP(outlook::kWebBrowserClsid, u"t", nullptr, pane),
+            E_POINTER);
   EXPECT_TRUE(host_.paneFactory()->panes().empty());
 }
 
@@ -393,8 +396,9 @@ TEST_F(TaskPaneTest, UnwritablePaneFileFailsTheShow) {
       (folder_.root() / "missing-folder" / "pane.html").string(), &announced_);
   StorePaneFactory factory(trace_, unwritable);
   std::shared_ptr<outlook::TaskPane> pane;
-  ASSERT_EQ(factory.CreateCTP(outlook::kWebBrowserClsid, u"t", host_.application()->explorer(), pane),
-            S_OK);
+  ASSERT_EQ(
+      factory.CreateCTP(outlook::kWebBrowserClsid, u"t", host_.application()->explorer(), pane),
+      S_OK);
   EXPECT_EQ(pane->SetVisible(true), E_FAIL);
   EXPECT_NE(unwritable->error().find("missing-folder"), std::string::npos);
   EXPECT_TRUE(announced_.str().empty());

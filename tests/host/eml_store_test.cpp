@@ -6,14 +6,15 @@
 #include <memory>
 #include <string>
 
+#include "base/text.h"
 #include "host/eml_message.h"
 #include "host/mail_content.h"
 #include "host/store_objects.h"
-#include "outlook/account_address.h"
 #include "message_files.h"
+#include "outlook/account_address.h"
 #include "read/secure_read.h"
 #include "support/fake_host.h"
-#include "base/text.h"
+#include "support/recording_ui.h"
 
 namespace veilmark::hostapp {
 namespace {
@@ -41,7 +42,8 @@ class EmlStoreTest : public ::testing::Test {
     EXPECT_EQ(hr, S_OK);
     return value;
   }
-  static std::shared_ptr<outlook::Attachment> AttachmentAt(outlook::MailItem& item, std::int32_t index) {
+  static std::shared_ptr<outlook::Attachment> AttachmentAt(outlook::MailItem& item,
+                                                           std::int32_t index) {
     std::shared_ptr<outlook::Attachments> attachments;
     EXPECT_EQ(item.GetAttachments(attachments), S_OK);
     std::shared_ptr<outlook::Attachment> attachment;
@@ -126,7 +128,8 @@ TEST_F(EmlStoreTest, ReceivedByIsTheAccountWhenGiven) {
   auto item = Item(folder_.Write("m.eml", testing::ProtectedMessage()), "Other@Example.com");
   EXPECT_EQ(Property(*item, outlook::kReceivedByAddressProperty), u"Other@Example.com");
   // The add-in keys its session by it, lower-cased.
-  EXPECT_EQ(GetAccountAddress(*item), u"other@example.com");
+  testing::RecordingUi boxes;
+  EXPECT_EQ(GetAccountAddress(*item, boxes), u"other@example.com");
 }
 
 TEST_F(EmlStoreTest, ReceivedByIsTheFirstDeliveredTo) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "host/command_line.h"
 #include "host/host_session.h"
 #include "login/session_store.h"
@@ -16,7 +17,6 @@
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
-#include "base/text.h"
 #include "ui/ui.h"
 
 namespace veilmark::hostapp {
@@ -30,12 +30,12 @@ const char kDecrypted[] =
 
 class HostRunTest : public ::testing::Test {
  protected:
-  HostRunTest() : installed_(ui_) {}
+  HostRunTest() = default;
 
   int Run(const std::vector<std::string>& args) {
     out_.str({});
     err_.str({});
-    return RunCommand(ParseCommandLine(args), out_, err_);
+    return RunCommand(ParseCommandLine(args), testing::PlatformOver(service_, ui_), out_, err_);
   }
   void LoggedIn(const std::u16string& account, const std::string& session) {
     SessionStore().SetSession(account, session);
@@ -70,7 +70,6 @@ class HostRunTest : public ::testing::Test {
   testing::ScratchFolder folder_;
   testing::ScriptedService service_;
   testing::RecordingUi ui_;
-  UiOverride installed_;
   testing::HrAssertRecorder hrAsserts_;
   std::ostringstream out_;
   std::ostringstream err_;
@@ -156,11 +155,11 @@ TEST_F(HostRunTest, SelectingAnUnprotectedMessagePostsNothing) {
   EXPECT_TRUE(service_.Commands().empty());
   EXPECT_TRUE(ui_.messages().empty());
   // Looked at, and left alone.
-  EXPECT_EQ(
-      Traced({"PropertyAccessor.GetProperty(" + WideToUtf8(outlook::kTransportHeadersProperty) + ")",
-              "MailItem.GetAttachments"}),
-      std::vector<std::string>{"PropertyAccessor.GetProperty(" +
-                               WideToUtf8(outlook::kTransportHeadersProperty) + ")"});
+  EXPECT_EQ(Traced({"PropertyAccessor.GetProperty(" +
+                        WideToUtf8(outlook::kTransportHeadersProperty) + ")",
+                    "MailItem.GetAttachments"}),
+            std::vector<std::string>{"PropertyAccessor.GetProperty(" +
+                                     WideToUtf8(outlook::kTransportHeadersProperty) + ")"});
 }
 
 // --- send ---------------------------------------------------------------------------

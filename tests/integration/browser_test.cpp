@@ -9,12 +9,12 @@
 #include <string>
 
 #include "api/api_endpoint.h"
+#include "base/text.h"
 #include "login/dialogs/openid_dialog.h"
 #include "login/dialogs/register_dialog.h"
 #include "support/temp_data_home.h"
 #include "support/test_certificates.h"
 #include "support/tls_test_server.h"
-#include "base/text.h"
 #include "ui/ui_terminal.h"
 
 namespace veilmark {
@@ -118,7 +118,8 @@ TEST_F(BrowserTest, OversizedDocumentIsRefused) {
 }
 
 TEST_F(BrowserTest, OnlyWebAddressesAreOpened) {
-  const BrowserResult result = MakePlatformBrowser(TrustedCerts().caFile)->Open("file:///etc/passwd");
+  const BrowserResult result =
+      MakePlatformBrowser(TrustedCerts().caFile)->Open("file:///etc/passwd");
   EXPECT_FALSE(result.ok);
   EXPECT_FALSE(result.error.empty());
 }
@@ -129,8 +130,9 @@ TEST(BrowserTrust, UntrustedCertificateFails) {
     connection.Reply(200, kFinalPage);
   });
   // Trusts another CA than the server's.
-  const BrowserResult result = MakePlatformBrowser(TrustedCerts().caFile)
-                                   ->Open("https://localhost:" + std::to_string(server.port()) + "/");
+  const BrowserResult result =
+      MakePlatformBrowser(TrustedCerts().caFile)
+          ->Open("https://localhost:" + std::to_string(server.port()) + "/");
   EXPECT_FALSE(result.ok);
   EXPECT_FALSE(result.error.empty());
   EXPECT_TRUE(server.requests().empty());
@@ -141,12 +143,11 @@ TEST_F(BrowserTest, OpenIdDialogOnTheTerminalCapturesTheFinalPage) {
   std::ostringstream output;
   TerminalUi ui(script, output, AnswerSource::kScript,
                 [] { return MakePlatformBrowser(TrustedCerts().caFile); });
-  UiOverride installed(ui);
-  COpenID openid(Utf8ToWide(Url("/start")));
-  EXPECT_EQ(openid.Show(0), 0);
-  ASSERT_TRUE(openid.m_reply) << output.str();
-  EXPECT_TRUE(openid.m_reply->status().isOk());
-  EXPECT_EQ(openid.m_reply->sessionId(), "openid-session");
+  OpenIdDialog openid(Utf8ToWide(Url("/start")));
+  EXPECT_EQ(openid.Show(ui, 0), 0);
+  ASSERT_TRUE(openid.reply) << output.str();
+  EXPECT_TRUE(openid.reply->status().isOk());
+  EXPECT_EQ(openid.reply->sessionId(), "openid-session");
 }
 
 TEST_F(BrowserTest, RegisterDialogOnTheTerminalShowsTheCaptchaFile) {
@@ -164,11 +165,10 @@ TEST_F(BrowserTest, RegisterDialogOnTheTerminalShowsTheCaptchaFile) {
   std::ostringstream output;
   TerminalUi ui(script, output, AnswerSource::kScript,
                 [] { return MakePlatformBrowser(TrustedCerts().caFile); });
-  UiOverride installed(ui);
-  CRegister registration(u"ivan@x.org", Utf8ToWide(Url("/captcha?sessionId=temp")));
-  EXPECT_EQ(registration.Show(0), 1);
-  EXPECT_EQ(registration.m_password, u"password1");
-  EXPECT_EQ(registration.m_captcha, u"x7k2");
+  RegisterDialog registration(u"ivan@x.org", Utf8ToWide(Url("/captcha?sessionId=temp")));
+  EXPECT_EQ(registration.Show(ui, 0), 1);
+  EXPECT_EQ(registration.password, u"password1");
+  EXPECT_EQ(registration.captcha, u"x7k2");
 
   const std::string shown = output.str();
   EXPECT_NE(shown.find("200 image/png, 16 bytes"), std::string::npos) << shown;

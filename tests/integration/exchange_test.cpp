@@ -12,6 +12,12 @@
 namespace veilmark {
 namespace {
 
+// One exchange for the whole file, as the add-in has one.
+HttpExchange& Exchange() {
+  static const std::unique_ptr<HttpExchange> exchange = MakePlatformHttpExchange();
+  return *exchange;
+}
+
 using namespace std::string_literals;
 using testing::RecordedRequest;
 using testing::ServerConnection;
@@ -42,8 +48,8 @@ const char kOk[] = R"({"status":{"statusCode":"OK"},"sessionId":"new-session"})"
 
 TEST(FormPost, SendsWhatWinHttpWouldSend) {
   TlsTestServer server(TrustedCerts(), Answer(kOk));
-  ApiClient client(PlatformHttpExchange(), EndpointFor(server));
-  auto reply = client.postForm(u"login", {{"email", u"ivan@x.org"}, {"password", u"p w"}},
+  ApiClient client(Exchange(), EndpointFor(server));
+  auto reply = client.PostForm(u"login", {{"email", u"ivan@x.org"}, {"password", u"p w"}},
                                {{"sessionId", "s"}});
   ASSERT_TRUE(reply->status().isOk()) << reply->status().code();
   EXPECT_EQ(reply->sessionId(), "new-session");
@@ -64,10 +70,10 @@ TEST(FormPost, SendsWhatWinHttpWouldSend) {
 
 TEST(FormPost, LargeBodyArrivesWholeInOneRequest) {
   TlsTestServer server(TrustedCerts(), Answer(kOk));
-  ApiClient client(PlatformHttpExchange(), EndpointFor(server));
+  ApiClient client(Exchange(), EndpointFor(server));
   std::string payload(3 * 1024 * 1024, 'a');
   payload[10] = '\0';
-  auto reply = client.decryptMime("s", payload);
+  auto reply = client.DecryptMime("s", payload);
   ASSERT_TRUE(reply->status().isOk()) << reply->status().code();
   const RecordedRequest request = server.requests().at(0);
   EXPECT_EQ(request.body.size(), payload.size() + 2 + "cipherText=&sessionId=s&json=true"s.size());
@@ -90,8 +96,8 @@ TEST(FormPost, ReplyInManySmallPiecesIsJoined) {
     }
     c.Write("0\r\n\r\n");
   });
-  ApiClient client(PlatformHttpExchange(), EndpointFor(server));
-  auto reply = client.decryptMime("s", "cipher");
+  ApiClient client(Exchange(), EndpointFor(server));
+  auto reply = client.DecryptMime("s", "cipher");
   ASSERT_TRUE(reply->status().isOk()) << reply->status().code();
   EXPECT_EQ(reply->clearText(), std::u16string(2000, u'x'));
 }
@@ -100,8 +106,8 @@ TEST(FormPost, ErrorPageIsAParseError) {
   TlsTestServer server(TrustedCerts(), [](const RecordedRequest&, ServerConnection& c) {
     c.Reply(500, "<html><body>Internal Server Error</body></html>", "text/html");
   });
-  ApiClient client(PlatformHttpExchange(), EndpointFor(server));
-  auto reply = client.getTempSession();
+  ApiClient client(Exchange(), EndpointFor(server));
+  auto reply = client.GetTempSession();
   EXPECT_EQ(reply->status().code(), "PARSE_ERROR");
 }
 
@@ -109,16 +115,16 @@ TEST(FormPost, JsonRefusalWithErrorStatusIsParsed) {
   TlsTestServer server(TrustedCerts(), [](const RecordedRequest&, ServerConnection& c) {
     c.Reply(403, R"({"status":{"statusCode":"INVALID_SESSION","message":["expired"]}})");
   });
-  ApiClient client(PlatformHttpExchange(), EndpointFor(server));
-  auto reply = client.currentUser("old");
+  ApiClient client(Exchange(), EndpointFor(server));
+  auto reply = client.CurrentUserAliases("old");
   EXPECT_TRUE(reply->status().needsLogin());
 }
 
 TEST(FormPost, UntrustedCertificateIsAClientErrorAndNothingIsSent) {
   const TestCertificates stranger = testing::MakeTestCertificates("stranger");
   TlsTestServer server(stranger, Answer(kOk));
-  ApiClient client(PlatformHttpExchange(), EndpointFor(server));
-  auto reply = client.login(u"a@x.org", u"secret");
+  ApiClient client(Exchange(), EndpointFor(server));
+  auto reply = client.Login(u"a@x.org", u"secret");
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_EQ(reply->request(), "error");
   ASSERT_EQ(reply->status().messages().size(), 1u);
@@ -136,8 +142,8 @@ TEST(FormPost, NothingListeningIsAClientError) {
   endpoint.host = u"localhost";
   endpoint.port = port;
   endpoint.caBundle = TrustedCerts().caFile;
-  ApiClient client(PlatformHttpExchange(), endpoint);
-  auto reply = client.getTempSession();
+  ApiClient client(Exchange(), endpoint);
+  auto reply = client.GetTempSession();
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_EQ(reply->status().messages(),
             std::vector<std::string>{"Unable to send request - 7"});  // couldn't connect
@@ -147,8 +153,8 @@ TEST(FormPost, ConnectionClosedMidBodyIsAReadErrorAndNothingHalfParsed) {
   TlsTestServer server(TrustedCerts(), [](const RecordedRequest&, ServerConnection& c) {
     c.Write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n{\"status\":{\"statusCode\":\"OK\"}");
   });
-  ApiClient client(PlatformHttpExchange(), EndpointFor(server));
-  auto reply = client.getTempSession();
+  ApiClient client(Exchange(), EndpointFor(server));
+  auto reply = client.GetTempSession();
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   ASSERT_EQ(reply->status().messages().size(), 1u);
   EXPECT_EQ(reply->status().messages()[0].rfind("Error in WinHttpReadData - ", 0), 0u);
@@ -156,8 +162,8 @@ TEST(FormPost, ConnectionClosedMidBodyIsAReadErrorAndNothingHalfParsed) {
 
 TEST(FormPost, HangUpBeforeAnyReplyIsAReceiveError) {
   TlsTestServer server(TrustedCerts(), [](const RecordedRequest&, ServerConnection&) {});
-  ApiClient client(PlatformHttpExchange(), EndpointFor(server));
-  auto reply = client.getTempSession();
+  ApiClient client(Exchange(), EndpointFor(server));
+  auto reply = client.GetTempSession();
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   ASSERT_EQ(reply->status().messages().size(), 1u);
   EXPECT_EQ(reply->status().messages()[0].rfind("Unable to receive response - ", 0), 0u);
@@ -166,9 +172,9 @@ TEST(FormPost, HangUpBeforeAnyReplyIsAReceiveError) {
 TEST(Upload, ExactMultipartBytes) {
   TlsTestServer server(
       TrustedCerts(), Answer(R"({"status":{"statusCode":"OK"},"att":[{"id":77,"name":"r.pdf"}]})"));
-  ApiClient client(PlatformHttpExchange(), EndpointFor(server));
+  ApiClient client(Exchange(), EndpointFor(server));
   const std::string data = "%PDF\0\r\n--binary"s;
-  auto reply = client.uploadAttachment("sess-9", data, u"r.pdf");
+  auto reply = client.UploadAttachment("sess-9", data, u"r.pdf");
   ASSERT_TRUE(reply->status().isOk()) << reply->status().code();
   ASSERT_EQ(reply->uploadedAttachments().size(), 1u);
   EXPECT_EQ(reply->uploadedAttachments()[0].id, "77");
@@ -195,9 +201,9 @@ TEST(Upload, ExactMultipartBytes) {
 
 TEST(Upload, EmptyFileNonAsciiNameAndQuote) {
   TlsTestServer server(TrustedCerts(), Answer(kOk));
-  ApiClient client(PlatformHttpExchange(), EndpointFor(server));
-  ASSERT_TRUE(client.uploadAttachment("s", "", u"пусто.txt")->status().isOk());
-  ASSERT_TRUE(client.uploadAttachment("s", "x", u"say \"hi\".txt")->status().isOk());
+  ApiClient client(Exchange(), EndpointFor(server));
+  ASSERT_TRUE(client.UploadAttachment("s", "", u"пусто.txt")->status().isOk());
+  ASSERT_TRUE(client.UploadAttachment("s", "x", u"say \"hi\".txt")->status().isOk());
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_NE(requests[0].body.find("filename=\"\xD0\xBF\xD1\x83\xD1\x81\xD1\x82\xD0\xBE.txt\";\r\n"

@@ -8,12 +8,13 @@
 #include <string>
 #include <thread>
 
-#include "outlook/object_model.h"
 #include "api/api_client.h"
 #include "api/http_exchange_curl.h"
-#include "login/dialogs/login_form.h"
+#include "login/dialogs/login_method_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "login/login_flow.h"
+#include "login/session_call.h"
+#include "outlook/object_model.h"
 #include "read/secure_read.h"
 #include "support/fake_host.h"
 #include "support/recording_ui.h"
@@ -35,12 +36,12 @@ void CutShort(ServerConnection& c) {
 
 class HostileServiceTest : public ::testing::Test {
  protected:
-  HostileServiceTest() : installed_(ui_) {
+  HostileServiceTest() {
     limits_.stallSeconds = 1;
     limits_.maxReplyBytes = 1024 * 1024;
     exchange_ = MakeCurlExchange(limits_);
   }
-  ApiClient Client() { return ApiClient(*exchange_, CurrentApiEndpoint()); }
+  ApiClient Client() { return ApiClient(*exchange_, service_.endpoint()); }
   std::string FirstMessage(const ServerReply& reply) {
     return reply.status().messages().empty() ? "" : reply.status().messages()[0];
   }
@@ -48,7 +49,6 @@ class HostileServiceTest : public ::testing::Test {
   testing::TempDataHome home_;
   testing::ScriptedService service_;
   testing::RecordingUi ui_;
-  UiOverride installed_;
   CurlLimits limits_;
   std::unique_ptr<HttpExchange> exchange_;
 };
@@ -62,7 +62,7 @@ TEST_F(HostileServiceTest, HundredMegabyteReplyIsRefusedAtTheCap) {
     }
   });
   const auto start = std::chrono::steady_clock::now();
-  auto reply = Client().decryptMime("s", "payload");
+  auto reply = Client().DecryptMime("s", "payload");
   EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_EQ(FirstMessage(*reply), "Error in WinHttpReadData - 23");
@@ -76,7 +76,7 @@ TEST_F(HostileServiceTest, ReplyThatStallsAfterTheHeadersTimesOut) {
     c.StallUntilClientLeaves(30);
   });
   const auto start = std::chrono::steady_clock::now();
-  auto reply = Client().login(u"a@b.c", u"pw");
+  auto reply = Client().Login(u"a@b.c", u"pw");
   EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_EQ(FirstMessage(*reply), "Error in WinHttpReadData - 28");
@@ -91,7 +91,7 @@ TEST_F(HostileServiceTest, ReplyTricklingTwoBytesASecondFailsWithinThreeSeconds)
         2);
   });
   const auto start = std::chrono::steady_clock::now();
-  auto reply = Client().decryptMime("s", "payload");
+  auto reply = Client().DecryptMime("s", "payload");
   EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_EQ(FirstMessage(*reply), "Error in WinHttpReadData - 28");
@@ -108,7 +108,7 @@ TEST_F(HostileServiceTest, ReplySlowerThanTheWindowButSteadyIsReadWhole) {
       std::this_thread::sleep_for(250ms);
     }
   });
-  auto reply = Client().decryptMime("s", "payload");
+  auto reply = Client().DecryptMime("s", "payload");
   ASSERT_TRUE(reply->status().isOk()) << FirstMessage(*reply);
   EXPECT_EQ(reply->clearText(), std::u16string(text.begin(), text.end()));
 }
@@ -118,7 +118,7 @@ TEST_F(HostileServiceTest, InvalidUtf8InTextsIsReplacedNotRejected) {
   service_.Answer("decrypt-mime",
                   "{\"status\":{\"statusCode\":\"OK\"},\"clearText\":\"caf\xE9 \xF0\x9F\""
                   ",\"decryptedAttachments\":[{\"name\":\"\xC3(\",\"url\":\"/a\"}]}");
-  auto reply = Client().decryptMime("s", "payload");
+  auto reply = Client().DecryptMime("s", "payload");
   ASSERT_TRUE(reply->status().isOk()) << reply->status().code();
   EXPECT_EQ(reply->clearText(), u"caf\uFFFD \uFFFD");
   EXPECT_EQ(reply->decryptedAttachments().at(0).name, u"\uFFFD(");
@@ -126,11 +126,11 @@ TEST_F(HostileServiceTest, InvalidUtf8InTextsIsReplacedNotRejected) {
 
 // Bound: the parser's nesting limit, before any deep recursion.
 TEST_F(HostileServiceTest, JsonNestedHundredThousandDeepIsAParseError) {
-  service_.Answer("curr-user", std::string(100000, '[') + std::string(100000, ']'));
-  service_.Answer("curr-user",
+  service_.Answer("curr-user-aliases", std::string(100000, '[') + std::string(100000, ']'));
+  service_.Answer("curr-user-aliases",
                   "{\"status\":{\"statusCode\":\"OK\"},\"x\":" + std::string(100000, '{') + "}");
-  EXPECT_EQ(Client().currentUser("s")->status().code(), "PARSE_ERROR");
-  EXPECT_EQ(Client().currentUser("s")->status().code(), "PARSE_ERROR");
+  EXPECT_EQ(Client().CurrentUserAliases("s")->status().code(), "PARSE_ERROR");
+  EXPECT_EQ(Client().CurrentUserAliases("s")->status().code(), "PARSE_ERROR");
 }
 
 // Bound: under the reply cap; parsed whole.
@@ -139,7 +139,7 @@ TEST_F(HostileServiceTest, TenMegabyteStringMemberIsParsed) {
   exchange_ = MakeCurlExchange(limits_);
   service_.Answer("decrypt-mime", "{\"status\":{\"statusCode\":\"OK\"},\"clearText\":\"" +
                                       std::string(10 * 1024 * 1024, 'a') + "\"}");
-  auto reply = Client().decryptMime("s", "payload");
+  auto reply = Client().DecryptMime("s", "payload");
   ASSERT_TRUE(reply->status().isOk()) << reply->status().code();
   EXPECT_EQ(reply->clearText().size(), 10u * 1024 * 1024);
 }
@@ -156,7 +156,7 @@ TEST_F(HostileServiceTest, RedirectToAnotherHostIsNotFollowed) {
   service_.AnswerRaw("login", [location](ServerConnection& c) {
     c.Write("HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n");
   });
-  auto reply = Client().login(u"a@b.c", u"secret");
+  auto reply = Client().Login(u"a@b.c", u"secret");
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_EQ(FirstMessage(*reply), "Unable to receive response - 12156");
   // A 307 with a JSON body that would parse is refused all the same.
@@ -166,7 +166,7 @@ TEST_F(HostileServiceTest, RedirectToAnotherHostIsNotFollowed) {
             "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
             "\r\n\r\n" + body);
   });
-  reply = Client().login(u"a@b.c", u"secret");
+  reply = Client().Login(u"a@b.c", u"secret");
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_TRUE(elsewhere.requests().empty());
 }
@@ -174,13 +174,16 @@ TEST_F(HostileServiceTest, RedirectToAnotherHostIsNotFollowed) {
 // ---- the commands above the exchange ----
 
 TEST_F(HostileServiceTest, BrokenLoginReplyStoresNoSession) {
-  ui_.scripts.push_back({CLoginForm::kResourceId, {testing::Click(CLoginForm::kOther)}});
-  ui_.scripts.push_back({CVeilmarkLogin::kResourceId,
-                         {testing::Type(CVeilmarkLogin::kPassword, u"pw"), testing::Click(kIdOk)}});
+  ui_.scripts.push_back(
+      {LoginMethodDialog::kResourceId, {testing::Click(LoginMethodDialog::kOther)}});
+  ui_.scripts.push_back(
+      {VeilmarkLoginDialog::kResourceId,
+       {testing::Type(VeilmarkLoginDialog::kPassword, u"pw"), testing::Click(kIdOk)}});
   service_.AnswerRaw("login", CutShort);
-  ui_.scripts.push_back({CLoginForm::kResourceId, {testing::Click(kIdCancel)}});
+  ui_.scripts.push_back({LoginMethodDialog::kResourceId, {testing::Click(kIdCancel)}});
   SessionStore store;
-  EXPECT_FALSE(EnsureSession(u"a@b.c", store));
+  testing::ServicesOver services(service_, ui_, store);
+  EXPECT_EQ(EnsureSession(u"a@b.c", services), "");
   EXPECT_EQ(SessionStore().GetSession(u"a@b.c"), "");
   EXPECT_EQ(ui_.boxes.size(), 1u);  // told once
 }
@@ -199,8 +202,10 @@ TEST_F(HostileServiceTest, BrokenDecryptionShowsNoPane) {
   store.SetSession(u"a@b.c", "s");
   CacheManager cache(100, 3600000);
   std::shared_ptr<outlook::TaskPane> pane;
-  EXPECT_EQ(DecryptAndShow(*item, host.NewExplorer(), store, cache, host.paneFactory.get(), pane),
-            kDecryptRefused);
+  testing::ServicesOver services(service_, ui_, store);
+  EXPECT_EQ(
+      DecryptAndShow(*item, host.NewExplorer(), services, cache, host.paneFactory.get(), pane),
+      S_FALSE);
   EXPECT_FALSE(pane);
   EXPECT_TRUE(host.paneFactory->panes.empty());
   EXPECT_EQ(cache.Lookup(u"E"), u"");

@@ -8,17 +8,18 @@
 #include <string>
 
 #include "api/api_endpoint.h"
+#include "base/text.h"
 #include "login/dialogs/extra_password_dialog.h"
-#include "login/dialogs/forgot_dialog.h"
-#include "login/dialogs/live_dialog.h"
-#include "login/dialogs/login_form.h"
+#include "login/dialogs/forgot_password_dialog.h"
+#include "login/dialogs/login_method_dialog.h"
 #include "login/dialogs/openid_dialog.h"
+#include "login/dialogs/provider_login_dialog.h"
 #include "login/dialogs/register_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
+#include "login/session_call.h"
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
-#include "base/text.h"
 
 namespace veilmark {
 namespace {
@@ -37,7 +38,7 @@ const char16_t kWideAccount[] = u"joe@example.org";
 
 class LoginFlowTest : public ::testing::Test {
  protected:
-  LoginFlowTest() : installed_(ui_) {}
+  LoginFlowTest() = default;
 
   void Answer(const std::string& command, const std::string& json) {
     service_.Answer(command, json);
@@ -46,7 +47,7 @@ class LoginFlowTest : public ::testing::Test {
     ui_.scripts.push_back(DialogScript{resourceId, std::move(steps)});
   }
   void CannotShow(int resourceId) { ui_.scripts.push_back(DialogScript{resourceId, {}, true}); }
-  void Choose(int button) { Dialog(CLoginForm::kResourceId, {Click(button)}); }
+  void Choose(int button) { Dialog(LoginMethodDialog::kResourceId, {Click(button)}); }
   void ChooseCancel() { Choose(kIdCancel); }
 
   std::vector<std::string> Commands() const { return service_.Commands(); }
@@ -59,21 +60,22 @@ class LoginFlowTest : public ::testing::Test {
   testing::TempDataHome home_;
   testing::ScriptedService service_;
   testing::RecordingUi ui_;
-  UiOverride installed_;
+  SessionStore sessions_;
+  testing::ServicesOver services_{service_, ui_, sessions_};
 };
 
 // ---- the chooser ----
 
 TEST_F(LoginFlowTest, ChooserThatCannotBeShownEndsSilently) {
-  CannotShow(CLoginForm::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  CannotShow(LoginMethodDialog::kResourceId);
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_TRUE(Commands().empty());
   EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(LoginFlowTest, ChooserCancelledEndsSilently) {
   ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_TRUE(Commands().empty());
   EXPECT_TRUE(Messages().empty());
   EXPECT_EQ(ui_.owners, std::vector<WindowRef>{0x1234});
@@ -82,13 +84,14 @@ TEST_F(LoginFlowTest, ChooserCancelledEndsSilently) {
 // ---- OpenID ----
 
 TEST_F(LoginFlowTest, GmailFollowsTheProviderToTheFinalPage) {
-  Choose(CLoginForm::kGmail);
+  Choose(LoginMethodDialog::kGmail);
   Answer("login-with-open-id",
          R"({"status":{"statusCode":"OK"},"openIdUrl":"https://id.example/start?x=1"})");
-  Dialog(COpenID::kResourceId,
-         {Document(COpenID::kBrowser, "<html>provider page</html>"),
-          Document(COpenID::kBrowser, OkLoginReply("open-s", "j.o.e@example.org", "GMAIL"))});
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "open-s");  // dots do not count for Google users
+  Dialog(OpenIdDialog::kResourceId,
+         {Document(OpenIdDialog::kBrowser, "<html>provider page</html>"),
+          Document(OpenIdDialog::kBrowser, OkLoginReply("open-s", "j.o.e@example.org", "GMAIL"))});
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()),
+            "open-s");  // dots do not count for Google users
   EXPECT_EQ(Commands(), std::vector<std::string>{"login-with-open-id"});
   EXPECT_EQ(Params(0), (std::map<std::string, std::string>{
                            {"provider", "Google"}, {"forcePassword", "true"}, {"json", "true"}}));
@@ -98,73 +101,77 @@ TEST_F(LoginFlowTest, GmailFollowsTheProviderToTheFinalPage) {
 }
 
 TEST_F(LoginFlowTest, YahooSendsTheAccountAddress) {
-  Choose(CLoginForm::kYahoo);
+  Choose(LoginMethodDialog::kYahoo);
   Answer("login-with-open-id", R"({"status":{"statusCode":"OK"},"openIdUrl":"https://y/"})");
-  Dialog(COpenID::kResourceId, {Document(COpenID::kBrowser, OkLoginReply("y-s", kAccount))});
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "y-s");
+  Dialog(OpenIdDialog::kResourceId,
+         {Document(OpenIdDialog::kBrowser, OkLoginReply("y-s", kAccount))});
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "y-s");
   EXPECT_EQ(Params(0).at("provider"), "Yahoo");
   EXPECT_EQ(Params(0).at("yahooEmail"), kAccount);
 }
 
 TEST_F(LoginFlowTest, FailedOpenIdStartIsShownAndTheChooserComesBack) {
-  Choose(CLoginForm::kGmail);
+  Choose(LoginMethodDialog::kGmail);
   Answer("login-with-open-id", StatusReply("PROVIDER_DOWN"));
   ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{Describe("PROVIDER_DOWN")});
   EXPECT_EQ(ui_.dialogs.size(), 2u);
 }
 
 TEST_F(LoginFlowTest, OpenIdClosedWithoutAFinalPageEndsSilently) {
-  Choose(CLoginForm::kGmail);
+  Choose(LoginMethodDialog::kGmail);
   Answer("login-with-open-id", R"({"status":{"statusCode":"OK"},"openIdUrl":"https://g/"})");
-  Dialog(COpenID::kResourceId,
-         {Document(COpenID::kBrowser, " {\"not\":\"final\"}"), Click(kIdCancel)});
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  Dialog(OpenIdDialog::kResourceId,
+         {Document(OpenIdDialog::kBrowser, " {\"not\":\"final\"}"), Click(kIdCancel)});
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(LoginFlowTest, OpenIdDialogThatCannotBeShownEndsSilently) {
-  Choose(CLoginForm::kGmail);
+  Choose(LoginMethodDialog::kGmail);
   Answer("login-with-open-id", R"({"status":{"statusCode":"OK"},"openIdUrl":"https://g/"})");
-  CannotShow(COpenID::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  CannotShow(OpenIdDialog::kResourceId);
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_TRUE(Messages().empty());
 }
 
 // ---- provider credentials ----
 
 TEST_F(LoginFlowTest, HotmailSkipsTheAccountCheck) {
-  Choose(CLoginForm::kHotmail);
-  Dialog(CLive::kResourceId, {Type(CLive::kEmail, u"someone@hotmail.example"),
-                              Type(CLive::kPassword, u"pässword"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kHotmail);
+  Dialog(ProviderLoginDialog::kResourceId,
+         {Type(ProviderLoginDialog::kEmail, u"someone@hotmail.example"),
+          Type(ProviderLoginDialog::kPassword, u"pässword"), Click(kIdOk)});
   Answer("login-with-live", OkLoginReply("live-s", "someone.else@hotmail.example"));
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "live-s");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "live-s");
   EXPECT_EQ(Commands(), std::vector<std::string>{"login-with-live"});
   EXPECT_EQ(Params(0).at("email"), "someone@hotmail.example");
   EXPECT_EQ(Params(0).at("password"), "p\xC3\xA4ssword");
 }
 
 TEST_F(LoginFlowTest, AolIsCheckedAndMatchesThroughAnAlias) {
-  Choose(CLoginForm::kAol);
-  Dialog(CLive::kResourceId,
-         {Type(CLive::kEmail, u"me@aol.example"), Type(CLive::kPassword, u"pw"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kAol);
+  Dialog(ProviderLoginDialog::kResourceId,
+         {Type(ProviderLoginDialog::kEmail, u"me@aol.example"),
+          Type(ProviderLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   Answer("login-with-aol", OkLoginReply("aol-s", "me@aol.example"));
   Answer("curr-user-aliases",
          R"({"status":{"statusCode":"OK"},"aliases":["other@x.org","joe@example.org"]})");
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "aol-s");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "aol-s");
   EXPECT_EQ(Commands(), (std::vector<std::string>{"login-with-aol", "curr-user-aliases"}));
   EXPECT_EQ(Params(1).at("sessionId"), "aol-s");
 }
 
 TEST_F(LoginFlowTest, MismatchIsExplainedAndTheChooserComesBack) {
-  Choose(CLoginForm::kAol);
-  Dialog(CLive::kResourceId,
-         {Type(CLive::kEmail, u"me@aol.example"), Type(CLive::kPassword, u"pw"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kAol);
+  Dialog(ProviderLoginDialog::kResourceId,
+         {Type(ProviderLoginDialog::kEmail, u"me@aol.example"),
+          Type(ProviderLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   Answer("login-with-aol", OkLoginReply("aol-s", "Me@AOL.example"));
   Answer("curr-user-aliases", R"({"status":{"statusCode":"OK"},"aliases":["x@y.z"]})");
   ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   ASSERT_EQ(ui_.boxes.size(), 1u);
   const std::u16string text = ui_.boxes[0].text;
   EXPECT_EQ(text.rfind(u"Please make sure you login with the same account as the email you are "
@@ -178,16 +185,16 @@ TEST_F(LoginFlowTest, MismatchIsExplainedAndTheChooserComesBack) {
 }
 
 TEST_F(LoginFlowTest, ProviderDialogThatCannotBeShownSaysHotmailEvenForAol) {
-  Choose(CLoginForm::kAol);
-  CannotShow(CLive::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  Choose(LoginMethodDialog::kAol);
+  CannotShow(ProviderLoginDialog::kResourceId);
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{u"Unable to display Hotmail dialog"});
 }
 
 TEST_F(LoginFlowTest, ProviderDialogCancelledEndsSilently) {
-  Choose(CLoginForm::kHotmail);
-  Dialog(CLive::kResourceId, {Click(kIdCancel)});
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  Choose(LoginMethodDialog::kHotmail);
+  Dialog(ProviderLoginDialog::kResourceId, {Click(kIdCancel)});
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_TRUE(Commands().empty());
   EXPECT_TRUE(Messages().empty());
 }
@@ -195,24 +202,27 @@ TEST_F(LoginFlowTest, ProviderDialogCancelledEndsSilently) {
 // ---- service account ----
 
 TEST_F(LoginFlowTest, ServiceAccountLoginStartsWithTheAccountAddress) {
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"secret"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kPassword, u"secret"), Click(kIdOk)});
   Answer("login", OkLoginReply("svc-s", kAccount));
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "svc-s");
-  EXPECT_EQ(ui_.dialogs.at(1).initialTexts.at(CVeilmarkLogin::kEmail), kWideAccount);
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "svc-s");
+  EXPECT_EQ(ui_.dialogs.at(1).initialTexts.at(VeilmarkLoginDialog::kEmail), kWideAccount);
   EXPECT_EQ(Params(0).at("email"), kAccount);
   EXPECT_EQ(Params(0).at("password"), "secret");
   EXPECT_EQ(Commands(), std::vector<std::string>{"login"});  // same address: no alias lookup
 }
 
 TEST_F(LoginFlowTest, RefusedLoginIsShownThenASecondAttemptSucceeds) {
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"wrong"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kPassword, u"wrong"), Click(kIdOk)});
   Answer("login", StatusReply("BAD_PASSWORD"));
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"right"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kPassword, u"right"), Click(kIdOk)});
   Answer("login", OkLoginReply("second", kAccount));
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "second");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "second");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{Describe("BAD_PASSWORD")});
   EXPECT_EQ(ui_.owners.size(), 4u);
 }
@@ -220,52 +230,56 @@ TEST_F(LoginFlowTest, RefusedLoginIsShownThenASecondAttemptSucceeds) {
 TEST_F(LoginFlowTest, ManyFailedAttemptsDoNotExhaustAnything) {
   constexpr int kAttempts = 50;
   for (int i = 0; i < kAttempts; ++i) {
-    Choose(CLoginForm::kHotmail);
-    Dialog(CLive::kResourceId,
-           {Type(CLive::kEmail, u"a@b"), Type(CLive::kPassword, u"p"), Click(kIdOk)});
+    Choose(LoginMethodDialog::kHotmail);
+    Dialog(ProviderLoginDialog::kResourceId,
+           {Type(ProviderLoginDialog::kEmail, u"a@b"), Type(ProviderLoginDialog::kPassword, u"p"),
+            Click(kIdOk)});
     Answer("login-with-live", StatusReply("NOPE"));
   }
   ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_EQ(Messages().size(), static_cast<std::size_t>(kAttempts));
 }
 
 TEST_F(LoginFlowTest, UnreachableServiceIsShownAsAClientError) {
-  SetApiEndpoint(ApiEndpoint{u"localhost", 1, testing::LoopbackCertificates().caFile});
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)});
+  const auto exchange = MakePlatformHttpExchange();
+  ApiClient unreachable(*exchange,
+                        ApiEndpoint{u"localhost", 1, testing::LoopbackCertificates().caFile});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, unreachable), "");
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0], u"Status code is: CLIENT_ERROR\nMessage: Unable to send request - 7");
 }
 
 TEST_F(LoginFlowTest, ServiceAccountDialogProblems) {
-  Choose(CLoginForm::kOther);
-  CannotShow(CVeilmarkLogin::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  Choose(LoginMethodDialog::kOther);
+  CannotShow(VeilmarkLoginDialog::kResourceId);
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{u"Unable to display Veilmark Login dialog"});
 
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Click(kIdCancel)});
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId, {Click(kIdCancel)});
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_TRUE(Commands().empty());
 }
 
 // ---- registration ----
 
 TEST_F(LoginFlowTest, SignupRegistersWithTheCaptchaButNeverYieldsASession) {
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId,
-         {Type(CVeilmarkLogin::kEmail, u"typed@x.org"), Click(CVeilmarkLogin::kSignup)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kEmail, u"typed@x.org"), Click(VeilmarkLoginDialog::kSignup)});
   Answer("get-temp-session", R"({"status":{"statusCode":"OK"},"sessionId":"tmp-1"})");
-  Dialog(CRegister::kResourceId,
-         {Type(CRegister::kPassword, u"password1"), Type(CRegister::kRepeatPassword, u"password1"),
-          Type(CRegister::kSecurityQuestion, u"First pet?"),
-          Type(CRegister::kSecurityAnswer, u"Rex the dog"), Type(CRegister::kCaptcha, u"XY12"),
-          Click(kIdOk)});
+  Dialog(RegisterDialog::kResourceId, {Type(RegisterDialog::kPassword, u"password1"),
+                                       Type(RegisterDialog::kRepeatPassword, u"password1"),
+                                       Type(RegisterDialog::kSecurityQuestion, u"First pet?"),
+                                       Type(RegisterDialog::kSecurityAnswer, u"Rex the dog"),
+                                       Type(RegisterDialog::kCaptcha, u"XY12"), Click(kIdOk)});
   Answer("register", OkLoginReply("reg-s", kAccount));
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_EQ(Commands(), (std::vector<std::string>{"get-temp-session", "register"}));
   EXPECT_EQ(Params(0), (std::map<std::string, std::string>{{"json", "true"}}));
   const auto registered = Params(1);
@@ -274,7 +288,7 @@ TEST_F(LoginFlowTest, SignupRegistersWithTheCaptchaButNeverYieldsASession) {
   EXPECT_EQ(registered.at("captcha"), "XY12");
   EXPECT_EQ(registered.at("securityQuestion"), "First pet?");
   const auto& shown = ui_.dialogs.at(2);
-  EXPECT_EQ(shown.initialTexts.at(CRegister::kEmail), kWideAccount);
+  EXPECT_EQ(shown.initialTexts.at(RegisterDialog::kEmail), kWideAccount);
   EXPECT_EQ(shown.navigations,
             std::vector<std::u16string>{u"http://localhost:" + IntToWide(service_.port()) +
                                         u"/captcha?sessionId=tmp-1"});
@@ -285,27 +299,27 @@ TEST_F(LoginFlowTest, SignupRegistersWithTheCaptchaButNeverYieldsASession) {
 }
 
 TEST_F(LoginFlowTest, SignupWithoutATemporarySession) {
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Click(CVeilmarkLogin::kSignup)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId, {Click(VeilmarkLoginDialog::kSignup)});
   Answer("get-temp-session", StatusReply("BUSY"));
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_EQ(Messages(),
             std::vector<std::u16string>{u"Unable to retrieve CAPTCHA image from server"});
 }
 
 TEST_F(LoginFlowTest, RegisterDialogCancelledOrNotShown) {
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Click(CVeilmarkLogin::kSignup)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId, {Click(VeilmarkLoginDialog::kSignup)});
   Answer("get-temp-session", R"({"status":{"statusCode":"OK"},"sessionId":"t"})");
-  Dialog(CRegister::kResourceId, {Click(kIdCancel)});
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  Dialog(RegisterDialog::kResourceId, {Click(kIdCancel)});
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_TRUE(Messages().empty());
 
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Click(CVeilmarkLogin::kSignup)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId, {Click(VeilmarkLoginDialog::kSignup)});
   Answer("get-temp-session", R"({"status":{"statusCode":"OK"},"sessionId":"t"})");
-  CannotShow(CRegister::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  CannotShow(RegisterDialog::kResourceId);
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{u"Unable to display Register dialog"});
   EXPECT_EQ(Commands(), (std::vector<std::string>{"get-temp-session", "get-temp-session"}));
 }
@@ -313,41 +327,42 @@ TEST_F(LoginFlowTest, RegisterDialogCancelledOrNotShown) {
 // ---- password reset ----
 
 TEST_F(LoginFlowTest, ResetUsesTheAccountAddressAndNeverYieldsASession) {
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId,
-         {Type(CVeilmarkLogin::kEmail, u"typed@x.org"), Click(CVeilmarkLogin::kForgot)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kEmail, u"typed@x.org"), Click(VeilmarkLoginDialog::kForgot)});
   Answer("retrieve-security-q", R"({"status":{"statusCode":"OK"},"securityQuestion":"Pet?"})");
-  Dialog(CForgot::kResourceId, {Type(CForgot::kSecurityAnswer, u"Rex"), Click(kIdOk)});
+  Dialog(ForgotPasswordDialog::kResourceId,
+         {Type(ForgotPasswordDialog::kSecurityAnswer, u"Rex"), Click(kIdOk)});
   Answer("reset-password", R"({"status":{"statusCode":"OK"}})");
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_EQ(Commands(), (std::vector<std::string>{"retrieve-security-q", "reset-password"}));
   EXPECT_EQ(Params(0).at("email"), kAccount);
   EXPECT_EQ(Params(1), (std::map<std::string, std::string>{{"email", kAccount},
                                                            {"securityQuestion", "Pet?"},
                                                            {"securityAnswer", "Rex"},
                                                            {"json", "true"}}));
-  EXPECT_EQ(ui_.dialogs.at(2).initialTexts.at(CForgot::kSecurityQuestion), u"Pet?");
+  EXPECT_EQ(ui_.dialogs.at(2).initialTexts.at(ForgotPasswordDialog::kSecurityQuestion), u"Pet?");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{u"Password reset was successful.\nYou will "
                                                     u"receive a reset password email shortly."});
 }
 
 TEST_F(LoginFlowTest, ResetProblems) {
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Click(CVeilmarkLogin::kForgot)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId, {Click(VeilmarkLoginDialog::kForgot)});
   Answer("retrieve-security-q", StatusReply("UNKNOWN_USER"));
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
 
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Click(CVeilmarkLogin::kForgot)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId, {Click(VeilmarkLoginDialog::kForgot)});
   Answer("retrieve-security-q", R"({"status":{"statusCode":"OK"},"securityQuestion":"Q"})");
-  CannotShow(CForgot::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  CannotShow(ForgotPasswordDialog::kResourceId);
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
 
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Click(CVeilmarkLogin::kForgot)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId, {Click(VeilmarkLoginDialog::kForgot)});
   Answer("retrieve-security-q", R"({"status":{"statusCode":"OK"},"securityQuestion":"Q"})");
-  Dialog(CForgot::kResourceId, {Click(kIdCancel)});
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  Dialog(ForgotPasswordDialog::kResourceId, {Click(kIdCancel)});
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
 
   EXPECT_EQ(Messages(), (std::vector<std::u16string>{u"Unable to retrieve the security question",
                                                      u"Unable to display Forgot Password dialog"}));
@@ -357,51 +372,59 @@ TEST_F(LoginFlowTest, ResetProblems) {
 // ---- additional password ----
 
 TEST_F(LoginFlowTest, ExtraPasswordCutsTheMarkerFromTheSession) {
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   Answer("login", StatusReply("EXTRA_PASS", "abc-extPas-123"));
-  Dialog(CExtraPassword::kResourceId, {Type(CExtraPassword::kPassword, u"extra"), Click(kIdOk)});
+  Dialog(ExtraPasswordDialog::kResourceId,
+         {Type(ExtraPasswordDialog::kPassword, u"extra"), Click(kIdOk)});
   Answer("extra-password", OkLoginReply("full-s", kAccount));
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "full-s");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "full-s");
   EXPECT_EQ(Params(1).at("sessionId"), "abc");
   EXPECT_EQ(Params(1).at("password"), "extra");
   EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(LoginFlowTest, ExtraPasswordMarkerAtTheStartIsSentWhole) {
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   Answer("login", StatusReply("EXTRA_PASS", "-extPasXYZ"));
-  Dialog(CExtraPassword::kResourceId, {Type(CExtraPassword::kPassword, u"extra"), Click(kIdOk)});
+  Dialog(ExtraPasswordDialog::kResourceId,
+         {Type(ExtraPasswordDialog::kPassword, u"extra"), Click(kIdOk)});
   Answer("extra-password", OkLoginReply("full-s", kAccount));
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "full-s");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "full-s");
   EXPECT_EQ(Params(1).at("sessionId"), "-extPasXYZ");
 }
 
 TEST_F(LoginFlowTest, SecondExtraPassIsAnError) {
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   Answer("login", StatusReply("EXTRA_PASS", "s-extPas"));
-  Dialog(CExtraPassword::kResourceId, {Type(CExtraPassword::kPassword, u"x"), Click(kIdOk)});
+  Dialog(ExtraPasswordDialog::kResourceId,
+         {Type(ExtraPasswordDialog::kPassword, u"x"), Click(kIdOk)});
   Answer("extra-password", StatusReply("EXTRA_PASS", "s2"));
   ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{Describe("EXTRA_PASS")});
 }
 
 TEST_F(LoginFlowTest, ExtraPasswordDialogCancelledOrNotShown) {
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   Answer("login", StatusReply("EXTRA_PASS", "s"));
-  Dialog(CExtraPassword::kResourceId, {Click(kIdCancel)});
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  Dialog(ExtraPasswordDialog::kResourceId, {Click(kIdCancel)});
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_TRUE(Messages().empty());
 
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   Answer("login", StatusReply("EXTRA_PASS", "s"));
-  CannotShow(CExtraPassword::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+  CannotShow(ExtraPasswordDialog::kResourceId);
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   EXPECT_EQ(Messages(),
             std::vector<std::u16string>{u"Unable to display additional password dialog"});
 }
@@ -410,11 +433,12 @@ TEST_F(LoginFlowTest, ExtraPasswordDialogCancelledOrNotShown) {
 
 TEST_F(LoginFlowTest, NotExactlyOneUserIsReported) {
   for (const char* users : {"[]", R"([{"email":"a"},{"email":"b"}])"}) {
-    Choose(CLoginForm::kOther);
-    Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)});
+    Choose(LoginMethodDialog::kOther);
+    Dialog(VeilmarkLoginDialog::kResourceId,
+           {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
     Answer("login",
            std::string(R"({"status":{"statusCode":"OK"},"sessionId":"s","users":)") + users + "}");
-    EXPECT_EQ(RunLoginFlow(kWideAccount), "");
+    EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
   }
   const std::u16string expected =
       u"Could not get user details.\nPlease contact veilmark support at support@veilmark.com";
@@ -438,12 +462,13 @@ class AccountCheckTest : public LoginFlowTest, public ::testing::WithParamInterf
 
 TEST_P(AccountCheckTest, DecidesLikeTheService) {
   const MatchCase& c = GetParam();
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   Answer("login", OkLoginReply("s", c.userEmail, c.registeredFrom));
   if (!c.aliases.empty()) Answer("curr-user-aliases", c.aliases);
   if (!c.matches) ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(c.account), c.matches ? "s" : "");
+  EXPECT_EQ(RunLoginFlow(c.account, ui_, services_.api()), c.matches ? "s" : "");
   EXPECT_EQ(Commands().size(), c.aliases.empty() ? 1u : 2u);
 }
 
@@ -467,47 +492,85 @@ INSTANTIATE_TEST_SUITE_P(
                   R"({"status":{"statusCode":"INVALID_SESSION"},"aliases":["joe@x.org"]})", false}),
     [](const ::testing::TestParamInfo<MatchCase>& info) { return info.param.name; });
 
-// ---- EnsureSession ----
+// ---- EnsureSession and CallWithSession ----
 
 TEST_F(LoginFlowTest, EnsureSessionUsesAStoredSessionWithoutAsking) {
-  SessionStore store;
-  store.SetSession(kWideAccount, "kept");
-  EXPECT_TRUE(EnsureSession(kWideAccount, store));
+  sessions_.SetSession(kWideAccount, "kept");
+  EXPECT_EQ(EnsureSession(kWideAccount, services_), "kept");
   EXPECT_TRUE(ui_.dialogs.empty());
 }
 
 TEST_F(LoginFlowTest, EnsureSessionStoresANewLogin) {
-  SessionStore store;
-  Choose(CLoginForm::kOther);
-  Dialog(CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)});
+  Choose(LoginMethodDialog::kOther);
+  Dialog(VeilmarkLoginDialog::kResourceId,
+         {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   Answer("login", OkLoginReply("fresh", kAccount));
-  EXPECT_TRUE(EnsureSession(kWideAccount, store));
+  EXPECT_EQ(EnsureSession(kWideAccount, services_), "fresh");
   EXPECT_EQ(SessionStore().GetSession(kWideAccount), "fresh");
 }
 
 TEST_F(LoginFlowTest, EnsureSessionStoresNothingWhenTheUserGivesUp) {
-  SessionStore store;
   ChooseCancel();
-  EXPECT_FALSE(EnsureSession(kWideAccount, store));
-  EXPECT_EQ(store.GetSession(kWideAccount), "");
+  EXPECT_EQ(EnsureSession(kWideAccount, services_), "");
+  EXPECT_EQ(sessions_.GetSession(kWideAccount), "");
 }
 
-TEST(CleanAccount, RemovesDotsBeforeTheAtOnly) {
-  EXPECT_EQ(CleanAccount(u"j.o.e@mail.example.org"), u"joe@mail.example.org");
-  EXPECT_EQ(CleanAccount(u"no.at.sign"), u"no.at.sign");
-  EXPECT_EQ(CleanAccount(u"a.b@c@d.e"), u"ab@c@d.e");
-  EXPECT_EQ(CleanAccount(u"J.Oe@X"), u"JOe@X");
-  EXPECT_EQ(CleanAccount(u""), u"");
+class CallWithSessionTest : public LoginFlowTest {
+ protected:
+  // Asks the service for the aliases with whatever session it is given.
+  Reply Call() {
+    return CallWithSession(kWideAccount, services_, [this](const std::string& session) {
+      sessionsUsed_.push_back(session);
+      return services_.api().CurrentUserAliases(session);
+    });
+  }
+  void LoginSucceedsWith(const std::string& session) {
+    Choose(LoginMethodDialog::kOther);
+    Dialog(VeilmarkLoginDialog::kResourceId,
+           {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
+    Answer("login", OkLoginReply(session, kAccount));
+  }
+  std::vector<std::string> sessionsUsed_;
+};
+
+TEST_F(CallWithSessionTest, AnExpiredSessionLogsInOnceStoresAndRepeatsTheCall) {
+  sessions_.SetSession(kWideAccount, "old");
+  Answer("curr-user-aliases", StatusReply("INVALID_SESSION"));
+  LoginSucceedsWith("new");
+  Answer("curr-user-aliases", R"({"status":{"statusCode":"OK"},"aliases":["a@x.org"]})");
+  const Reply reply = Call();
+  ASSERT_TRUE(reply);
+  EXPECT_TRUE(reply->status().isOk());
+  EXPECT_EQ(sessionsUsed_, (std::vector<std::string>{"old", "new"}));
+  EXPECT_EQ(SessionStore().GetSession(kWideAccount), "new");
 }
 
-TEST(IsGoogleUser, ExactRegistrationSources) {
-  VeilmarkUser user;
-  user.registeredFrom = u"GMAIL";
-  EXPECT_TRUE(IsGoogleUser(user));
-  user.registeredFrom = u"GOOGLE_APP";
-  EXPECT_TRUE(IsGoogleUser(user));
-  user.registeredFrom = u"gmail";
-  EXPECT_FALSE(IsGoogleUser(user));
+TEST_F(CallWithSessionTest, ASecondRefusalIsReturnedNotRetried) {
+  sessions_.SetSession(kWideAccount, "old");
+  Answer("curr-user-aliases", StatusReply("INVALID_SESSION"));
+  LoginSucceedsWith("new");
+  Answer("curr-user-aliases", StatusReply("INVALID_SESSION"));
+  const Reply reply = Call();
+  ASSERT_TRUE(reply);
+  EXPECT_TRUE(reply->status().needsLogin());
+  EXPECT_EQ(sessionsUsed_.size(), 2u);
+}
+
+TEST_F(CallWithSessionTest, AGivenUpLoginEndsWithoutRepeatingAndKeepsTheOldSession) {
+  sessions_.SetSession(kWideAccount, "old");
+  Answer("curr-user-aliases", StatusReply("INVALID_SESSION"));
+  ChooseCancel();
+  EXPECT_FALSE(Call());
+  EXPECT_EQ(sessionsUsed_, std::vector<std::string>{"old"});
+  EXPECT_EQ(sessions_.GetSession(kWideAccount), "old");
+}
+
+TEST_F(CallWithSessionTest, NoStoredSessionLogsInFirst) {
+  LoginSucceedsWith("first");
+  Answer("curr-user-aliases", R"({"status":{"statusCode":"OK"},"aliases":[]})");
+  ASSERT_TRUE(Call());
+  EXPECT_EQ(sessionsUsed_, std::vector<std::string>{"first"});
+  EXPECT_EQ(Commands(), (std::vector<std::string>{"login", "curr-user-aliases"}));
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 #include "addin/connect_core.h"
 #include "addin/window_wrappers.h"
 #include "api/api_endpoint.h"
-#include "login/dialogs/login_form.h"
+#include "base/text.h"
+#include "login/dialogs/login_method_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "read/decrypted_view.h"
 #include "read/task_pane.h"
@@ -19,7 +20,6 @@
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
-#include "base/text.h"
 
 namespace veilmark {
 namespace {
@@ -45,7 +45,7 @@ const char kOkReply[] = R"({"status":{"statusCode":"OK"},"clearText":"<p>Hello B
 
 class SecureReadTest : public ::testing::Test {
  protected:
-  SecureReadTest() : installed_(ui_) {}
+  SecureReadTest() = default;
 
   std::shared_ptr<FakeMailItem> ProtectedMessage(const std::string& label = "item",
                                                  const std::u16string& entryId = u"E1") {
@@ -70,9 +70,9 @@ class SecureReadTest : public ::testing::Test {
   }
   void LoggedIn(const std::string& session = "s-1") { store_.SetSession(kAccount, session); }
 
-  std::int32_t Decrypt(FakeMailItem& item) {
+  HRESULT Decrypt(FakeMailItem& item) {
     auto window = host_.NewExplorer();
-    return DecryptAndShow(item, window, store_, cache_, host_.paneFactory.get(), pane_);
+    return DecryptAndShow(item, window, services_, cache_, host_.paneFactory.get(), pane_);
   }
   std::vector<std::u16string> Messages() const { return ui_.messages(); }
   bool DataFolderHoldsOnlySessions() const {
@@ -85,9 +85,9 @@ class SecureReadTest : public ::testing::Test {
   testing::TempDataHome home_;
   testing::ScriptedService service_;
   testing::RecordingUi ui_;
-  UiOverride installed_;
   testing::FakeHost host_;
   SessionStore store_;
+  testing::ServicesOver services_{service_, ui_, store_};
   CacheManager cache_{100, 3600000};
   std::shared_ptr<outlook::TaskPane> pane_;
 };
@@ -128,7 +128,7 @@ TEST_F(SecureReadTest, DecryptsShowsAndCaches) {
   service_.Answer("decrypt-mime", kOkReply);
   auto item = ProtectedMessage();
   auto window = host_.NewExplorer();
-  EXPECT_EQ(DecryptAndShow(*item, window, store_, cache_, host_.paneFactory.get(), pane_), 0);
+  EXPECT_EQ(DecryptAndShow(*item, window, services_, cache_, host_.paneFactory.get(), pane_), 0);
 
   ASSERT_EQ(service_.Commands(), std::vector<std::string>{"decrypt-mime"});
   EXPECT_EQ(service_.Request(0).body,
@@ -144,7 +144,7 @@ TEST_F(SecureReadTest, DecryptsShowsAndCaches) {
   EXPECT_TRUE(pane->visible);
   VeilmarkDecryptedAtt plan{u"plan.pdf", u"/att/1", u"", 1536, "application/pdf"};
   const std::u16string view =
-      ComposeDecryptedView(u"<p>Hello Bob</p>", {plan}, CurrentApiEndpoint().authority());
+      ComposeDecryptedView(u"<p>Hello Bob</p>", {plan}, service_.endpoint().authority());
   EXPECT_EQ(pane->browser()->html()->Text(), view);
   EXPECT_EQ(pane->browser()->html()->closes, 1);
   EXPECT_EQ(cache_.Lookup(u"E1"), view);
@@ -194,7 +194,7 @@ TEST_F(SecureReadTest, RefusalIsShownWithTheAccountAndStatus) {
   LoggedIn();
   service_.Answer("decrypt-mime", testing::StatusReply("NOT_A_RECIPIENT"));
   auto item = ProtectedMessage();
-  EXPECT_EQ(Decrypt(*item), kDecryptRefused);
+  EXPECT_EQ(Decrypt(*item), S_FALSE);
   EXPECT_EQ(Messages(),
             std::vector<std::u16string>{u"Unable to decrypt message using account - bob@example.org"
                                         u"\nAdditional info: " +
@@ -206,13 +206,13 @@ TEST_F(SecureReadTest, RefusalIsShownWithTheAccountAndStatus) {
 TEST_F(SecureReadTest, ExpiredSessionTwiceGivesOneLoginThenTheMessage) {
   LoggedIn("old");
   service_.Answer("decrypt-mime", testing::StatusReply("INVALID_SESSION"));
-  ui_.scripts.push_back({CLoginForm::kResourceId, {Click(CLoginForm::kOther)}});
-  ui_.scripts.push_back(
-      {CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)}});
+  ui_.scripts.push_back({LoginMethodDialog::kResourceId, {Click(LoginMethodDialog::kOther)}});
+  ui_.scripts.push_back({VeilmarkLoginDialog::kResourceId,
+                         {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)}});
   service_.Answer("login", testing::OkLoginReply("new", "bob@example.org"));
   service_.Answer("decrypt-mime", testing::StatusReply("INVALID_SESSION"));
   auto item = ProtectedMessage();
-  EXPECT_EQ(Decrypt(*item), kDecryptRefused);
+  EXPECT_EQ(Decrypt(*item), S_FALSE);
   EXPECT_EQ(service_.Commands(),
             (std::vector<std::string>{"decrypt-mime", "login", "decrypt-mime"}));
   EXPECT_EQ(service_.Params(2).at("sessionId"), "new");
@@ -227,9 +227,9 @@ TEST_F(SecureReadTest, RefusalWithAStringMessageStillLogsIn) {
   LoggedIn("old");
   service_.Answer("decrypt-mime",
                   R"({"status":{"statusCode":"INVALID_SESSION","message":"Session expired"}})");
-  ui_.scripts.push_back({CLoginForm::kResourceId, {Click(CLoginForm::kOther)}});
-  ui_.scripts.push_back(
-      {CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)}});
+  ui_.scripts.push_back({LoginMethodDialog::kResourceId, {Click(LoginMethodDialog::kOther)}});
+  ui_.scripts.push_back({VeilmarkLoginDialog::kResourceId,
+                         {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)}});
   service_.Answer("login", testing::OkLoginReply("new", "bob@example.org"));
   service_.Answer("decrypt-mime", kOkReply);
   auto item = ProtectedMessage();
@@ -257,7 +257,7 @@ TEST_F(SecureReadTest, NoScratchFileIsShown) {
 }
 
 TEST_F(SecureReadTest, AbandonedLoginShowsNothing) {
-  ui_.scripts.push_back({CLoginForm::kResourceId, {Click(kIdCancel)}});
+  ui_.scripts.push_back({LoginMethodDialog::kResourceId, {Click(kIdCancel)}});
   auto item = ProtectedMessage();
   EXPECT_EQ(Decrypt(*item), 0);
   EXPECT_TRUE(service_.Commands().empty());
@@ -288,7 +288,7 @@ TEST_F(SecureReadTest, WithoutAPaneFactoryTheViewIsOnlyCached) {
   service_.Answer("decrypt-mime", kOkReply);
   auto item = ProtectedMessage();
   auto window = host_.NewExplorer();
-  EXPECT_EQ(DecryptAndShow(*item, window, store_, cache_, nullptr, pane_), 0);
+  EXPECT_EQ(DecryptAndShow(*item, window, services_, cache_, nullptr, pane_), 0);
   EXPECT_FALSE(pane_);
   EXPECT_NE(cache_.Lookup(u"E1"), u"");
 }
@@ -339,7 +339,7 @@ TEST_F(SecureReadTest, ExplorerSelectionShowsAndRemovesPanes) {
   service_.Answer("decrypt-mime", kOkReply);
   auto explorer = host_.NewExplorer();
   ExplorerWrapper wrapper;
-  ASSERT_EQ(wrapper.Initialize(explorer, &store_, &cache_, host_.paneFactory), S_OK);
+  ASSERT_EQ(wrapper.Initialize(explorer, &services_.get(), &cache_, host_.paneFactory), S_OK);
   EXPECT_EQ(explorer->sinks.size(), 1u);
 
   explorer->Select({ProtectedMessage()});
@@ -366,7 +366,7 @@ TEST_F(SecureReadTest, ClosingTheExplorerDeletesThePaneBeforeLettingGo) {
   service_.Answer("decrypt-mime", kOkReply);
   auto explorer = host_.NewExplorer();
   ExplorerWrapper wrapper;
-  ASSERT_EQ(wrapper.Initialize(explorer, &store_, &cache_, host_.paneFactory), S_OK);
+  ASSERT_EQ(wrapper.Initialize(explorer, &services_.get(), &cache_, host_.paneFactory), S_OK);
   explorer->Select({ProtectedMessage()});
   host_.journal->clear();
   explorer->FireClose();
@@ -382,7 +382,7 @@ TEST_F(SecureReadTest, InspectorOnAProtectedMessageShowsAtOnce) {
   auto inspector = host_.NewInspector();
   inspector->currentItem = ProtectedMessage();
   InspectorWrapper wrapper;
-  ASSERT_EQ(wrapper.Initialize(inspector, &store_, &cache_, host_.paneFactory), S_OK);
+  ASSERT_EQ(wrapper.Initialize(inspector, &services_.get(), &cache_, host_.paneFactory), S_OK);
   ASSERT_TRUE(wrapper.pane());
   EXPECT_EQ(host_.paneFactory->panes.at(0)->window, inspector);
   auto pane = host_.paneFactory->panes.at(0);
@@ -395,7 +395,7 @@ TEST_F(SecureReadTest, InspectorOnAPlainMessageShowsNothing) {
   auto inspector = host_.NewInspector();
   inspector->currentItem = PlainMessage();
   InspectorWrapper wrapper;
-  ASSERT_EQ(wrapper.Initialize(inspector, &store_, &cache_, host_.paneFactory), S_OK);
+  ASSERT_EQ(wrapper.Initialize(inspector, &services_.get(), &cache_, host_.paneFactory), S_OK);
   EXPECT_FALSE(wrapper.pane());
   EXPECT_TRUE(service_.Commands().empty());
 }
@@ -406,7 +406,7 @@ class ConnectCoreTest : public SecureReadTest {};
 
 TEST_F(ConnectCoreTest, StartupHooksTheActiveExplorerAndThreeSources) {
   host_.application->activeExplorer = host_.NewExplorer();
-  ConnectCore core;
+  ConnectCore core(testing::PlatformOver(service_, ui_));
   ASSERT_EQ(core.OnConnection(host_.application), S_OK);
   EXPECT_TRUE(host_.journal->empty());  // connecting hooks nothing
   ASSERT_EQ(core.OnStartupComplete(), S_OK);
@@ -419,7 +419,7 @@ TEST_F(ConnectCoreTest, StartupHooksTheActiveExplorerAndThreeSources) {
 }
 
 TEST_F(ConnectCoreTest, NoExplorerAtStartupStillAdvisesEverything) {
-  ConnectCore core;
+  ConnectCore core(testing::PlatformOver(service_, ui_));
   core.OnConnection(host_.application);
   ASSERT_EQ(core.OnStartupComplete(), S_OK);
   EXPECT_TRUE(core.explorerWrappers().empty());
@@ -429,7 +429,7 @@ TEST_F(ConnectCoreTest, NoExplorerAtStartupStillAdvisesEverything) {
 }
 
 TEST_F(ConnectCoreTest, EveryOpeningAddsAWrapperUntilShutdown) {
-  ConnectCore core;
+  ConnectCore core(testing::PlatformOver(service_, ui_));
   core.OnConnection(host_.application);
   core.CTPFactoryAvailable(host_.paneFactory);
   ASSERT_EQ(core.OnStartupComplete(), S_OK);
@@ -459,7 +459,7 @@ TEST_F(ConnectCoreTest, EveryOpeningAddsAWrapperUntilShutdown) {
 TEST_F(ConnectCoreTest, DisconnectionWithoutShutdownReleasesOnce) {
   auto explorer = host_.NewExplorer();
   host_.application->activeExplorer = explorer;
-  ConnectCore core;
+  ConnectCore core(testing::PlatformOver(service_, ui_));
   core.OnConnection(host_.application);
   ASSERT_EQ(core.OnStartupComplete(), S_OK);
   EXPECT_EQ(core.OnDisconnection(), S_OK);
@@ -475,7 +475,7 @@ TEST_F(ConnectCoreTest, FailedWrapperStopsStartupButStaysListed) {
   auto explorer = host_.NewExplorer();
   explorer->Fail("Advise", E_FAIL);
   host_.application->activeExplorer = explorer;
-  ConnectCore core;
+  ConnectCore core(testing::PlatformOver(service_, ui_));
   core.OnConnection(host_.application);
   EXPECT_EQ(core.OnStartupComplete(), E_FAIL);
   EXPECT_EQ(core.explorerWrappers().size(), 1u);
@@ -483,7 +483,7 @@ TEST_F(ConnectCoreTest, FailedWrapperStopsStartupButStaysListed) {
 }
 
 TEST_F(ConnectCoreTest, RibbonOnlyForTheComposeWindow) {
-  ConnectCore core;
+  ConnectCore core(testing::PlatformOver(service_, ui_));
   std::u16string xml = u"untouched";
   EXPECT_EQ(core.GetCustomUI(u"Microsoft.Outlook.Mail.Read", &xml), S_OK);
   EXPECT_EQ(xml, u"untouched");

@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "login/dialogs/login_form.h"
+#include "base/text.h"
+#include "login/dialogs/login_method_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "support/fake_host.h"
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
 #include "support/tls_test_server.h"
-#include "base/text.h"
 
 namespace veilmark {
 namespace {
@@ -92,7 +92,7 @@ class WatchedAttachment : public FakeAttachment {
 
 class SecureSendTest : public ::testing::Test {
  protected:
-  SecureSendTest() : installed_(ui_) {
+  SecureSendTest() {
     store_.SetSession(kAccount, "s-1");
     NewCompose();
   }
@@ -135,20 +135,22 @@ class SecureSendTest : public ::testing::Test {
     return item_->attachments->Add(name, bytes);
   }
 
-  HRESULT Press() { return OnSecureSendClick(control_, store_); }
+  HRESULT Press() { return OnSecureSendClick(control_, services_); }
 
   void Answer(const std::string& command, const std::string& json) {
     service_.Answer(command, json);
   }
   // One successful login through the service-account dialog.
   void ScriptLogin(const std::string& session) {
-    ui_.scripts.push_back(DialogScript{CLoginForm::kResourceId, {Click(CLoginForm::kOther)}});
-    ui_.scripts.push_back(DialogScript{CVeilmarkLogin::kResourceId,
-                                       {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)}});
+    ui_.scripts.push_back(
+        DialogScript{LoginMethodDialog::kResourceId, {Click(LoginMethodDialog::kOther)}});
+    ui_.scripts.push_back(
+        DialogScript{VeilmarkLoginDialog::kResourceId,
+                     {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)}});
     Answer("login", testing::OkLoginReply(session, "joe@example.org"));
   }
   void ScriptLoginGivenUp() {
-    ui_.scripts.push_back(DialogScript{CLoginForm::kResourceId, {Click(kIdCancel)}});
+    ui_.scripts.push_back(DialogScript{LoginMethodDialog::kResourceId, {Click(kIdCancel)}});
   }
 
   void MarkServed() {
@@ -210,8 +212,8 @@ class SecureSendTest : public ::testing::Test {
   testing::HrAssertRecorder hrAsserts_;
   testing::ScriptedService service_;
   testing::RecordingUi ui_;
-  UiOverride installed_;
   SessionStore store_;
+  testing::ServicesOver services_{service_, ui_, store_};
   testing::FakeHost host_;
   std::shared_ptr<SequencedMailItem> item_;
   std::shared_ptr<testing::FakeInspector> inspector_;
@@ -254,7 +256,7 @@ TEST_F(SecureSendTest, WindowOrItemOfAnotherKindIsNoInterface) {
   control_->context = inspector_;
   inspector_->currentItem = std::make_shared<testing::FakeItem>();  // a meeting, say
   EXPECT_EQ(Press(), E_NOINTERFACE);
-  EXPECT_EQ(OnSecureSendClick(nullptr, store_), E_POINTER);
+  EXPECT_EQ(OnSecureSendClick(nullptr, services_), E_POINTER);
   EXPECT_TRUE(Messages().empty());
   EXPECT_TRUE(Commands().empty());
 }
@@ -417,9 +419,10 @@ TEST_F(SecureSendTest, LoginGivenUpAtTheStartEndsSilently) {
 TEST_F(SecureSendTest, AccountWithoutSessionLogsInFirst) {
   item_->sendUsingAccount->smtpAddress = u"new@example.org";
   AddRecipient(u"ann@example.org", outlook::kRecipientTo);
-  ui_.scripts.push_back(DialogScript{CLoginForm::kResourceId, {Click(CLoginForm::kOther)}});
-  ui_.scripts.push_back(DialogScript{CVeilmarkLogin::kResourceId,
-                                     {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)}});
+  ui_.scripts.push_back(
+      DialogScript{LoginMethodDialog::kResourceId, {Click(LoginMethodDialog::kOther)}});
+  ui_.scripts.push_back(DialogScript{VeilmarkLoginDialog::kResourceId,
+                                     {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)}});
   Answer("login", R"({"status":{"statusCode":"OK"},"sessionId":"s-new",)"
                   R"("users":[{"email":"new@example.org"}]})");
   Answer("encrypt-send", kOk);

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "addin/connect_core.h"
-#include "login/dialogs/login_form.h"
+#include "login/dialogs/login_method_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "support/fake_host.h"
 #include "support/recording_ui.h"
@@ -29,7 +29,7 @@ const char kOkReply[] =
 
 class ShutdownDuringDialogTest : public ::testing::Test {
  protected:
-  ShutdownDuringDialogTest() : installed_(ui_) {
+  ShutdownDuringDialogTest() {
     core_->OnConnection(host_.application);
     core_->CTPFactoryAvailable(host_.paneFactory);
   }
@@ -51,9 +51,9 @@ class ShutdownDuringDialogTest : public ::testing::Test {
   // No session yet: bob logs in through the dialogs, and the message is
   // decrypted once he has.
   void BobWillLogIn() {
-    ui_.scripts.push_back({CLoginForm::kResourceId, {Click(CLoginForm::kOther)}});
-    ui_.scripts.push_back(
-        {CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)}});
+    ui_.scripts.push_back({LoginMethodDialog::kResourceId, {Click(LoginMethodDialog::kOther)}});
+    ui_.scripts.push_back({VeilmarkLoginDialog::kResourceId,
+                           {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)}});
     service_.Answer("login", testing::OkLoginReply("s-new", "bob@example.org"));
     service_.Answer("decrypt-mime", kOkReply);
   }
@@ -69,9 +69,9 @@ class ShutdownDuringDialogTest : public ::testing::Test {
   testing::TempDataHome home_;
   testing::ScriptedService service_;
   testing::RecordingUi ui_;
-  UiOverride installed_;
   testing::FakeHost host_;
-  std::unique_ptr<ConnectCore> core_ = std::make_unique<ConnectCore>();
+  std::unique_ptr<ConnectCore> core_ =
+      std::make_unique<ConnectCore>(testing::PlatformOver(service_, ui_));
 };
 
 TEST_F(ShutdownDuringDialogTest, SelectionWhoseLoginSeesShutdownAndDisconnection) {
@@ -81,7 +81,7 @@ TEST_F(ShutdownDuringDialogTest, SelectionWhoseLoginSeesShutdownAndDisconnection
   BobWillLogIn();
   int shutdowns = 0;
   ui_.whileOpen = [&](int resourceId) {
-    if (resourceId != CLoginForm::kResourceId) return;
+    if (resourceId != LoginMethodDialog::kResourceId) return;
     ++shutdowns;
     EXPECT_EQ(core_->OnBeginShutdown(), S_OK);
     EXPECT_EQ(core_->OnDisconnection(), S_OK);
@@ -108,7 +108,7 @@ TEST_F(ShutdownDuringDialogTest, OpenedMessageWhoseLoginSeesTheConnectionRelease
   inspector->currentItem = ProtectedMessage();
   BobWillLogIn();
   ui_.whileOpen = [&](int resourceId) {
-    if (resourceId != CLoginForm::kResourceId) return;
+    if (resourceId != LoginMethodDialog::kResourceId) return;
     EXPECT_EQ(core_->OnDisconnection(), S_OK);
     core_.reset();  // the host's last reference, as after a disconnection
   };
@@ -127,7 +127,7 @@ TEST_F(ShutdownDuringDialogTest, WindowClosedWhileItsLoginDialogIsOpenKeepsNoPan
   ASSERT_EQ(core_->OnStartupComplete(), S_OK);
   BobWillLogIn();
   ui_.whileOpen = [&](int resourceId) {
-    if (resourceId == CLoginForm::kResourceId) explorer->FireClose();
+    if (resourceId == LoginMethodDialog::kResourceId) explorer->FireClose();
   };
 
   EXPECT_EQ(explorer->Select({ProtectedMessage()}), std::vector<HRESULT>{S_OK});
@@ -142,7 +142,7 @@ TEST_F(ShutdownDuringDialogTest, DialogClosedAfterShutdownEndsTheRoadQuietly) {
   auto explorer = host_.NewExplorer();
   host_.application->activeExplorer = explorer;
   ASSERT_EQ(core_->OnStartupComplete(), S_OK);
-  ui_.scripts.push_back({CLoginForm::kResourceId, {Click(kIdCancel)}});
+  ui_.scripts.push_back({LoginMethodDialog::kResourceId, {Click(kIdCancel)}});
   ui_.whileOpen = [&](int) { EXPECT_EQ(core_->OnBeginShutdown(), S_OK); };
 
   EXPECT_EQ(explorer->Select({ProtectedMessage()}), std::vector<HRESULT>{S_OK});

@@ -40,16 +40,29 @@ ScriptedService::ScriptedService()
                   }
                 }
                 reply(connection);
-              }) {
+              }) {}
+
+ScriptedService::~ScriptedService() = default;
+
+ApiEndpoint ScriptedService::endpoint() const {
   ApiEndpoint endpoint;
   endpoint.host = u"localhost";
   endpoint.port = server_.port();
   endpoint.caBundle = LoopbackCertificates().caFile;
-  SetApiEndpoint(endpoint);
+  return endpoint;
 }
 
-ScriptedService::~ScriptedService() {
-  SetApiEndpoint(ApiEndpoint());
+ServicesOver::ServicesOver(const ScriptedService& service, Ui& ui, SessionStore& sessions)
+    : exchange_(MakePlatformHttpExchange()),
+      api_(*exchange_, service.endpoint()),
+      services_{ui, api_, sessions} {}
+
+Platform PlatformOver(const ScriptedService& service, Ui& ui) {
+  Platform platform;
+  platform.ui = std::shared_ptr<Ui>(std::shared_ptr<Ui>(), &ui);  // not owned
+  platform.exchange = MakePlatformHttpExchange();
+  platform.endpoint = service.endpoint();
+  return platform;
 }
 
 void ScriptedService::Answer(const std::string& command, std::string json) {

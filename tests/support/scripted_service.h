@@ -1,16 +1,19 @@
 // The service as tests script it: an HTTPS server on loopback that answers
-// each command from a queue of JSON replies, records every request, and is
-// the process-wide endpoint while it lives.
+// each command from a queue of JSON replies and records every request.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "addin/connect_core.h"
+#include "api/api_client.h"
+#include "login/services.h"
 #include "support/test_certificates.h"
 #include "support/tls_test_server.h"
 
@@ -42,12 +45,35 @@ class ScriptedService {
   std::map<std::string, std::string> Params(std::size_t index) const;
   RecordedRequest Request(std::size_t index) const;
   std::uint16_t port() const { return server_.port(); }
+  // localhost at the port, trusting the test CA.
+  ApiEndpoint endpoint() const;
 
  private:
   std::mutex mutex_;
   std::map<std::string, std::deque<RawReply>> replies_;
   TlsTestServer server_;
 };
+
+// What a road or the login needs, over `service`: the platform's exchange,
+// a client of the service, `ui` and `sessions`.
+class ServicesOver {
+ public:
+  ServicesOver(const ScriptedService& service, Ui& ui, SessionStore& sessions);
+  ServicesOver(const ServicesOver&) = delete;
+  ServicesOver& operator=(const ServicesOver&) = delete;
+  Services& get() { return services_; }
+  ApiClient& api() { return api_; }
+  operator Services&() { return services_; }
+
+ private:
+  std::unique_ptr<HttpExchange> exchange_;
+  ApiClient api_;
+  Services services_;
+};
+
+// The add-in's platform for tests: `ui` (not owned), the platform's exchange
+// and the scripted service.
+Platform PlatformOver(const ScriptedService& service, Ui& ui);
 
 // Common replies.
 std::string OkLoginReply(const std::string& session, const std::string& email,

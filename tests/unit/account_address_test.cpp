@@ -36,7 +36,6 @@ class AccountAddressTest : public ::testing::Test {
   int CurrentUserLookups() const { return host.session->Calls("GetCurrentUser"); }
 
   testing::RecordingUi ui;
-  UiOverride installed{ui};
   testing::HrAssertRecorder asserts;
   FakeHost host;
   std::shared_ptr<FakeMailItem> item = host.NewMailItem();
@@ -49,7 +48,7 @@ TEST_F(AccountAddressTest, ReceivedByAddressLowerCased) {
   SendingAccount(u"other@example.com");
   SetCurrentUser(u"me@example.com");
 
-  EXPECT_EQ(GetAccountAddress(*item), u"alice.smith@example.com");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"alice.smith@example.com");
   EXPECT_EQ(item->propertyAccessor->asked,
             std::vector<std::u16string>{outlook::kReceivedByAddressProperty});
   EXPECT_EQ(item->Calls("GetSendUsingAccount"), 0);
@@ -61,7 +60,7 @@ TEST_F(AccountAddressTest, DirectoryStyleReceivedByGivesCurrentUserLowerCased) {
   Received(kDirectoryAddress);
   SetCurrentUser(u"Alice@Corp.Example");
 
-  EXPECT_EQ(GetAccountAddress(*item), u"alice@corp.example");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"alice@corp.example");
   EXPECT_EQ(host.session->currentUser->propertyAccessor->asked,
             std::vector<std::u16string>{outlook::kSmtpAddressProperty});
   EXPECT_TRUE(ui.boxes.empty());
@@ -70,14 +69,14 @@ TEST_F(AccountAddressTest, DirectoryStyleReceivedByGivesCurrentUserLowerCased) {
 TEST_F(AccountAddressTest, SlashAnywhereCountsAsDirectoryStyle) {
   Received(u"alice@example.com/x");
   SetCurrentUser(u"me@example.com");
-  EXPECT_EQ(GetAccountAddress(*item), u"me@example.com");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"me@example.com");
 }
 
 TEST_F(AccountAddressTest, DirectoryStyleWithUnreadableCurrentUserIsEmptyAfterMessage) {
   Received(kDirectoryAddress);
   host.session->Fail("GetCurrentUser");
 
-  EXPECT_EQ(GetAccountAddress(*item), u"");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"");
   EXPECT_EQ(ui.messages(), std::vector<std::u16string>{u"Unable to retrieve current user"});
 }
 
@@ -98,7 +97,7 @@ TEST_F(AccountAddressTest, UnreadableReceivedByIsEmptyWithoutFallback) {
     received->sendUsingAccount->smtpAddress = u"other@example.com";
     breakIt(*received);
 
-    EXPECT_EQ(GetAccountAddress(*received), u"");
+    EXPECT_EQ(GetAccountAddress(*received, ui), u"");
     EXPECT_EQ(fresh.session->Calls("GetCurrentUser"), 0);
     EXPECT_EQ(received->Calls("GetSendUsingAccount"), 0);
   }
@@ -108,7 +107,7 @@ TEST_F(AccountAddressTest, UnreadableReceivedByIsEmptyWithoutFallback) {
 TEST_F(AccountAddressTest, EmptyReceivedByStaysEmpty) {
   Received(u"");
   SetCurrentUser(u"me@example.com");
-  EXPECT_EQ(GetAccountAddress(*item), u"");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"");
   EXPECT_EQ(CurrentUserLookups(), 0);
 }
 
@@ -117,7 +116,7 @@ TEST_F(AccountAddressTest, UnreadableSentFlagIsTreatedAsComposing) {
   item->Fail("GetSent", DISP_E_MEMBERNOTFOUND);
   SendingAccount(u"Sender@Example.com");
 
-  EXPECT_EQ(GetAccountAddress(*item), u"sender@example.com");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"sender@example.com");
   EXPECT_TRUE(item->propertyAccessor->asked.empty());
 }
 
@@ -127,14 +126,14 @@ TEST_F(AccountAddressTest, ComposingUsesTheSendingAccount) {
   SendingAccount(u"Bob@Example.COM");
   SetCurrentUser(u"me@example.com");
 
-  EXPECT_EQ(GetAccountAddress(*item), u"bob@example.com");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"bob@example.com");
   EXPECT_EQ(CurrentUserLookups(), 0);
   EXPECT_TRUE(item->propertyAccessor->asked.empty());
 }
 
 TEST_F(AccountAddressTest, ComposingWithoutAccountUsesTheCurrentUser) {
   SetCurrentUser(u"Me@Example.COM");
-  EXPECT_EQ(GetAccountAddress(*item), u"me@example.com");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"me@example.com");
   EXPECT_TRUE(ui.boxes.empty());
 }
 
@@ -142,18 +141,18 @@ TEST_F(AccountAddressTest, ComposingWithUnreadableAccountChoiceUsesTheCurrentUse
   SendingAccount(u"bob@example.com");
   item->Fail("GetSendUsingAccount");
   SetCurrentUser(u"me@example.com");
-  EXPECT_EQ(GetAccountAddress(*item), u"me@example.com");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"me@example.com");
 }
 
 TEST_F(AccountAddressTest, SendingAccountWithoutUsableAddressGivesEmptyWithoutFallback) {
   SetCurrentUser(u"me@example.com");
 
   SendingAccount(u"");
-  EXPECT_EQ(GetAccountAddress(*item), u"");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"");
 
   SendingAccount(u"bob@example.com");
   item->sendUsingAccount->Fail("GetSmtpAddress");
-  EXPECT_EQ(GetAccountAddress(*item), u"");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"");
 
   EXPECT_EQ(CurrentUserLookups(), 0);
   EXPECT_TRUE(ui.boxes.empty());
@@ -162,12 +161,12 @@ TEST_F(AccountAddressTest, SendingAccountWithoutUsableAddressGivesEmptyWithoutFa
 TEST_F(AccountAddressTest, SendingAccountIsNotCheckedForDirectoryStyle) {
   SendingAccount(u"/O=Corp/CN=Bob");
   SetCurrentUser(u"me@example.com");
-  EXPECT_EQ(GetAccountAddress(*item), u"/o=corp/cn=bob");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"/o=corp/cn=bob");
 }
 
 TEST_F(AccountAddressTest, ComposingWithUnreadableCurrentUserIsEmptyAfterMessage) {
   host.session->currentUser->propertyAccessor->properties.clear();
-  EXPECT_EQ(GetAccountAddress(*item), u"");
+  EXPECT_EQ(GetAccountAddress(*item, ui), u"");
   EXPECT_EQ(ui.messages(),
             std::vector<std::u16string>{u"Unable to retrieve current user mail address"});
 }
@@ -178,18 +177,18 @@ TEST_F(AccountAddressTest, OnlyAsciiCapitalsAreLowered) {
   const std::u16string lowered = u"\u00C6\u00D8\u00C5.\u00DCni\u0394@\uFF25\uFF38.com";
 
   Received(mixed);
-  EXPECT_EQ(GetAccountAddress(*item), lowered);
+  EXPECT_EQ(GetAccountAddress(*item, ui), lowered);
 
   auto composed = host.NewMailItem("composed");
   SetCurrentUser(mixed);
-  EXPECT_EQ(GetAccountAddress(*composed), lowered);
+  EXPECT_EQ(GetAccountAddress(*composed, ui), lowered);
 }
 
 // --- the current user's SMTP address -----------------------------------------
 
 TEST_F(AccountAddressTest, CurrentUserAddressIsReturnedAsRead) {
   SetCurrentUser(u"Carol@Example.COM");
-  EXPECT_EQ(GetCurrentUserSmtpAddress(*item), u"Carol@Example.COM");
+  EXPECT_EQ(GetCurrentUserSmtpAddress(*item, ui), u"Carol@Example.COM");
   EXPECT_TRUE(ui.boxes.empty());
 }
 
@@ -211,7 +210,6 @@ TEST_F(AccountAddressTest, EachFailingStepShowsItsMessageAndStops) {
   for (std::size_t i = 0; i < steps.size(); ++i) {
     SCOPED_TRACE(steps[i].failing);
     testing::RecordingUi boxes;
-    UiOverride scoped(boxes);
     FakeHost fresh;
     auto composing = fresh.NewMailItem();
     fresh.session->currentUser->SetSmtpAddress(u"me@example.com");
@@ -221,7 +219,7 @@ TEST_F(AccountAddressTest, EachFailingStepShowsItsMessageAndStops) {
                                     fresh.session->currentUser->propertyAccessor.get()};
     owners[i]->Fail(steps[i].operation, code);
 
-    EXPECT_EQ(GetCurrentUserSmtpAddress(*composing), u"");
+    EXPECT_EQ(GetCurrentUserSmtpAddress(*composing, boxes), u"");
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].caption, u"Veilmark AddIn");
     EXPECT_EQ(boxes.boxes[0].text, steps[i].message);  // no code, no additional info

@@ -23,12 +23,9 @@ TEST(ErrorBoxText, CodeInLowerCaseHexBeforeInfo) {
   EXPECT_EQ(ErrorBoxText(u"Failed", -1, std::nullopt), u"Failed\nError code: ffffffff");
 }
 
-TEST(ShowError, GoesToTheInstalledUiWithTheCaption) {
+TEST(ShowError, GoesToTheGivenUiWithTheCaption) {
   testing::RecordingUi ui;
-  {
-    UiOverride installed(ui);
-    ShowError(u"Unable to send", 5);
-  }
+  ShowError(ui, u"Unable to send", 5);
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].caption, u"Veilmark AddIn");
   EXPECT_EQ(ui.boxes[0].text, u"Unable to send\nError code: 5");

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "login/dialogs/extra_password_dialog.h"
-#include "login/dialogs/forgot_dialog.h"
-#include "login/dialogs/live_dialog.h"
-#include "login/dialogs/login_form.h"
+#include "login/dialogs/forgot_password_dialog.h"
+#include "login/dialogs/login_method_dialog.h"
 #include "login/dialogs/openid_dialog.h"
+#include "login/dialogs/provider_login_dialog.h"
 #include "login/dialogs/register_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "support/recording_ui.h"
@@ -34,129 +34,128 @@ class DialogTest : public ::testing::Test {
   template <typename Dialog>
   int Run(Dialog& dialog, std::vector<testing::DialogStep> steps) {
     ui.scripts.push_back({dialog.Template().resourceId, std::move(steps)});
-    return dialog.Show(0x77);
+    return dialog.Show(ui, 0x77);
   }
 
   testing::RecordingUi ui;
-  UiOverride installed{ui};
 };
 
 TEST_F(DialogTest, ChooserSetsExactlyTheFlagOfItsButton) {
   struct Case {
     int button;
-    bool CLoginForm::*flag;  // null: "Other", no flag at all
+    bool LoginMethodDialog::*flag;  // null: "Other", no flag at all
   };
-  const Case cases[] = {{201, &CLoginForm::m_gmail},   {202, &CLoginForm::m_yahoo},
-                        {203, &CLoginForm::m_hotmail}, {206, &CLoginForm::m_aol},
-                        {2, &CLoginForm::m_cancelled}, {207, nullptr}};
-  bool CLoginForm::*const flags[] = {&CLoginForm::m_gmail, &CLoginForm::m_yahoo,
-                                     &CLoginForm::m_hotmail, &CLoginForm::m_aol,
-                                     &CLoginForm::m_cancelled};
+  const Case cases[] = {{201, &LoginMethodDialog::gmail},   {202, &LoginMethodDialog::yahoo},
+                        {203, &LoginMethodDialog::hotmail}, {206, &LoginMethodDialog::aol},
+                        {2, &LoginMethodDialog::cancelled}, {207, nullptr}};
+  bool LoginMethodDialog::*const flags[] = {&LoginMethodDialog::gmail, &LoginMethodDialog::yahoo,
+                                            &LoginMethodDialog::hotmail, &LoginMethodDialog::aol,
+                                            &LoginMethodDialog::cancelled};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.button);
-    CLoginForm form;
+    LoginMethodDialog form;
     EXPECT_EQ(Run(form, {Click(c.button)}), c.button);
-    for (bool CLoginForm::*flag : flags) EXPECT_EQ(form.*flag, flag == c.flag);
+    for (bool LoginMethodDialog::*flag : flags) EXPECT_EQ(form.*flag, flag == c.flag);
   }
   EXPECT_TRUE(ui.boxes.empty());
   EXPECT_EQ(ui.owners, std::vector<WindowRef>(6, 0x77));
 }
 
 TEST_F(DialogTest, ChooserIgnoresIdsThatAreNoButtonOfIt) {
-  CLoginForm form;
+  LoginMethodDialog form;
   EXPECT_EQ(Run(form, {Click(209), Click(1), Click(2)}), 2);
-  EXPECT_TRUE(form.m_cancelled);
+  EXPECT_TRUE(form.cancelled);
 }
 
 TEST_F(DialogTest, LiveAsksUntilBothFieldsAreGiven) {
-  CLive live;
+  ProviderLoginDialog live;
   EXPECT_EQ(Run(live, {Click(1), Type(204, u"ivan@hotmail.com"), Click(1), Type(204, u""),
                        Type(205, u"pw"), Click(1), Type(204, u"ivan@hotmail.com"), Click(1)}),
             1);
   EXPECT_EQ(ui.messages(), std::vector<std::u16string>(3, kHotmailMessage));
   EXPECT_EQ(ui.boxes[0].caption, u"Veilmark AddIn");
-  EXPECT_EQ(live.m_email, u"ivan@hotmail.com");
-  EXPECT_EQ(live.m_password, u"pw");
-  EXPECT_FALSE(live.m_cancelled);
+  EXPECT_EQ(live.email, u"ivan@hotmail.com");
+  EXPECT_EQ(live.password, u"pw");
+  EXPECT_FALSE(live.cancelled);
 }
 
 TEST_F(DialogTest, LiveCancelEndsWithoutAMessage) {
-  CLive live;
+  ProviderLoginDialog live;
   EXPECT_EQ(Run(live, {Type(204, u"a@b"), Click(2)}), 2);
-  EXPECT_TRUE(live.m_cancelled);
+  EXPECT_TRUE(live.cancelled);
   EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(DialogTest, FieldsAreCutTo49Characters) {
   const std::u16string fifty = std::u16string(45, u'a') + u"@b.cd";
   ASSERT_EQ(fifty.size(), 50u);
-  CLive live;
+  ProviderLoginDialog live;
   EXPECT_EQ(Run(live, {Type(204, fifty), Type(205, std::u16string(49, u'p')), Click(1)}), 1);
-  EXPECT_EQ(live.m_email, fifty.substr(0, 49));
-  EXPECT_EQ(live.m_password, std::u16string(49, u'p'));  // 49 itself is kept whole
+  EXPECT_EQ(live.email, fifty.substr(0, 49));
+  EXPECT_EQ(live.password, std::u16string(49, u'p'));  // 49 itself is kept whole
 }
 
 TEST_F(DialogTest, ExtraPasswordNeedsAText) {
-  CExtraPassword extra;
+  ExtraPasswordDialog extra;
   EXPECT_EQ(Run(extra, {Click(1), Type(208, u"second"), Click(1)}), 1);
   EXPECT_EQ(ui.messages(),
             std::vector<std::u16string>{u"Please specify the additional password for the login"});
-  EXPECT_EQ(extra.m_password, u"second");
-  EXPECT_FALSE(extra.m_cancelled);
+  EXPECT_EQ(extra.password, u"second");
+  EXPECT_FALSE(extra.cancelled);
 
-  CExtraPassword cancelled;
+  ExtraPasswordDialog cancelled;
   EXPECT_EQ(Run(cancelled, {Type(208, u"typed"), Click(2)}), 2);
-  EXPECT_TRUE(cancelled.m_cancelled);
+  EXPECT_TRUE(cancelled.cancelled);
 }
 
 TEST_F(DialogTest, VeilmarkLoginStartsWithTheAccountAndValidatesLikeLive) {
-  CVeilmarkLogin login(u"ivan@x.org");
+  VeilmarkLoginDialog login(u"ivan@x.org");
   EXPECT_EQ(
       Run(login, {Type(204, u""), Type(205, u"pw"), Click(1), Type(204, u"other@x.org"), Click(1)}),
       1);
   EXPECT_EQ(ui.dialogs.at(0).initialTexts, (std::map<int, std::u16string>{{204, u"ivan@x.org"}}));
   EXPECT_EQ(ui.messages(), std::vector<std::u16string>{kHotmailMessage});
-  EXPECT_EQ(login.m_email, u"other@x.org");
-  EXPECT_EQ(login.m_password, u"pw");
-  EXPECT_FALSE(login.m_signup || login.m_forgot || login.m_cancelled);
+  EXPECT_EQ(login.email, u"other@x.org");
+  EXPECT_EQ(login.password, u"pw");
+  EXPECT_FALSE(login.signup || login.forgot || login.cancelled);
 }
 
 TEST_F(DialogTest, VeilmarkLoginOtherButtonsReadNoField) {
   struct Case {
     int button;
-    bool CVeilmarkLogin::*flag;
+    bool VeilmarkLoginDialog::*flag;
   };
-  const Case cases[] = {{3, &CVeilmarkLogin::m_signup},
-                        {4, &CVeilmarkLogin::m_forgot},
-                        {2, &CVeilmarkLogin::m_cancelled}};
+  const Case cases[] = {{3, &VeilmarkLoginDialog::signup},
+                        {4, &VeilmarkLoginDialog::forgot},
+                        {2, &VeilmarkLoginDialog::cancelled}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.button);
-    CVeilmarkLogin login(u"ivan@x.org");
+    VeilmarkLoginDialog login(u"ivan@x.org");
     EXPECT_EQ(Run(login, {Type(204, u"typed@x.org"), Type(205, u"typed"), Click(c.button)}),
               c.button);
     EXPECT_TRUE(login.*c.flag);
-    EXPECT_EQ(login.m_signup + login.m_forgot + login.m_cancelled, 1);
-    EXPECT_EQ(login.m_email, u"ivan@x.org");
-    EXPECT_EQ(login.m_password, u"");
+    EXPECT_EQ(login.signup + login.forgot + login.cancelled, 1);
+    EXPECT_EQ(login.email, u"ivan@x.org");
+    EXPECT_EQ(login.password, u"");
   }
   EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(DialogTest, ForgotStartsFilledAndNeedsAllThree) {
-  CForgot forgot(u"ivan@x.org", u"First pet?");
+  ForgotPasswordDialog forgot(u"ivan@x.org", u"First pet?");
   EXPECT_EQ(Run(forgot, {Click(1), Type(210, u"Rex"), Type(209, u""), Click(1),
                          Type(209, u"Changed question"), Type(206, u"new@x.org"), Click(1)}),
             1);
   EXPECT_EQ(ui.dialogs.at(0).initialTexts,
             (std::map<int, std::u16string>{{206, u"ivan@x.org"}, {209, u"First pet?"}}));
   EXPECT_EQ(ui.messages(), std::vector<std::u16string>(2, kAllFields));
-  EXPECT_EQ(forgot.m_email, u"new@x.org");
-  EXPECT_EQ(forgot.m_securityQuestion, u"Changed question");
-  EXPECT_EQ(forgot.m_securityAnswer, u"Rex");
+  EXPECT_EQ(forgot.email, u"new@x.org");
+  EXPECT_EQ(forgot.securityQuestion, u"Changed question");
+  EXPECT_EQ(forgot.securityAnswer, u"Rex");
 
-  CForgot cancelled(u"a", u"q");
+  ForgotPasswordDialog cancelled(u"a", u"q");
   EXPECT_EQ(Run(cancelled, {Click(2)}), 2);
-  EXPECT_TRUE(cancelled.m_cancelled);
+  EXPECT_TRUE(cancelled.cancelled);
 }
 
 class RegisterTest : public DialogTest {
@@ -176,39 +175,39 @@ class RegisterTest : public DialogTest {
 
   // The one message a refused form shows; the dialog is then cancelled.
   std::u16string Refusal(const Fields& changes) {
-    CRegister dialog(u"ivan@x.org", u"u");
+    RegisterDialog dialog(u"ivan@x.org", u"u");
     ui.boxes.clear();
     ui.scripts.push_back({109, Form(changes)});
     ui.scripts.back().steps.push_back(Click(2));
-    EXPECT_EQ(dialog.Show(0), 2);
+    EXPECT_EQ(dialog.Show(ui, 0), 2);
     EXPECT_EQ(ui.boxes.size(), 1u);
     return ui.boxes.empty() ? u"(no message)" : ui.boxes[0].text;
   }
 
   bool Accepts(const Fields& changes) {
-    CRegister dialog(u"ivan@x.org", u"u");
+    RegisterDialog dialog(u"ivan@x.org", u"u");
     ui.boxes.clear();
     return Run(dialog, Form(changes)) == 1 && ui.boxes.empty();
   }
 };
 
 TEST_F(RegisterTest, OpensTheCaptchaAndTakesTheFormWhole) {
-  CRegister dialog(u"ivan@x.org", u"http://api.example/captcha?sessionId=t");
+  RegisterDialog dialog(u"ivan@x.org", u"http://api.example/captcha?sessionId=t");
   EXPECT_EQ(Run(dialog, Form({{206, u"other@x.org"}})), 1);
   EXPECT_EQ(ui.dialogs[0].initialTexts, (Fields{{206, u"ivan@x.org"}}));
   EXPECT_EQ(ui.dialogs[0].navigations,
             std::vector<std::u16string>{u"http://api.example/captcha?sessionId=t"});
   EXPECT_TRUE(ui.boxes.empty());
-  EXPECT_FALSE(dialog.m_cancelled);
-  EXPECT_EQ(dialog.m_email, u"other@x.org");
-  EXPECT_EQ(dialog.m_password, u"12345678");
-  EXPECT_EQ(dialog.m_securityQuestion, u"Question");
-  EXPECT_EQ(dialog.m_securityAnswer, u"Answer!!");
-  EXPECT_EQ(dialog.m_captcha, u"x7k2");
+  EXPECT_FALSE(dialog.cancelled);
+  EXPECT_EQ(dialog.email, u"other@x.org");
+  EXPECT_EQ(dialog.password, u"12345678");
+  EXPECT_EQ(dialog.securityQuestion, u"Question");
+  EXPECT_EQ(dialog.securityAnswer, u"Answer!!");
+  EXPECT_EQ(dialog.captcha, u"x7k2");
 
-  CRegister cancelled(u"", u"u");
+  RegisterDialog cancelled(u"", u"u");
   EXPECT_EQ(Run(cancelled, {Click(2)}), 2);
-  EXPECT_TRUE(cancelled.m_cancelled);
+  EXPECT_TRUE(cancelled.cancelled);
 }
 
 TEST_F(RegisterTest, EveryFieldIsMandatory) {
@@ -238,48 +237,48 @@ TEST_F(RegisterTest, ChecksComeInOrder) {
 
 TEST_F(RegisterTest, PasswordsAreComparedAfterTheCut) {
   const std::u16string common(49, u'p');
-  CRegister dialog(u"", u"u");
+  RegisterDialog dialog(u"", u"u");
   EXPECT_EQ(Run(dialog, Form({{207, common + u"first"}, {208, common + u"second"}})), 1);
-  EXPECT_EQ(dialog.m_password, common);
+  EXPECT_EQ(dialog.password, common);
 }
 
 const char kFinalPage[] = R"({"status":{"statusCode":"OK"},"sessionId":"s-1"})";
 
 TEST_F(DialogTest, OpenIdOpensItsAddressAndWaitsForTheJsonPage) {
-  COpenID openid(u"https://provider.example/login");
+  OpenIdDialog openid(u"https://provider.example/login");
   EXPECT_EQ(Run(openid, {Document(205, "<html><form>login</form></html>"), Document(205, ""),
                          Document(205, kFinalPage)}),
             0);
   EXPECT_EQ(ui.dialogs[0].navigations,
             std::vector<std::u16string>{u"https://provider.example/login"});
-  ASSERT_TRUE(openid.m_reply);
-  EXPECT_TRUE(openid.m_reply->status().isOk());
-  EXPECT_EQ(openid.m_reply->sessionId(), "s-1");
+  ASSERT_TRUE(openid.reply);
+  EXPECT_TRUE(openid.reply->status().isOk());
+  EXPECT_EQ(openid.reply->sessionId(), "s-1");
   EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(DialogTest, OpenIdStopsReadingAtAZeroByte) {
-  COpenID padded(u"u");
+  OpenIdDialog padded(u"u");
   EXPECT_EQ(Run(padded, {Document(205, kFinalPage + "\0trailing garbage}"s)}), 0);
-  ASSERT_TRUE(padded.m_reply);
-  EXPECT_TRUE(padded.m_reply->status().isOk());
-  EXPECT_EQ(padded.m_reply->sessionId(), "s-1");
+  ASSERT_TRUE(padded.reply);
+  EXPECT_TRUE(padded.reply->status().isOk());
+  EXPECT_EQ(padded.reply->sessionId(), "s-1");
 
   // Whatever follows the zero byte is not part of the page's text at all.
-  COpenID cut(u"u");
+  OpenIdDialog cut(u"u");
   EXPECT_EQ(Run(cut, {Document(205, R"({"status":{"statusCode":"OK"},"sessionId":"s-1)"
                                     "\0"
                                     R"(-rest"})"s)}),
             0);
-  ASSERT_TRUE(cut.m_reply);
-  EXPECT_EQ(cut.m_reply->status().code(), "PARSE_ERROR");
+  ASSERT_TRUE(cut.reply);
+  EXPECT_EQ(cut.reply->status().code(), "PARSE_ERROR");
 }
 
 TEST_F(DialogTest, OpenIdCapturesAnyJsonPageEvenARefusal) {
-  COpenID openid(u"u");
+  OpenIdDialog openid(u"u");
   EXPECT_EQ(Run(openid, {Document(205, "{not json")}), 0);
-  ASSERT_TRUE(openid.m_reply);
-  EXPECT_EQ(openid.m_reply->status().code(), "PARSE_ERROR");
+  ASSERT_TRUE(openid.reply);
+  EXPECT_EQ(openid.reply->status().code(), "PARSE_ERROR");
 }
 
 TEST_F(DialogTest, OpenIdPagesThatDoNotStartWithABraceLeaveItOpen) {
@@ -290,17 +289,17 @@ TEST_F(DialogTest, OpenIdPagesThatDoNotStartWithABraceLeaveItOpen) {
       "<html>" + std::string(kFinalPage) + "</html>",
   };
   for (const std::string& page : pages) {
-    COpenID openid(u"u");
+    OpenIdDialog openid(u"u");
     EXPECT_EQ(Run(openid, {Document(205, page), Click(kIdCancel)}), kIdCancel);
-    EXPECT_FALSE(openid.m_reply);
+    EXPECT_FALSE(openid.reply);
   }
   EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(DialogTest, OpenIdClosedWithoutAFinalPageHasNoReply) {
-  COpenID openid(u"u");
+  OpenIdDialog openid(u"u");
   EXPECT_EQ(Run(openid, {Click(kIdOk), Click(kIdCancel)}), kIdCancel);
-  EXPECT_FALSE(openid.m_reply);
+  EXPECT_FALSE(openid.reply);
 }
 
 }  // namespace

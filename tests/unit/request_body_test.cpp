@@ -150,13 +150,13 @@ TEST(PayloadBound, FormBodyOverTheBoundIsRefusedBeforeTheExchange) {
   ApiClient client(exchange, ApiEndpoint());
   // 86 MiB of bytes that each take three: 258 MiB encoded.
   const std::string source(std::size_t{86} * 1024 * 1024, '\0');
-  auto reply = client.decryptMime("s", source);
+  auto reply = client.DecryptMime("s", source);
   EXPECT_EQ(reply->request(), "error");
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_EQ(reply->status().messages(), std::vector<std::string>{kPayloadTooLarge});
   EXPECT_TRUE(exchange.bodySizes.empty());
   // Under the bound it goes.
-  EXPECT_TRUE(client.decryptMime("s", std::string(1000, '\0'))->status().isOk());
+  EXPECT_TRUE(client.DecryptMime("s", std::string(1000, '\0'))->status().isOk());
   ASSERT_EQ(exchange.bodySizes.size(), 1u);
 }
 
@@ -165,15 +165,15 @@ TEST(PayloadBound, UploadOverTheBoundIsRefusedBeforeTheExchange) {
   ApiClient client(exchange, ApiEndpoint());
   // The file alone fits; with its part headers the body does not.
   const std::string file(kMaxPayloadBytes - 100, 'a');
-  auto reply = client.uploadAttachment("s", file, u"big.bin");
+  auto reply = client.UploadAttachment("s", file, u"big.bin");
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_EQ(reply->status().messages(), std::vector<std::string>{kPayloadTooLarge});
   EXPECT_TRUE(exchange.bodySizes.empty());
   // A file over the bound is refused before its boundary is even sought.
   const std::string larger(kMaxPayloadBytes + 1, 'a');
-  EXPECT_EQ(client.uploadAttachment("s", larger, u"big.bin")->status().code(), "CLIENT_ERROR");
+  EXPECT_EQ(client.UploadAttachment("s", larger, u"big.bin")->status().code(), "CLIENT_ERROR");
   EXPECT_TRUE(exchange.bodySizes.empty());
-  EXPECT_TRUE(client.uploadAttachment("s", "small", u"a.txt")->status().isOk());
+  EXPECT_TRUE(client.UploadAttachment("s", "small", u"a.txt")->status().isOk());
   EXPECT_EQ(exchange.bodySizes.size(), 1u);
 }
 

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "login/dialogs/extra_password_dialog.h"
-#include "login/dialogs/live_dialog.h"
-#include "login/dialogs/login_form.h"
-#include "login/dialogs/openid_dialog.h"
-#include "login/dialogs/veilmark_login_dialog.h"
-#include "support/temp_data_home.h"
 #include "base/local_files.h"
 #include "base/text.h"
+#include "login/dialogs/extra_password_dialog.h"
+#include "login/dialogs/login_method_dialog.h"
+#include "login/dialogs/openid_dialog.h"
+#include "login/dialogs/provider_login_dialog.h"
+#include "login/dialogs/veilmark_login_dialog.h"
+#include "support/temp_data_home.h"
 #include "ui/ui_terminal.h"
 
 namespace veilmark {
@@ -71,19 +71,19 @@ struct FakeWeb {
 
 class TerminalUiTest : public ::testing::Test {
  protected:
-  // A UI answering from `script`, installed for ShowError too.
+  // A UI answering from `script`.
   TerminalUi& Scripted(const std::string& script) {
     input_.str(script);
     ui_ = std::make_unique<TerminalUi>(input_, output, AnswerSource::kScript, web.Factory());
-    installed_ = std::make_unique<UiOverride>(*ui_);
     return *ui_;
   }
   TerminalUi& Person(const std::string& typed) {
     input_.str(typed);
     ui_ = std::make_unique<TerminalUi>(input_, output, AnswerSource::kPerson, web.Factory());
-    installed_ = std::make_unique<UiOverride>(*ui_);
     return *ui_;
   }
+
+  Ui& TheUi() { return *ui_; }
 
   std::ostringstream output;
   FakeWeb web;
@@ -91,7 +91,6 @@ class TerminalUiTest : public ::testing::Test {
  private:
   std::istringstream input_;
   std::unique_ptr<TerminalUi> ui_;
-  std::unique_ptr<UiOverride> installed_;
 };
 
 TEST_F(TerminalUiTest, ScriptedAnswerAfterAValidationMessage) {
@@ -103,10 +102,10 @@ TEST_F(TerminalUiTest, ScriptedAnswerAfterAValidationMessage) {
       "\n"
       "field 205 s3cret pass\n"
       "click Login\n");
-  CLive live;
-  EXPECT_EQ(live.Show(0), 1);
-  EXPECT_EQ(live.m_email, u"ivan@hotmail.com");
-  EXPECT_EQ(live.m_password, u"s3cret pass");
+  ProviderLoginDialog live;
+  EXPECT_EQ(live.Show(TheUi(), 0), 1);
+  EXPECT_EQ(live.email, u"ivan@hotmail.com");
+  EXPECT_EQ(live.password, u"s3cret pass");
 
   const std::string shown = output.str();
   EXPECT_NE(shown.find("=== Provider Login (dialog 110) ==="), std::string::npos);
@@ -126,39 +125,39 @@ TEST_F(TerminalUiTest, BlocksAreUsedInOrderByIdOrCaption) {
       "dialog Login using Veilmark Account\n"
       "field 205 pw\n"
       "click OK\n");
-  CLoginForm chooser;
-  EXPECT_EQ(chooser.Show(ui.ForegroundWindow()), 207);
-  EXPECT_FALSE(chooser.m_gmail || chooser.m_yahoo || chooser.m_hotmail || chooser.m_aol ||
-               chooser.m_cancelled);
-  CVeilmarkLogin login(u"ivan@x.org");
-  EXPECT_EQ(login.Show(0), 1);
-  EXPECT_EQ(login.m_email, u"ivan@x.org");  // put there on creation, left as it was
-  EXPECT_EQ(login.m_password, u"pw");
+  LoginMethodDialog chooser;
+  EXPECT_EQ(chooser.Show(TheUi(), ui.ForegroundWindow()), 207);
+  EXPECT_FALSE(chooser.gmail || chooser.yahoo || chooser.hotmail || chooser.aol ||
+               chooser.cancelled);
+  VeilmarkLoginDialog login(u"ivan@x.org");
+  EXPECT_EQ(login.Show(TheUi(), 0), 1);
+  EXPECT_EQ(login.email, u"ivan@x.org");  // put there on creation, left as it was
+  EXPECT_EQ(login.password, u"pw");
   EXPECT_NE(output.str().find("Email [204]: ivan@x.org"), std::string::npos);
 }
 
 TEST_F(TerminalUiTest, ABlockForAnotherDialogClosesThisOneAndWaitsForItsOwn) {
   Scripted("dialog 112\nclick 4\n");
-  CLive live;
-  EXPECT_EQ(live.Show(0), kIdCancel);
-  EXPECT_TRUE(live.m_cancelled);
+  ProviderLoginDialog live;
+  EXPECT_EQ(live.Show(TheUi(), 0), kIdCancel);
+  EXPECT_TRUE(live.cancelled);
   EXPECT_NE(output.str().find("next answers are for dialog 112"), std::string::npos);
-  CVeilmarkLogin login(u"a@x.org");
-  EXPECT_EQ(login.Show(0), 4);
-  EXPECT_TRUE(login.m_forgot);
+  VeilmarkLoginDialog login(u"a@x.org");
+  EXPECT_EQ(login.Show(TheUi(), 0), 4);
+  EXPECT_TRUE(login.forgot);
 }
 
 TEST_F(TerminalUiTest, WithNoAnswersLeftDialogsEndAsClosed) {
   Scripted("dialog 110\nfield 204 a@b\n");
-  CLive live;
-  EXPECT_EQ(live.Show(0), kIdCancel);
-  EXPECT_TRUE(live.m_cancelled);
-  CLoginForm chooser;
-  EXPECT_EQ(chooser.Show(0), kIdCancel);
-  EXPECT_TRUE(chooser.m_cancelled);
-  COpenID openid(u"https://provider.example/");
-  EXPECT_EQ(openid.Show(0), kIdCancel);
-  EXPECT_FALSE(openid.m_reply);
+  ProviderLoginDialog live;
+  EXPECT_EQ(live.Show(TheUi(), 0), kIdCancel);
+  EXPECT_TRUE(live.cancelled);
+  LoginMethodDialog chooser;
+  EXPECT_EQ(chooser.Show(TheUi(), 0), kIdCancel);
+  EXPECT_TRUE(chooser.cancelled);
+  OpenIdDialog openid(u"https://provider.example/");
+  EXPECT_EQ(openid.Show(TheUi(), 0), kIdCancel);
+  EXPECT_FALSE(openid.reply);
   EXPECT_TRUE(web.opened.empty()) << "a closed dialog loaded a page";
 }
 
@@ -174,13 +173,13 @@ TEST_F(TerminalUiTest, AnswersLeftOverOrWrongAreReportedAndSkipped) {
       "dialog 111\n"
       "field 208 extra\n"
       "click 1\n");
-  CLoginForm chooser;
-  EXPECT_EQ(chooser.Show(0), 201);
-  EXPECT_TRUE(chooser.m_gmail);
-  EXPECT_FALSE(chooser.m_yahoo);
-  CExtraPassword extra;
-  EXPECT_EQ(extra.Show(0), 1);
-  EXPECT_EQ(extra.m_password, u"extra");
+  LoginMethodDialog chooser;
+  EXPECT_EQ(chooser.Show(TheUi(), 0), 201);
+  EXPECT_TRUE(chooser.gmail);
+  EXPECT_FALSE(chooser.yahoo);
+  ExtraPasswordDialog extra;
+  EXPECT_EQ(extra.Show(TheUi(), 0), 1);
+  EXPECT_EQ(extra.password, u"extra");
   const std::string shown = output.str();
   EXPECT_NE(shown.find("outside any dialog block skipped: click 1"), std::string::npos);
   EXPECT_NE(shown.find("(no such field: field 201 typed)"), std::string::npos);
@@ -189,17 +188,16 @@ TEST_F(TerminalUiTest, AnswersLeftOverOrWrongAreReportedAndSkipped) {
   EXPECT_NE(shown.find("(unused after the dialog closed: click 202)"), std::string::npos);
 }
 
-// Shows CLive through the UI the environment asks for; stderr is captured.
-int ShowLiveFromEnvironment(const std::string& scriptPath, CLive& live, std::string& shown) {
+// Shows ProviderLoginDialog through the UI the environment asks for; stderr is captured.
+int ShowLiveFromEnvironment(const std::string& scriptPath, ProviderLoginDialog& live,
+                            std::string& shown) {
   setenv("VEILMARK_UI_SCRIPT", scriptPath.c_str(), 1);
   std::stringstream captured;
   std::streambuf* previous = std::cerr.rdbuf(captured.rdbuf());
-  std::unique_ptr<TerminalUi> ui = TerminalUi::FromEnvironment([] { return MakePlatformBrowser(""); });
+  std::unique_ptr<TerminalUi> ui =
+      TerminalUi::FromEnvironment([] { return MakePlatformBrowser(""); });
   int result;
-  {
-    UiOverride installed(*ui);
-    result = live.Show(ui->ForegroundWindow());
-  }
+  result = live.Show(*ui, ui->ForegroundWindow());
   std::cerr.rdbuf(previous);
   unsetenv("VEILMARK_UI_SCRIPT");
   shown = captured.str();
@@ -210,14 +208,14 @@ TEST_F(TerminalUiTest, ScriptFileNamedByTheEnvironment) {
   testing::TempDataHome home;
   const fs::path file = home.root() / "answers.txt";
   std::ofstream(file) << "dialog 110\nclick 1\nfield 204 a@b\nfield 205 p\nclick 1\n";
-  CLive live;
+  ProviderLoginDialog live;
   std::string shown;
   EXPECT_EQ(ShowLiveFromEnvironment(file.string(), live, shown), 1);
-  EXPECT_EQ(live.m_email, u"a@b");
+  EXPECT_EQ(live.email, u"a@b");
   EXPECT_EQ(Count(shown, kHotmailMessage), 1u);
 
   // An unreadable file still means nobody is there to answer.
-  CLive unanswered;
+  ProviderLoginDialog unanswered;
   EXPECT_EQ(ShowLiveFromEnvironment("/nonexistent/answers.txt", unanswered, shown), kIdCancel);
   EXPECT_NE(shown.find("/nonexistent/answers.txt"), std::string::npos);
 }
@@ -226,10 +224,10 @@ TEST_F(TerminalUiTest, OpenIdFollowsPagesUntilTheJsonOne) {
   web.Add("https://p/login", "text/html", "<html>sign in</html>");
   web.Add("https://p/final", "application/json", kFinalPage);
   Scripted("dialog 108\nopen 205 https://p/final\nclose\n");
-  COpenID openid(u"https://p/login");
-  EXPECT_EQ(openid.Show(0), 0);
-  ASSERT_TRUE(openid.m_reply);
-  EXPECT_EQ(openid.m_reply->sessionId(), "s-9");
+  OpenIdDialog openid(u"https://p/login");
+  EXPECT_EQ(openid.Show(TheUi(), 0), 0);
+  ASSERT_TRUE(openid.reply);
+  EXPECT_EQ(openid.reply->sessionId(), "s-9");
   EXPECT_EQ(web.opened, (std::vector<std::string>{"https://p/login", "https://p/final"}));
   EXPECT_EQ(web.browsersMade, 1);  // one browser, so one cookie store, per dialog
   EXPECT_NE(output.str().find("https://p/login: 200 text/html, 20 bytes"), std::string::npos);
@@ -276,7 +274,7 @@ TEST_F(TerminalUiTest, DocumentsArriveOneByOneAfterTheHandlerReturns) {
   probe.onDocument = [](DialogSite& site, std::string_view source) {
     if (source == "one") site.Navigate(50, u"https://a/3");
   };
-  EXPECT_EQ(CurrentUi().ShowDialog(probe, 0), 1);
+  EXPECT_EQ(TheUi().ShowDialog(probe, 0), 1);
   EXPECT_EQ(probe.events,
             (std::vector<std::string>{"init", "init done", "document 50 one", "document done",
                                       "document 50 two", "document done", "document 50 three",
@@ -304,7 +302,7 @@ TEST_F(TerminalUiTest, ImagesAreSavedPrivatelyWhileTheDialogIsOpen) {
       mode = info.st_mode & 0777;
     }
   };
-  EXPECT_EQ(CurrentUi().ShowDialog(probe, 0), 1);
+  EXPECT_EQ(TheUi().ShowDialog(probe, 0), 1);
 
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].extension(), ".gif");
@@ -324,10 +322,10 @@ TEST_F(TerminalUiTest, PersonTypesAgainAfterAMessage) {
       "pw\n"          // password
       "9\n"           // no such button
       "login\n");     // Login, by its text
-  CLive live;
-  EXPECT_EQ(live.Show(0), 1);
-  EXPECT_EQ(live.m_email, u"ivan@x.org");
-  EXPECT_EQ(live.m_password, u"pw");
+  ProviderLoginDialog live;
+  EXPECT_EQ(live.Show(TheUi(), 0), 1);
+  EXPECT_EQ(live.email, u"ivan@x.org");
+  EXPECT_EQ(live.password, u"pw");
   const std::string shown = output.str();
   EXPECT_EQ(Count(shown, kHotmailMessage), 1u);
   EXPECT_NE(shown.find("[OK: press Enter]"), std::string::npos);
@@ -338,20 +336,20 @@ TEST_F(TerminalUiTest, PersonTypesAgainAfterAMessage) {
 
 TEST_F(TerminalUiTest, PersonKeepsTextsWithEnterAndPasswordsStayHidden) {
   Person("\nsecret\n1\n");
-  CVeilmarkLogin login(u"ivan@x.org");
-  EXPECT_EQ(login.Show(0), 1);
-  EXPECT_EQ(login.m_email, u"ivan@x.org");
-  EXPECT_EQ(login.m_password, u"secret");
+  VeilmarkLoginDialog login(u"ivan@x.org");
+  EXPECT_EQ(login.Show(TheUi(), 0), 1);
+  EXPECT_EQ(login.email, u"ivan@x.org");
+  EXPECT_EQ(login.password, u"secret");
   EXPECT_NE(output.str().find("Email [ivan@x.org]: "), std::string::npos);
   EXPECT_EQ(output.str().find("secret"), std::string::npos);
 }
 
 TEST_F(TerminalUiTest, EndOfInputClosesThePersonsDialog) {
   Person("a@b\n");
-  CVeilmarkLogin login(u"");
-  EXPECT_EQ(login.Show(0), kIdCancel);
-  EXPECT_TRUE(login.m_cancelled);
-  EXPECT_EQ(login.m_email, u"");
+  VeilmarkLoginDialog login(u"");
+  EXPECT_EQ(login.Show(TheUi(), 0), kIdCancel);
+  EXPECT_TRUE(login.cancelled);
+  EXPECT_EQ(login.email, u"");
 }
 
 }  // namespace

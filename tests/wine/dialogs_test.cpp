@@ -9,19 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "base/wchar_win32.h"
 #include "com/com_object.h"
 #include "fake_outlook.h"
 #include "login/dialogs/extra_password_dialog.h"
-#include "login/dialogs/forgot_dialog.h"
-#include "login/dialogs/live_dialog.h"
-#include "login/dialogs/login_form.h"
+#include "login/dialogs/forgot_password_dialog.h"
+#include "login/dialogs/login_method_dialog.h"
 #include "login/dialogs/openid_dialog.h"
+#include "login/dialogs/provider_login_dialog.h"
 #include "login/dialogs/register_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "scripted_user.h"
 #include "ui/browser_document_win32.h"
 #include "ui/ui.h"
-#include "base/wchar_win32.h"
 
 namespace veilmark::wine_tests {
 namespace {
@@ -34,7 +34,7 @@ class BoxRecorder final : public Ui {
   }
   WindowRef ForegroundWindow() override { return 0; }
   int ShowDialog(DialogController& dialog, WindowRef owner) override {
-    return PlatformUi().ShowDialog(dialog, owner);
+    return MakePlatformUi({})->ShowDialog(dialog, owner);
   }
   std::vector<std::u16string> messages;
 };
@@ -47,7 +47,6 @@ class Win32Dialogs : public ::testing::Test {
   void TearDown() override { CoUninitialize(); }
 
   BoxRecorder boxes_;
-  UiOverride override_{boxes_};
 };
 
 // Where the template put each control the controller names, against where
@@ -84,20 +83,20 @@ std::vector<std::string> Differences(HWND dialog, const DialogTemplate& layout) 
 }
 
 TEST_F(Win32Dialogs, EveryTemplateHoldsItsControllersControlsInPlace) {
-  CLoginForm form;
-  COpenID openid(u"about:blank");
-  CRegister registration(u"", u"about:blank");
-  CLive live;
-  CExtraPassword extra;
-  CVeilmarkLogin login(u"");
-  CForgot forgot(u"", u"");
+  LoginMethodDialog form;
+  OpenIdDialog openid(u"about:blank");
+  RegisterDialog registration(u"", u"about:blank");
+  ProviderLoginDialog live;
+  ExtraPasswordDialog extra;
+  VeilmarkLoginDialog login(u"");
+  ForgotPasswordDialog forgot(u"", u"");
   DialogController* dialogs[] = {&form, &openid, &registration, &live, &extra, &login, &forgot};
   std::vector<int> shown;
   for (DialogController* dialog : dialogs) {
     std::vector<std::string> differences{"not shown"};
     ScriptedUser user({CloseWindow()});
     user.look = [&](HWND window) { differences = Differences(window, dialog->Template()); };
-    EXPECT_EQ(PlatformUi().ShowDialog(*dialog, 0), kIdCancel);
+    EXPECT_EQ(MakePlatformUi({})->ShowDialog(*dialog, 0), kIdCancel);
     EXPECT_EQ(differences, std::vector<std::string>{}) << dialog->Template().resourceId;
     shown.push_back(dialog->Template().resourceId);
   }
@@ -105,8 +104,8 @@ TEST_F(Win32Dialogs, EveryTemplateHoldsItsControllersControlsInPlace) {
 }
 
 TEST_F(Win32Dialogs, LoginFormShowsItsHeadingBoldAndFiveImageButtons) {
-  CLoginForm form;
-  ScriptedUser user({Click(CLoginForm::kYahoo)});
+  LoginMethodDialog form;
+  ScriptedUser user({Click(LoginMethodDialog::kYahoo)});
   std::wstring caption;
   LONG headingWeight = 0, textWeight = 0;
   int images = 0;
@@ -118,16 +117,17 @@ TEST_F(Win32Dialogs, LoginFormShowsItsHeadingBoldAndFiveImageButtons) {
     GetObjectW(heading, sizeof font, &font);
     headingWeight = font.lfWeight;
     image = reinterpret_cast<HGDIOBJ>(
-        SendDlgItemMessageW(dialog, CLoginForm::kGmail, BM_GETIMAGE, IMAGE_BITMAP, 0));
+        SendDlgItemMessageW(dialog, LoginMethodDialog::kGmail, BM_GETIMAGE, IMAGE_BITMAP, 0));
     GetObjectW(reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, kIdCancel, WM_GETFONT, 0, 0)),
                sizeof font, &font);
     textWeight = font.lfWeight;
-    for (int id : {CLoginForm::kGmail, CLoginForm::kYahoo, CLoginForm::kHotmail, CLoginForm::kAol,
-                   CLoginForm::kOther}) {
+    for (int id :
+         {LoginMethodDialog::kGmail, LoginMethodDialog::kYahoo, LoginMethodDialog::kHotmail,
+          LoginMethodDialog::kAol, LoginMethodDialog::kOther}) {
       if (SendDlgItemMessageW(dialog, id, BM_GETIMAGE, IMAGE_BITMAP, 0) != 0) ++images;
     }
   };
-  EXPECT_EQ(form.Show(0), CLoginForm::kYahoo);
+  EXPECT_EQ(form.Show(boxes_, 0), LoginMethodDialog::kYahoo);
   EXPECT_EQ(caption, L"Login Or Sign Up");
   EXPECT_EQ(headingWeight, FW_BOLD);
   EXPECT_LT(textWeight, FW_BOLD);
@@ -137,108 +137,109 @@ TEST_F(Win32Dialogs, LoginFormShowsItsHeadingBoldAndFiveImageButtons) {
   EXPECT_EQ(GetObjectW(heading, sizeof gone, &gone), 0);
   BITMAP goneImage{};
   EXPECT_EQ(GetObjectW(image, sizeof goneImage, &goneImage), 0);
-  EXPECT_TRUE(form.m_yahoo);
-  EXPECT_FALSE(form.m_gmail || form.m_hotmail || form.m_aol || form.m_cancelled);
+  EXPECT_TRUE(form.yahoo);
+  EXPECT_FALSE(form.gmail || form.hotmail || form.aol || form.cancelled);
   EXPECT_TRUE(boxes_.messages.empty());
 }
 
 TEST_F(Win32Dialogs, ClosingTheWindowIsCancel) {
-  CLoginForm form;
+  LoginMethodDialog form;
   ScriptedUser user({CloseWindow()});
-  EXPECT_EQ(form.Show(0), kIdCancel);
-  EXPECT_TRUE(form.m_cancelled);
+  EXPECT_EQ(form.Show(boxes_, 0), kIdCancel);
+  EXPECT_TRUE(form.cancelled);
 
-  CExtraPassword extra;
+  ExtraPasswordDialog extra;
   ScriptedUser escape({[](HWND dialog) {
     SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     return true;
   }});
-  EXPECT_EQ(extra.Show(0), kIdCancel);
-  EXPECT_TRUE(extra.m_cancelled);
+  EXPECT_EQ(extra.Show(boxes_, 0), kIdCancel);
+  EXPECT_TRUE(extra.cancelled);
 }
 
 TEST_F(Win32Dialogs, VeilmarkLoginValidatesThenClosesWithItsFields) {
-  CVeilmarkLogin login(u"ann@example.org");
+  VeilmarkLoginDialog login(u"ann@example.org");
   std::wstring prefilled;
-  ScriptedUser user({Type(CVeilmarkLogin::kEmail, L""), Click(kIdOk),
-                     Type(CVeilmarkLogin::kEmail, L"bob@example.org"),
-                     Type(CVeilmarkLogin::kPassword, L"p\u00e4ss word"), Click(kIdOk)});
+  ScriptedUser user({Type(VeilmarkLoginDialog::kEmail, L""), Click(kIdOk),
+                     Type(VeilmarkLoginDialog::kEmail, L"bob@example.org"),
+                     Type(VeilmarkLoginDialog::kPassword, L"p\u00e4ss word"), Click(kIdOk)});
   user.look = [&](HWND dialog) {
-    prefilled = WindowText(GetDlgItem(dialog, CVeilmarkLogin::kEmail));
+    prefilled = WindowText(GetDlgItem(dialog, VeilmarkLoginDialog::kEmail));
   };
-  EXPECT_EQ(login.Show(0), kIdOk);
+  EXPECT_EQ(login.Show(boxes_, 0), kIdOk);
   EXPECT_EQ(prefilled, L"ann@example.org");
   // The empty form stayed open with a message; the filled one closed.
   ASSERT_EQ(boxes_.messages.size(), 1u);
   EXPECT_EQ(user.done(), 5u);
-  EXPECT_EQ(login.m_email, u"bob@example.org");
-  EXPECT_EQ(login.m_password, u"p\u00e4ss word");
-  EXPECT_FALSE(login.m_cancelled);
+  EXPECT_EQ(login.email, u"bob@example.org");
+  EXPECT_EQ(login.password, u"p\u00e4ss word");
+  EXPECT_FALSE(login.cancelled);
 }
 
 TEST_F(Win32Dialogs, VeilmarkLoginOtherWaysOut) {
-  CVeilmarkLogin forgot(u"a@example.org");
-  ScriptedUser first({Click(CVeilmarkLogin::kForgot)});
-  EXPECT_EQ(forgot.Show(0), CVeilmarkLogin::kForgot);
-  EXPECT_TRUE(forgot.m_forgot);
+  VeilmarkLoginDialog forgot(u"a@example.org");
+  ScriptedUser first({Click(VeilmarkLoginDialog::kForgot)});
+  EXPECT_EQ(forgot.Show(boxes_, 0), VeilmarkLoginDialog::kForgot);
+  EXPECT_TRUE(forgot.forgot);
 
-  CVeilmarkLogin signup(u"a@example.org");
-  ScriptedUser second({Click(CVeilmarkLogin::kSignup)});
-  EXPECT_EQ(signup.Show(0), CVeilmarkLogin::kSignup);
-  EXPECT_TRUE(signup.m_signup);
+  VeilmarkLoginDialog signup(u"a@example.org");
+  ScriptedUser second({Click(VeilmarkLoginDialog::kSignup)});
+  EXPECT_EQ(signup.Show(boxes_, 0), VeilmarkLoginDialog::kSignup);
+  EXPECT_TRUE(signup.signup);
 }
 
 TEST_F(Win32Dialogs, LiveAndExtraPasswordAskUntilFilled) {
-  CLive live;
-  ScriptedUser user({Click(kIdOk), Type(CLive::kEmail, L"c@example.org"), Click(kIdOk),
-                     Type(CLive::kPassword, L"pw"), Click(kIdOk)});
-  EXPECT_EQ(live.Show(0), kIdOk);
+  ProviderLoginDialog live;
+  ScriptedUser user({Click(kIdOk), Type(ProviderLoginDialog::kEmail, L"c@example.org"),
+                     Click(kIdOk), Type(ProviderLoginDialog::kPassword, L"pw"), Click(kIdOk)});
+  EXPECT_EQ(live.Show(boxes_, 0), kIdOk);
   EXPECT_EQ(boxes_.messages.size(), 2u);  // nothing filled, then no password
-  EXPECT_EQ(live.m_email, u"c@example.org");
-  EXPECT_EQ(live.m_password, u"pw");
+  EXPECT_EQ(live.email, u"c@example.org");
+  EXPECT_EQ(live.password, u"pw");
 
   boxes_.messages.clear();
-  CExtraPassword extra;
-  ScriptedUser again({Click(kIdOk), Type(CExtraPassword::kPassword, L"second"), Click(kIdOk)});
-  EXPECT_EQ(extra.Show(0), kIdOk);
+  ExtraPasswordDialog extra;
+  ScriptedUser again({Click(kIdOk), Type(ExtraPasswordDialog::kPassword, L"second"), Click(kIdOk)});
+  EXPECT_EQ(extra.Show(boxes_, 0), kIdOk);
   ASSERT_EQ(boxes_.messages.size(), 1u);
   EXPECT_EQ(boxes_.messages[0], u"Please specify the additional password for the login");
-  EXPECT_EQ(extra.m_password, u"second");
+  EXPECT_EQ(extra.password, u"second");
 }
 
 TEST_F(Win32Dialogs, ForgotShowsTheQuestionAndTakesTheAnswer) {
-  CForgot forgot(u"d@example.org", u"First pet?");
+  ForgotPasswordDialog forgot(u"d@example.org", u"First pet?");
   std::wstring question;
-  ScriptedUser user({Click(kIdOk), Type(CForgot::kSecurityAnswer, L"Rex"), Click(kIdOk)});
+  ScriptedUser user(
+      {Click(kIdOk), Type(ForgotPasswordDialog::kSecurityAnswer, L"Rex"), Click(kIdOk)});
   user.look = [&](HWND dialog) {
-    question = WindowText(GetDlgItem(dialog, CForgot::kSecurityQuestion));
+    question = WindowText(GetDlgItem(dialog, ForgotPasswordDialog::kSecurityQuestion));
   };
-  EXPECT_EQ(forgot.Show(0), kIdOk);
+  EXPECT_EQ(forgot.Show(boxes_, 0), kIdOk);
   EXPECT_EQ(question, L"First pet?");
   EXPECT_EQ(boxes_.messages.size(), 1u);
-  EXPECT_EQ(forgot.m_securityAnswer, u"Rex");
+  EXPECT_EQ(forgot.securityAnswer, u"Rex");
 }
 
 TEST_F(Win32Dialogs, BrowserDialogsLoadWithTheirControl) {
-  COpenID openid(u"about:blank");
+  OpenIdDialog openid(u"about:blank");
   std::wstring caption, hostClass;
   ScriptedUser user({CloseWindow()});
   user.look = [&](HWND dialog) {
     caption = WindowText(dialog);
     wchar_t name[32] = {};
-    GetClassNameW(GetDlgItem(dialog, COpenID::kBrowser), name, 32);
+    GetClassNameW(GetDlgItem(dialog, OpenIdDialog::kBrowser), name, 32);
     hostClass = name;
   };
-  EXPECT_EQ(openid.Show(0), kIdCancel);
+  EXPECT_EQ(openid.Show(boxes_, 0), kIdCancel);
   EXPECT_EQ(caption, L"Provider Login");
   EXPECT_EQ(hostClass, L"AtlAxWin");
-  EXPECT_FALSE(openid.m_reply);  // abandoned: no reply
+  EXPECT_FALSE(openid.reply);  // abandoned: no reply
 
-  CRegister registration(u"e@example.org", u"about:blank");
+  RegisterDialog registration(u"e@example.org", u"about:blank");
   ScriptedUser second({Click(kIdOk), CloseWindow()});
-  EXPECT_EQ(registration.Show(0), kIdCancel);
+  EXPECT_EQ(registration.Show(boxes_, 0), kIdCancel);
   EXPECT_EQ(boxes_.messages.size(), 1u);  // the empty form was refused
-  EXPECT_TRUE(registration.m_cancelled);
+  EXPECT_TRUE(registration.cancelled);
 }
 
 // A loaded document as MSHTML's persists itself: its source into a stream.

@@ -40,7 +40,7 @@ class WinHttpHostile : public ::testing::Test {
   }
   // The case is picked by the session the request carries.
   std::unique_ptr<ServerReply> Play(const std::string& which, HttpExchange& exchange) {
-    return ApiClient(exchange, HostileEndpoint()).decryptMime(which, "payload");
+    return ApiClient(exchange, HostileEndpoint()).DecryptMime(which, "payload");
   }
   std::unique_ptr<ServerReply> Play(const std::string& which) { return Play(which, *bounded_); }
 
@@ -87,19 +87,19 @@ TEST_F(WinHttpHostile, HundredMegabyteReplyIsRefusedAtTheCap) {
 // Bound: immediate. A body cut short of its Content-Length is a failure, and
 // nothing of it is parsed.
 TEST_F(WinHttpHostile, BodyCutShortIsAFailure) {
-  const auto reply = Play("cut", PlatformHttpExchange());
+  const auto reply = Play("cut", *MakePlatformHttpExchange());
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_EQ(FirstMessage(*reply), "Error in WinHttpReadData - 12030");
 }
 
 // Bound: immediate. The status is not examined; the page is no JSON.
 TEST_F(WinHttpHostile, HtmlErrorPageIsAParseError) {
-  EXPECT_EQ(Play("html500", PlatformHttpExchange())->status().code(), "PARSE_ERROR");
+  EXPECT_EQ(Play("html500", *MakePlatformHttpExchange())->status().code(), "PARSE_ERROR");
 }
 
 // Bound: immediate.
 TEST_F(WinHttpHostile, InvalidUtf8IsReplacedNotRejected) {
-  const auto reply = Play("utf8", PlatformHttpExchange());
+  const auto reply = Play("utf8", *MakePlatformHttpExchange());
   ASSERT_TRUE(reply->status().isOk()) << reply->status().code();
   EXPECT_EQ(reply->clearText(), u"caf\uFFFD \uFFFD");
 }
@@ -108,11 +108,11 @@ TEST_F(WinHttpHostile, InvalidUtf8IsReplacedNotRejected) {
 // request with its body is not sent again, whatever the code.
 TEST_F(WinHttpHostile, RedirectIsAFailureAndNotFollowed) {
   for (const char* which : {"redirect302", "redirect307"}) {
-    const auto reply = Play(which, PlatformHttpExchange());
+    const auto reply = Play(which, *MakePlatformHttpExchange());
     EXPECT_EQ(reply->status().code(), "CLIENT_ERROR") << which;
     EXPECT_EQ(FirstMessage(*reply), "Unable to receive response - 12156") << which;
   }
-  const auto followed = Play("followed", PlatformHttpExchange());
+  const auto followed = Play("followed", *MakePlatformHttpExchange());
   ASSERT_TRUE(followed->status().isOk()) << followed->status().code();
   EXPECT_EQ(followed->clearText(), u"0");
 }

@@ -59,7 +59,7 @@ TEST(WinHttpExchange, NothingListeningIsASendFailure) {
   endpoint.host = u"localhost";
   endpoint.port = 1;  // nothing listens on tcpmux here
   HttpPost post{u"/api/login", u"Content-Type: application/x-www-form-urlencoded\r\n", "json=true"};
-  const ExchangeOutcome outcome = PlatformHttpExchange().Post(endpoint, post);
+  const ExchangeOutcome outcome = MakePlatformHttpExchange()->Post(endpoint, post);
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.error.rfind(exchange_messages::kSend, 0), 0u) << outcome.error;
   // The system's error number follows, in decimal.

@@ -7,16 +7,16 @@
 #include <memory>
 #include <stdexcept>
 
-#include "com/guids.h"
 #include "api/api_client.h"
 #include "api/http_exchange.h"
+#include "base/local_files.h"
+#include "base/text.h"
+#include "base/wchar_win32.h"
+#include "com/guids.h"
 #include "fake_browser.h"
 #include "fake_outlook.h"
 #include "login/session_store.h"
 #include "scripted_user.h"
-#include "base/local_files.h"
-#include "base/text.h"
-#include "base/wchar_win32.h"
 #include "wine_support.h"
 
 namespace veilmark::wine_tests {
@@ -138,6 +138,13 @@ FakePtr ProtectedItem(const Delivered& delivered, const std::u16string& entryId)
   return item;
 }
 
+// A client of the service the environment names, as the DLL finds it.
+ApiClient& Service() {
+  static const std::unique_ptr<HttpExchange> exchange = MakePlatformHttpExchange();
+  static ApiClient client(*exchange, EndpointFromEnvironment());
+  return client;
+}
+
 class ReadRoad : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -145,10 +152,10 @@ class ReadRoad : public ::testing::Test {
     ASSERT_EQ(module.RegisterServer(), S_OK);
     classes_ = std::make_unique<UserClassesSeenByCom>();
     // bob's session, where the DLL's session store finds it.
-    const auto reply = ApiClient().login(kBob, u"bob-pw");
+    const auto reply = Service().Login(kBob, u"bob-pw");
     ASSERT_TRUE(reply->status().isOk()) << WideToUtf8(reply->status().describe());
     SessionStore().SetSession(kBob, reply->sessionId());
-    const auto alice = ApiClient().login(kAlice, u"alice-pw");
+    const auto alice = Service().Login(kAlice, u"alice-pw");
     ASSERT_TRUE(alice->status().isOk()) << WideToUtf8(alice->status().describe());
     SessionStore().SetSession(kAlice, alice->sessionId());
   }
@@ -452,7 +459,7 @@ TEST_F(ReadRoad, ShutdownWhileTheLoginDialogIsOpen) {
 
 TEST(WinHttpTls, TheTrustedServiceAnswers) {
   // A wrong password is refused by the service: the exchange itself worked.
-  const auto reply = ApiClient().login(kBob, u"not-the-password");
+  const auto reply = Service().Login(kBob, u"not-the-password");
   EXPECT_FALSE(reply->status().isOk());
   EXPECT_NE(reply->status().code(), "CLIENT_ERROR") << WideToUtf8(reply->status().describe());
   EXPECT_NE(reply->status().code(), "PARSE_ERROR");
@@ -463,7 +470,7 @@ TEST(WinHttpTls, AnUntrustedCertificateIsAFailureBeforeAnyRequest) {
   endpoint.host = u"localhost";
   endpoint.port = static_cast<std::uint16_t>(std::stoi(Environment(L"VEILMARK_UNTRUSTED_PORT")));
   HttpPost post{u"/api/login", u"Content-Type: application/x-www-form-urlencoded\r\n", "json=true"};
-  const ExchangeOutcome outcome = PlatformHttpExchange().Post(endpoint, post);
+  const ExchangeOutcome outcome = MakePlatformHttpExchange()->Post(endpoint, post);
   EXPECT_FALSE(outcome.ok);
   // The handshake failed, so nothing was sent: ERROR_WINHTTP_SECURE_FAILURE
   // on Windows, ERROR_WINHTTP_SECURE_CHANNEL_ERROR under Wine.
@@ -471,7 +478,8 @@ TEST(WinHttpTls, AnUntrustedCertificateIsAFailureBeforeAnyRequest) {
   EXPECT_TRUE(outcome.error == prefix + "12175" || outcome.error == prefix + "12157")
       << outcome.error;
 
-  const auto reply = ApiClient(PlatformHttpExchange(), endpoint).login(kBob, u"bob-pw");
+  const auto exchange = MakePlatformHttpExchange();
+  const auto reply = ApiClient(*exchange, endpoint).Login(kBob, u"bob-pw");
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
 }
 

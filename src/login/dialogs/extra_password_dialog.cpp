@@ -6,9 +6,9 @@
 
 namespace veilmark {
 
-CExtraPassword::CExtraPassword() = default;
+ExtraPasswordDialog::ExtraPasswordDialog() = default;
 
-const DialogTemplate& CExtraPassword::Template() const {
+const DialogTemplate& ExtraPasswordDialog::Template() const {
   static const DialogTemplate layout{
       kResourceId,
       u"Additional Password",
@@ -25,22 +25,22 @@ const DialogTemplate& CExtraPassword::Template() const {
   return layout;
 }
 
-void CExtraPassword::OnCommand(DialogSite& site, int id) {
+void ExtraPasswordDialog::OnCommand(DialogSite& site, int id) {
   if (id == kIdOk) {
-    m_password = ReadDialogText(site, kPassword);
-    if (m_password.empty()) {
-      ShowError(u"Please specify the additional password for the login");
+    password = ReadDialogText(site, kPassword);
+    if (password.empty()) {
+      ShowError(ui(), u"Please specify the additional password for the login");
       return;
     }
     site.End(kIdOk);
   } else if (id == kIdCancel) {
-    m_cancelled = true;
+    cancelled = true;
     site.End(kIdCancel);
   }
 }
 
-int CExtraPassword::Show(WindowRef owner) {
-  return CurrentUi().ShowDialog(*this, owner);
+int ExtraPasswordDialog::Show(Ui& ui, WindowRef owner) {
+  return ShowWith(ui, owner);
 }
 
 }  // namespace veilmark

@@ -1,24 +1,25 @@
-// CExtraPassword: the additional password some accounts have.
+// ExtraPasswordDialog: the additional password some accounts have.
 #pragma once
 
 #include <string>
 
 #include "ui/dialog.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 
-class CExtraPassword : public DialogController {
+class ExtraPasswordDialog : public DialogController {
  public:
   static constexpr int kResourceId = 111;
   static constexpr int kPassword = 208;
 
-  CExtraPassword();
+  ExtraPasswordDialog();
   const DialogTemplate& Template() const override;
   void OnCommand(DialogSite& site, int id) override;
-  int Show(WindowRef owner);
+  int Show(Ui& ui, WindowRef owner);
 
-  bool m_cancelled = false;
-  std::u16string m_password;
+  bool cancelled = false;
+  std::u16string password;
 };
 
 }  // namespace veilmark

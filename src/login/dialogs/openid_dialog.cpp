@@ -6,9 +6,9 @@
 
 namespace veilmark {
 
-COpenID::COpenID(std::u16string url) : m_url(std::move(url)) {}
+OpenIdDialog::OpenIdDialog(std::u16string url) : url(std::move(url)) {}
 
-const DialogTemplate& COpenID::Template() const {
+const DialogTemplate& OpenIdDialog::Template() const {
   static const DialogTemplate layout{kResourceId,
                                      u"Provider Login",
                                      455,
@@ -19,25 +19,25 @@ const DialogTemplate& COpenID::Template() const {
   return layout;
 }
 
-void COpenID::OnInitDialog(DialogSite& site) {
-  site.Navigate(kBrowser, m_url);
+void OpenIdDialog::OnInitDialog(DialogSite& site) {
+  site.Navigate(kBrowser, url);
 }
 
-void COpenID::OnCommand(DialogSite& site, int id) {
+void OpenIdDialog::OnCommand(DialogSite& site, int id) {
   if (id == kIdCancel) site.End(kIdCancel);
 }
 
-void COpenID::OnDocumentComplete(DialogSite& site, int id, std::string_view source) {
+void OpenIdDialog::OnDocumentComplete(DialogSite& site, int id, std::string_view source) {
   // The provider's own pages pass by; only the service's JSON answer ends the
   // login. A page saved with a byte-order mark or leading white space is a
   // page, not that answer.
   if (id != kBrowser || source.empty() || source.front() != '{') return;
-  m_reply = parseReply(source.substr(0, source.find('\0')));
+  reply = parseReply(source.substr(0, source.find('\0')));
   site.End(0);
 }
 
-int COpenID::Show(WindowRef owner) {
-  return CurrentUi().ShowDialog(*this, owner);
+int OpenIdDialog::Show(Ui& ui, WindowRef owner) {
+  return ShowWith(ui, owner);
 }
 
 }  // namespace veilmark

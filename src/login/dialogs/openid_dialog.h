@@ -1,4 +1,4 @@
-// COpenID: the provider's own web login, ended by the service's JSON page.
+// OpenIdDialog: the provider's own web login, ended by the service's JSON page.
 #pragma once
 
 #include <memory>
@@ -6,24 +6,25 @@
 
 #include "api/server_reply.h"
 #include "ui/dialog.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 
-class COpenID : public DialogController {
+class OpenIdDialog : public DialogController {
  public:
   static constexpr int kResourceId = 108;
   static constexpr int kBrowser = 205;
 
-  explicit COpenID(std::u16string url);
+  explicit OpenIdDialog(std::u16string url);
   const DialogTemplate& Template() const override;
   void OnInitDialog(DialogSite& site) override;
   // Closing the window abandons the login: it ends with no reply.
   void OnCommand(DialogSite& site, int id) override;
   void OnDocumentComplete(DialogSite& site, int id, std::string_view source) override;
-  int Show(WindowRef owner);
+  int Show(Ui& ui, WindowRef owner);
 
-  std::u16string m_url;
-  std::unique_ptr<ServerReply> m_reply;  // the captured final page, if any
+  std::u16string url;
+  std::unique_ptr<ServerReply> reply;  // the captured final page, if any
 };
 
 }  // namespace veilmark

@@ -13,10 +13,10 @@ constexpr std::size_t kMinimumLength = 8;
 
 }  // namespace
 
-CRegister::CRegister(std::u16string email, std::u16string captchaUrl)
-    : m_email(std::move(email)), m_captchaUrl(std::move(captchaUrl)) {}
+RegisterDialog::RegisterDialog(std::u16string email, std::u16string captchaUrl)
+    : email(std::move(email)), captchaUrl(std::move(captchaUrl)) {}
 
-const DialogTemplate& CRegister::Template() const {
+const DialogTemplate& RegisterDialog::Template() const {
   static const DialogTemplate layout{
       kResourceId,
       u"Dialog",
@@ -45,49 +45,49 @@ const DialogTemplate& CRegister::Template() const {
   return layout;
 }
 
-void CRegister::OnInitDialog(DialogSite& site) {
-  site.SetItemText(kEmail, m_email);
-  site.Navigate(kBrowser, m_captchaUrl);
+void RegisterDialog::OnInitDialog(DialogSite& site) {
+  site.SetItemText(kEmail, email);
+  site.Navigate(kBrowser, captchaUrl);
 }
 
-void CRegister::OnCommand(DialogSite& site, int id) {
+void RegisterDialog::OnCommand(DialogSite& site, int id) {
   if (id == kIdCancel) {
-    m_cancelled = true;
+    cancelled = true;
     site.End(kIdCancel);
     return;
   }
   if (id != kIdOk) return;
 
-  m_email = ReadDialogText(site, kEmail);
-  m_password = ReadDialogText(site, kPassword);
+  email = ReadDialogText(site, kEmail);
+  password = ReadDialogText(site, kPassword);
   const std::u16string repeatPassword = ReadDialogText(site, kRepeatPassword);
-  m_securityQuestion = ReadDialogText(site, kSecurityQuestion);
-  m_securityAnswer = ReadDialogText(site, kSecurityAnswer);
-  m_captcha = ReadDialogText(site, kCaptcha);
+  securityQuestion = ReadDialogText(site, kSecurityQuestion);
+  securityAnswer = ReadDialogText(site, kSecurityAnswer);
+  captcha = ReadDialogText(site, kCaptcha);
 
   // First failure wins; lengths are of the already cut texts.
   const char16_t* problem = nullptr;
-  if (m_email.empty() || m_password.empty() || repeatPassword.empty() ||
-      m_securityQuestion.empty() || m_securityAnswer.empty() || m_captcha.empty()) {
+  if (email.empty() || password.empty() || repeatPassword.empty() || securityQuestion.empty() ||
+      securityAnswer.empty() || captcha.empty()) {
     problem = u"Please specify all fields in the form to register";
-  } else if (m_password != repeatPassword) {
+  } else if (password != repeatPassword) {
     problem = u"Please make sure that the passwords match";
-  } else if (m_password.size() < kMinimumLength) {
+  } else if (password.size() < kMinimumLength) {
     problem = u"Password must be at least 8 characters long";
-  } else if (m_securityQuestion.size() < kMinimumLength) {
+  } else if (securityQuestion.size() < kMinimumLength) {
     problem = u"The security question must be at least 8 characters long";
-  } else if (m_securityAnswer.size() < kMinimumLength) {
+  } else if (securityAnswer.size() < kMinimumLength) {
     problem = u"The security answer must be at least 8 characters long";
   }
   if (problem) {
-    ShowError(problem);
+    ShowError(ui(), problem);
     return;
   }
   site.End(kIdOk);
 }
 
-int CRegister::Show(WindowRef owner) {
-  return CurrentUi().ShowDialog(*this, owner);
+int RegisterDialog::Show(Ui& ui, WindowRef owner) {
+  return ShowWith(ui, owner);
 }
 
 }  // namespace veilmark

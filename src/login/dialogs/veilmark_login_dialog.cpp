@@ -8,9 +8,9 @@
 
 namespace veilmark {
 
-CVeilmarkLogin::CVeilmarkLogin(std::u16string email) : m_email(std::move(email)) {}
+VeilmarkLoginDialog::VeilmarkLoginDialog(std::u16string email) : email(std::move(email)) {}
 
-const DialogTemplate& CVeilmarkLogin::Template() const {
+const DialogTemplate& VeilmarkLoginDialog::Template() const {
   static const DialogTemplate layout{
       kResourceId,
       u"Login using Veilmark Account",
@@ -31,29 +31,29 @@ const DialogTemplate& CVeilmarkLogin::Template() const {
   return layout;
 }
 
-void CVeilmarkLogin::OnInitDialog(DialogSite& site) {
-  site.SetItemText(kEmail, m_email);
+void VeilmarkLoginDialog::OnInitDialog(DialogSite& site) {
+  site.SetItemText(kEmail, email);
 }
 
-void CVeilmarkLogin::OnCommand(DialogSite& site, int id) {
+void VeilmarkLoginDialog::OnCommand(DialogSite& site, int id) {
   switch (id) {
     case kIdOk:
-      m_email = ReadDialogText(site, kEmail);
-      m_password = ReadDialogText(site, kPassword);
-      if (m_email.empty() || m_password.empty()) {
-        ShowError(u"Please specify your Hotmail email and password for the login");
+      email = ReadDialogText(site, kEmail);
+      password = ReadDialogText(site, kPassword);
+      if (email.empty() || password.empty()) {
+        ShowError(ui(), u"Please specify your Hotmail email and password for the login");
         return;
       }
       break;
-    // The other ways out read no field: m_email stays what the flow passed in.
+    // The other ways out read no field: email stays what the flow passed in.
     case kIdCancel:
-      m_cancelled = true;
+      cancelled = true;
       break;
     case kForgot:
-      m_forgot = true;
+      forgot = true;
       break;
     case kSignup:
-      m_signup = true;
+      signup = true;
       break;
     default:
       return;
@@ -61,8 +61,8 @@ void CVeilmarkLogin::OnCommand(DialogSite& site, int id) {
   site.End(id);
 }
 
-int CVeilmarkLogin::Show(WindowRef owner) {
-  return CurrentUi().ShowDialog(*this, owner);
+int VeilmarkLoginDialog::Show(Ui& ui, WindowRef owner) {
+  return ShowWith(ui, owner);
 }
 
 }  // namespace veilmark

@@ -1,28 +1,29 @@
-// CVeilmarkLogin: service-account login, with the ways to signup and reset.
+// VeilmarkLoginDialog: service-account login, with the ways to signup and reset.
 #pragma once
 
 #include <string>
 
 #include "ui/dialog.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 
-class CVeilmarkLogin : public DialogController {
+class VeilmarkLoginDialog : public DialogController {
  public:
   static constexpr int kResourceId = 112;
   static constexpr int kEmail = 204, kPassword = 205, kSignup = 3, kForgot = 4;
 
-  explicit CVeilmarkLogin(std::u16string email);
+  explicit VeilmarkLoginDialog(std::u16string email);
   const DialogTemplate& Template() const override;
   void OnInitDialog(DialogSite& site) override;
   void OnCommand(DialogSite& site, int id) override;
-  int Show(WindowRef owner);
+  int Show(Ui& ui, WindowRef owner);
 
-  std::u16string m_email;
-  std::u16string m_password;
-  bool m_forgot = false;
-  bool m_signup = false;
-  bool m_cancelled = false;
+  std::u16string email;
+  std::u16string password;
+  bool forgot = false;
+  bool signup = false;
+  bool cancelled = false;
 };
 
 }  // namespace veilmark

@@ -1,12 +1,12 @@
-#include "login/dialogs/login_form.h"
+#include "login/dialogs/login_method_dialog.h"
 
 #include "ui/ui.h"
 
 namespace veilmark {
 
-CLoginForm::CLoginForm() = default;
+LoginMethodDialog::LoginMethodDialog() = default;
 
-const DialogTemplate& CLoginForm::Template() const {
+const DialogTemplate& LoginMethodDialog::Template() const {
   static const DialogTemplate layout{
       kResourceId,
       u"Login Or Sign Up",
@@ -26,22 +26,22 @@ const DialogTemplate& CLoginForm::Template() const {
   return layout;
 }
 
-void CLoginForm::OnCommand(DialogSite& site, int id) {
+void LoginMethodDialog::OnCommand(DialogSite& site, int id) {
   switch (id) {
     case kGmail:
-      m_gmail = true;
+      gmail = true;
       break;
     case kYahoo:
-      m_yahoo = true;
+      yahoo = true;
       break;
     case kHotmail:
-      m_hotmail = true;
+      hotmail = true;
       break;
     case kAol:
-      m_aol = true;
+      aol = true;
       break;
     case kIdCancel:
-      m_cancelled = true;
+      cancelled = true;
       break;
     case kOther:  // no flag: the flow reads "none set" as Other
       break;
@@ -51,8 +51,8 @@ void CLoginForm::OnCommand(DialogSite& site, int id) {
   site.End(id);
 }
 
-int CLoginForm::Show(WindowRef owner) {
-  return CurrentUi().ShowDialog(*this, owner);
+int LoginMethodDialog::Show(Ui& ui, WindowRef owner) {
+  return ShowWith(ui, owner);
 }
 
 }  // namespace veilmark

@@ -1,27 +1,28 @@
-// CForgot: password reset by security question.
+// ForgotPasswordDialog: password reset by security question.
 #pragma once
 
 #include <string>
 
 #include "ui/dialog.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 
-class CForgot : public DialogController {
+class ForgotPasswordDialog : public DialogController {
  public:
   static constexpr int kResourceId = 113;
   static constexpr int kEmail = 206, kSecurityQuestion = 209, kSecurityAnswer = 210;
 
-  CForgot(std::u16string email, std::u16string securityQuestion);
+  ForgotPasswordDialog(std::u16string email, std::u16string securityQuestion);
   const DialogTemplate& Template() const override;
   void OnInitDialog(DialogSite& site) override;
   void OnCommand(DialogSite& site, int id) override;
-  int Show(WindowRef owner);
+  int Show(Ui& ui, WindowRef owner);
 
-  std::u16string m_email;
-  std::u16string m_securityQuestion;
-  std::u16string m_securityAnswer;
-  bool m_cancelled = false;
+  std::u16string email;
+  std::u16string securityQuestion;
+  std::u16string securityAnswer;
+  bool cancelled = false;
 };
 
 }  // namespace veilmark

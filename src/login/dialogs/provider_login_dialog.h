@@ -1,25 +1,26 @@
-// CLive: Hotmail or AOL credentials.
+// ProviderLoginDialog: Hotmail or AOL credentials.
 #pragma once
 
 #include <string>
 
 #include "ui/dialog.h"
+#include "ui/ui.h"
 
 namespace veilmark {
 
-class CLive : public DialogController {
+class ProviderLoginDialog : public DialogController {
  public:
   static constexpr int kResourceId = 110;
   static constexpr int kEmail = 204, kPassword = 205;
 
-  CLive();
+  ProviderLoginDialog();
   const DialogTemplate& Template() const override;
   void OnCommand(DialogSite& site, int id) override;
-  int Show(WindowRef owner);
+  int Show(Ui& ui, WindowRef owner);
 
-  bool m_cancelled = false;
-  std::u16string m_email;
-  std::u16string m_password;
+  bool cancelled = false;
+  std::u16string email;
+  std::u16string password;
 };
 
 }  // namespace veilmark

@@ -1,4 +1,4 @@
-#include "login/dialogs/forgot_dialog.h"
+#include "login/dialogs/forgot_password_dialog.h"
 
 #include <utility>
 
@@ -8,10 +8,10 @@
 
 namespace veilmark {
 
-CForgot::CForgot(std::u16string email, std::u16string securityQuestion)
-    : m_email(std::move(email)), m_securityQuestion(std::move(securityQuestion)) {}
+ForgotPasswordDialog::ForgotPasswordDialog(std::u16string email, std::u16string securityQuestion)
+    : email(std::move(email)), securityQuestion(std::move(securityQuestion)) {}
 
-const DialogTemplate& CForgot::Template() const {
+const DialogTemplate& ForgotPasswordDialog::Template() const {
   static const DialogTemplate layout{
       kResourceId,
       u"Forgot Password",
@@ -32,29 +32,29 @@ const DialogTemplate& CForgot::Template() const {
   return layout;
 }
 
-void CForgot::OnInitDialog(DialogSite& site) {
-  site.SetItemText(kEmail, m_email);
-  site.SetItemText(kSecurityQuestion, m_securityQuestion);
+void ForgotPasswordDialog::OnInitDialog(DialogSite& site) {
+  site.SetItemText(kEmail, email);
+  site.SetItemText(kSecurityQuestion, securityQuestion);
 }
 
-void CForgot::OnCommand(DialogSite& site, int id) {
+void ForgotPasswordDialog::OnCommand(DialogSite& site, int id) {
   if (id == kIdOk) {
-    m_email = ReadDialogText(site, kEmail);
-    m_securityQuestion = ReadDialogText(site, kSecurityQuestion);
-    m_securityAnswer = ReadDialogText(site, kSecurityAnswer);
-    if (m_email.empty() || m_securityQuestion.empty() || m_securityAnswer.empty()) {
-      ShowError(u"Please specify all fields in the form to register");
+    email = ReadDialogText(site, kEmail);
+    securityQuestion = ReadDialogText(site, kSecurityQuestion);
+    securityAnswer = ReadDialogText(site, kSecurityAnswer);
+    if (email.empty() || securityQuestion.empty() || securityAnswer.empty()) {
+      ShowError(ui(), u"Please specify all fields in the form to register");
       return;
     }
     site.End(kIdOk);
   } else if (id == kIdCancel) {
-    m_cancelled = true;
+    cancelled = true;
     site.End(kIdCancel);
   }
 }
 
-int CForgot::Show(WindowRef owner) {
-  return CurrentUi().ShowDialog(*this, owner);
+int ForgotPasswordDialog::Show(Ui& ui, WindowRef owner) {
+  return ShowWith(ui, owner);
 }
 
 }  // namespace veilmark

@@ -1,4 +1,4 @@
-#include "login/dialogs/live_dialog.h"
+#include "login/dialogs/provider_login_dialog.h"
 
 #include "login/dialogs/dialog_text.h"
 #include "ui/error_box.h"
@@ -6,9 +6,9 @@
 
 namespace veilmark {
 
-CLive::CLive() = default;
+ProviderLoginDialog::ProviderLoginDialog() = default;
 
-const DialogTemplate& CLive::Template() const {
+const DialogTemplate& ProviderLoginDialog::Template() const {
   static const DialogTemplate layout{
       kResourceId,
       u"Provider Login",
@@ -27,24 +27,24 @@ const DialogTemplate& CLive::Template() const {
   return layout;
 }
 
-void CLive::OnCommand(DialogSite& site, int id) {
+void ProviderLoginDialog::OnCommand(DialogSite& site, int id) {
   if (id == kIdOk) {
-    m_email = ReadDialogText(site, kEmail);
-    m_password = ReadDialogText(site, kPassword);
-    if (m_email.empty() || m_password.empty()) {
+    email = ReadDialogText(site, kEmail);
+    password = ReadDialogText(site, kPassword);
+    if (email.empty() || password.empty()) {
       // The same words whichever provider was chosen.
-      ShowError(u"Please specify your Hotmail email and password for the login");
+      ShowError(ui(), u"Please specify your Hotmail email and password for the login");
       return;
     }
     site.End(kIdOk);
   } else if (id == kIdCancel) {
-    m_cancelled = true;
+    cancelled = true;
     site.End(kIdCancel);
   }
 }
 
-int CLive::Show(WindowRef owner) {
-  return CurrentUi().ShowDialog(*this, owner);
+int ProviderLoginDialog::Show(Ui& ui, WindowRef owner) {
+  return ShowWith(ui, owner);
 }
 
 }  // namespace veilmark
