@@ -182,7 +182,7 @@ TEST_F(HostileServiceTest, BrokenLoginReplyStoresNoSession) {
   service_.AnswerRaw("login", CutShort);
   ui_.scripts.push_back({LoginMethodDialog::kResourceId, {testing::Click(kIdCancel)}});
   SessionStore store;
-  testing::ServicesOver services(service_, ui_, store);
+  testing::ServicesOver services(service_, ui_, store, testing::Transport::kHttps);
   EXPECT_EQ(EnsureSession(u"a@b.c", services), "");
   EXPECT_EQ(SessionStore().GetSession(u"a@b.c"), "");
   EXPECT_EQ(ui_.boxes.size(), 1u);  // told once
@@ -202,7 +202,7 @@ TEST_F(HostileServiceTest, BrokenDecryptionShowsNoPane) {
   store.SetSession(u"a@b.c", "s");
   CacheManager cache(100, 3600000);
   std::shared_ptr<outlook::TaskPane> pane;
-  testing::ServicesOver services(service_, ui_, store);
+  testing::ServicesOver services(service_, ui_, store, testing::Transport::kHttps);
   EXPECT_EQ(
       DecryptAndShow(*item, host.NewExplorer(), services, cache, host.paneFactory.get(), pane),
       S_FALSE);

@@ -28,19 +28,46 @@ std::string FormDecode(const std::string& text) {
 ScriptedService::ScriptedService()
     : server_(LoopbackCertificates(),
               [this](const RecordedRequest& request, ServerConnection& connection) {
-                RawReply reply = [](ServerConnection& c) {
-                  c.Reply(200, R"({"status":{"statusCode":"UNSCRIPTED"}})");
-                };
-                {
-                  std::lock_guard<std::mutex> lock(mutex_);
-                  auto& queue = replies_[request.target.substr(5)];  // after "/api/"
-                  if (!queue.empty()) {
-                    reply = std::move(queue.front());
-                    queue.pop_front();
-                  }
+                Scripted reply = Take(request);
+                if (reply.raw) {
+                  reply.raw(connection);
+                } else {
+                  connection.Reply(200, reply.json);
                 }
-                reply(connection);
               }) {}
+
+ScriptedService::Scripted ScriptedService::Take(RecordedRequest request) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto& queue = replies_[request.target.substr(5)];  // after "/api/"
+  requests_.push_back(std::move(request));
+  if (queue.empty()) return {R"({"status":{"statusCode":"UNSCRIPTED"}})", nullptr};
+  Scripted reply = std::move(queue.front());
+  queue.pop_front();
+  return reply;
+}
+
+ExchangeOutcome ScriptedService::InProcessExchange::Post(const ApiEndpoint&, const HttpPost& post) {
+  RecordedRequest request;
+  request.method = "POST";
+  request.target = WideToUtf8(post.path);
+  const std::string headers = WideToUtf8(post.headers);
+  for (std::size_t start = 0; start < headers.size();) {
+    std::size_t end = headers.find("\r\n", start);
+    if (end == std::string::npos) end = headers.size();
+    const std::string line = headers.substr(start, end - start);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string::npos) {
+      const std::size_t value = line.find_first_not_of(' ', colon + 1);
+      request.headers.emplace_back(line.substr(0, colon),
+                                   value == std::string::npos ? "" : line.substr(value));
+    }
+    start = end + 2;
+  }
+  request.body.assign(post.body);
+  Scripted reply = service_.Take(std::move(request));
+  if (reply.raw) return {false, {}, "a raw reply is written over HTTPS only"};
+  return {true, std::move(reply.json), {}};
+}
 
 ScriptedService::~ScriptedService() = default;
 
@@ -52,38 +79,42 @@ ApiEndpoint ScriptedService::endpoint() const {
   return endpoint;
 }
 
-ServicesOver::ServicesOver(const ScriptedService& service, Ui& ui, SessionStore& sessions)
-    : exchange_(MakePlatformHttpExchange()),
-      api_(*exchange_, service.endpoint()),
+ServicesOver::ServicesOver(ScriptedService& service, Ui& ui, SessionStore& sessions,
+                           Transport transport)
+    : ownedExchange_(transport == Transport::kHttps ? MakePlatformHttpExchange() : nullptr),
+      api_(ownedExchange_ ? *ownedExchange_ : service.InProcess(), service.endpoint()),
       services_{ui, api_, sessions} {}
 
-Platform PlatformOver(const ScriptedService& service, Ui& ui) {
+Platform PlatformOver(ScriptedService& service, Ui& ui) {
   Platform platform;
-  platform.ui = std::shared_ptr<Ui>(std::shared_ptr<Ui>(), &ui);  // not owned
-  platform.exchange = MakePlatformHttpExchange();
+  // Aliases with no owner: the test keeps both alive.
+  platform.ui = std::shared_ptr<Ui>(std::shared_ptr<Ui>(), &ui);
+  platform.exchange =
+      std::shared_ptr<HttpExchange>(std::shared_ptr<HttpExchange>(), &service.InProcess());
   platform.endpoint = service.endpoint();
   return platform;
 }
 
 void ScriptedService::Answer(const std::string& command, std::string json) {
-  AnswerRaw(command, [json = std::move(json)](ServerConnection& c) { c.Reply(200, json); });
+  std::lock_guard<std::mutex> lock(mutex_);
+  replies_[command].push_back({std::move(json), nullptr});
 }
 
 void ScriptedService::AnswerRaw(const std::string& command, RawReply reply) {
   std::lock_guard<std::mutex> lock(mutex_);
-  replies_[command].push_back(std::move(reply));
+  replies_[command].push_back({{}, std::move(reply)});
 }
 
 std::vector<std::string> ScriptedService::Commands() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::string> commands;
-  for (const RecordedRequest& request : server_.requests()) {
-    commands.push_back(request.target.substr(5));
-  }
+  for (const RecordedRequest& request : requests_) commands.push_back(request.target.substr(5));
   return commands;
 }
 
 RecordedRequest ScriptedService::Request(std::size_t index) const {
-  return server_.requests().at(index);
+  std::lock_guard<std::mutex> lock(mutex_);
+  return requests_.at(index);
 }
 
 std::map<std::string, std::string> ScriptedService::Params(std::size_t index) const {

@@ -1,5 +1,8 @@
-// The service as tests script it: an HTTPS server on loopback that answers
-// each command from a queue of JSON replies and records every request.
+// The service as tests script it: each command is answered from a queue of
+// JSON replies and every request is recorded. The roads' tests reach it in
+// process, through its own exchange; the exchange's tests and the programs
+// reach it over HTTPS on loopback, where a reply can also be written raw
+// (cut short, stalled, not JSON).
 #pragma once
 
 #include <cstdint>
@@ -35,9 +38,13 @@ class ScriptedService {
   // refusal with status "UNSCRIPTED".
   void Answer(const std::string& command, std::string json);
   // The next reply to `command`, written by `reply` as it likes (cut short,
-  // stalled, not JSON).
+  // stalled, not JSON); over HTTPS only.
   using RawReply = std::function<void(ServerConnection&)>;
   void AnswerRaw(const std::string& command, RawReply reply);
+
+  // An exchange that hands each request to this service directly: no
+  // network, no TLS. The endpoint it is given does not matter.
+  HttpExchange& InProcess() { return inProcess_; }
 
   // Commands received, in order.
   std::vector<std::string> Commands() const;
@@ -49,16 +56,41 @@ class ScriptedService {
   ApiEndpoint endpoint() const;
 
  private:
-  std::mutex mutex_;
-  std::map<std::string, std::deque<RawReply>> replies_;
+  struct Scripted {
+    std::string json;  // when not raw
+    RawReply raw;
+  };
+  class InProcessExchange final : public HttpExchange {
+   public:
+    explicit InProcessExchange(ScriptedService& service) : service_(service) {}
+    ExchangeOutcome Post(const ApiEndpoint& endpoint, const HttpPost& post) override;
+
+   private:
+    ScriptedService& service_;
+  };
+
+  // Records `request` and takes the next reply scripted for its command.
+  Scripted Take(RecordedRequest request);
+
+  mutable std::mutex mutex_;
+  std::map<std::string, std::deque<Scripted>> replies_;
+  std::vector<RecordedRequest> requests_;
+  InProcessExchange inProcess_{*this};
   TlsTestServer server_;
 };
 
-// What a road or the login needs, over `service`: the platform's exchange,
-// a client of the service, `ui` and `sessions`.
+// How a client reaches the scripted service.
+enum class Transport {
+  kInProcess,  // the service's own exchange
+  kHttps,      // the platform's exchange, over loopback
+};
+
+// What a road or the login needs, over `service`: an exchange, a client of
+// the service, `ui` and `sessions`.
 class ServicesOver {
  public:
-  ServicesOver(const ScriptedService& service, Ui& ui, SessionStore& sessions);
+  ServicesOver(ScriptedService& service, Ui& ui, SessionStore& sessions,
+               Transport transport = Transport::kInProcess);
   ServicesOver(const ServicesOver&) = delete;
   ServicesOver& operator=(const ServicesOver&) = delete;
   Services& get() { return services_; }
@@ -66,14 +98,14 @@ class ServicesOver {
   operator Services&() { return services_; }
 
  private:
-  std::unique_ptr<HttpExchange> exchange_;
+  std::unique_ptr<HttpExchange> ownedExchange_;
   ApiClient api_;
   Services services_;
 };
 
-// The add-in's platform for tests: `ui` (not owned), the platform's exchange
-// and the scripted service.
-Platform PlatformOver(const ScriptedService& service, Ui& ui);
+// The add-in's platform for tests: `ui` and the service's in-process
+// exchange (neither owned).
+Platform PlatformOver(ScriptedService& service, Ui& ui);
 
 // Common replies.
 std::string OkLoginReply(const std::string& session, const std::string& email,
