@@ -64,9 +64,9 @@ TEST(CheckHr, EvaluatesTheCallOnce) {
 
 TEST(HrOk, TellsTheOutcomeAndAssertsFailures) {
   testing::HrAssertRecorder asserts;
-  EXPECT_TRUE(VM_HR_OK(S_FALSE));
+  EXPECT_TRUE(VM_LOG_HR(S_FALSE));
   EXPECT_TRUE(asserts.reports.empty());
-  EXPECT_FALSE(VM_HR_OK(DISP_E_MEMBERNOTFOUND));
+  EXPECT_FALSE(VM_LOG_HR(DISP_E_MEMBERNOTFOUND));
   EXPECT_EQ(asserts.reports.size(), 1u);
 }
 
