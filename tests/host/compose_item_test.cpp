@@ -14,7 +14,7 @@
 #include "host/store_objects.h"
 #include "outlook/account_address.h"
 #include "message_files.h"
-#include "support/fake_host.h"
+#include "support/hr_assert_recorder.h"
 #include "base/text.h"
 
 namespace veilmark::hostapp {

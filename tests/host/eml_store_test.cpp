@@ -12,7 +12,7 @@
 #include "outlook/account_address.h"
 #include "message_files.h"
 #include "read/secure_read.h"
-#include "support/fake_host.h"
+#include "support/hr_assert_recorder.h"
 #include "base/text.h"
 
 namespace veilmark::hostapp {

@@ -16,6 +16,7 @@
 #include "read/decrypted_view.h"
 #include "read/task_pane.h"
 #include "support/fake_host.h"
+#include "support/hr_assert_recorder.h"
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"

@@ -14,6 +14,7 @@
 #include "login/dialogs/login_form.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "support/fake_host.h"
+#include "support/hr_assert_recorder.h"
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"

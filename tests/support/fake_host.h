@@ -434,25 +434,4 @@ class FakeHost {
   std::shared_ptr<FakeTaskPaneFactory> paneFactory = std::make_shared<FakeTaskPaneFactory>();
 };
 
-// Collects the debug-build assertions of failed host calls for as long as it
-// lives, so tests that fail calls on purpose run in every build type.
-class HrAssertRecorder {
- public:
-  struct Report {
-    std::string file;
-    int line;
-    std::string expression;
-  };
-  HrAssertRecorder();
-  ~HrAssertRecorder();
-  HrAssertRecorder(const HrAssertRecorder&) = delete;
-  HrAssertRecorder& operator=(const HrAssertRecorder&) = delete;
-
-  std::vector<Report> reports;
-
- private:
-  HrAssertHandler previous_;
-  HrAssertRecorder* outer_;
-};
-
 }  // namespace veilmark::testing

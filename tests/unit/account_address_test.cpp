@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/fake_host.h"
+#include "support/hr_assert_recorder.h"
 #include "support/recording_ui.h"
 
 namespace veilmark {

@@ -4,7 +4,7 @@
 #undef NDEBUG
 #include <string>
 
-#include "support/fake_host.h"
+#include "support/hr_assert_recorder.h"
 #include "base/hresult.h"
 
 namespace veilmark {
