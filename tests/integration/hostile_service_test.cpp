@@ -15,7 +15,7 @@
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "login/login_flow.h"
 #include "read/secure_read.h"
-#include "support/fake_host.h"
+#include "outlook/memory/memory_outlook.h"
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
@@ -186,7 +186,7 @@ TEST_F(HostileServiceTest, BrokenLoginReplyStoresNoSession) {
 }
 
 TEST_F(HostileServiceTest, BrokenDecryptionShowsNoPane) {
-  testing::FakeHost host;
+  outlook::MemoryOutlook host;
   auto item = host.NewMailItem();
   item->sent = true;
   item->entryId = u"E";
