@@ -1,11 +1,11 @@
 #include "host/host_session.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <utility>
 
 #include "addin/connect_core.h"
+#include "base/local_files.h"
 #include "base/protocol_exception.h"
 #include "base/text.h"
 #include "host/eml_message.h"
@@ -14,51 +14,53 @@
 namespace veilmark::hostapp {
 namespace {
 
+using outlook::MemoryMailItem;
+using outlook::MemoryOutlook;
+
 // The add-in's entry points say how they ended, for the trace only: the
 // host goes on whatever they return, as the mail client does.
-void Entered(Trace& trace, const char* entryPoint, HRESULT hr) {
-  char code[16];
-  std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
-  trace.Add(std::string("add-in ") + entryPoint + " returned " + code);
+void Entered(outlook::Trace& trace, const char* entryPoint, HRESULT hr) {
+  trace.Add(std::string("add-in ") + entryPoint + " returned " + outlook::HrText(hr));
 }
 
-std::vector<MailItemContent> LoadContents(const CommandLine& line) {
-  std::vector<MailItemContent> contents;
+// Every input is read before the add-in starts, so a bad file changes
+// nothing. Throws InputFileError.
+std::vector<std::shared_ptr<MemoryMailItem>> LoadItems(const CommandLine& line,
+                                                       MemoryOutlook& model) {
+  std::vector<std::shared_ptr<MemoryMailItem>> items;
   if (line.command == Command::kSend) {
-    contents.push_back(ComposeContent(line));
-    return contents;
+    items.push_back(model.NewMailItem());
+    FillCompose(*items.back(), line);
+    return items;
   }
   for (const std::string& file : line.files) {
-    contents.push_back(ReceivedContent(LoadEmlMessage(file), line.account));
+    items.push_back(model.NewMailItem());
+    FillReceived(*items.back(), LoadEmlMessage(file), line.account);
   }
-  return contents;
+  return items;
 }
 
-void RunAddIn(const CommandLine& line, std::vector<MailItemContent> contents, Platform platform,
-              HostSession& host) {
-  Trace& trace = *host.trace();
+void RunAddIn(const CommandLine& line, const std::vector<std::shared_ptr<MemoryMailItem>>& items,
+              Platform platform, MemoryOutlook& model) {
+  outlook::Trace& trace = *model.trace;
   ConnectCore core(std::move(platform));
-  Entered(trace, "OnConnection", core.OnConnection(host.application()));
-  Entered(trace, "CTPFactoryAvailable", core.CTPFactoryAvailable(host.paneFactory()));
+  Entered(trace, "OnConnection", core.OnConnection(model.application));
+  Entered(trace, "CTPFactoryAvailable", core.CTPFactoryAvailable(model.paneFactory));
   Entered(trace, "OnStartupComplete", core.OnStartupComplete());
 
   switch (line.command) {
     case Command::kRead:
-      host.Open(host.NewItem(std::move(contents.front())));
+      model.Open(items.front());
       break;
-    case Command::kSelect: {
-      std::vector<std::shared_ptr<outlook::Object>> selected;
-      for (MailItemContent& content : contents)
-        selected.push_back(host.NewItem(std::move(content)));
-      host.application()->explorer()->Select(std::move(selected));
+    case Command::kSelect:
+      model.application->activeExplorer->Select({items.begin(), items.end()});
       break;
-    }
     case Command::kSend: {
-      const std::shared_ptr<StoreInspector> compose =
-          host.Open(host.NewItem(std::move(contents.front())));
-      auto button = std::make_shared<StoreRibbonControl>(host.trace(), compose);
+      auto button = std::make_shared<outlook::MemoryRibbonControl>();
+      model.Watch(*button, "button");
+      button->context = model.Open(items.front());
       Entered(trace, "OnSecureSendClick", core.OnSecureSendClick(button));
-      host.CloseRequestedWindows();
+      model.CloseRequestedWindows();
       break;
     }
     case Command::kHelp:
@@ -71,32 +73,27 @@ void RunAddIn(const CommandLine& line, std::vector<MailItemContent> contents, Pl
 
 }  // namespace
 
-HostSession::HostSession(std::shared_ptr<Trace> trace, std::shared_ptr<PaneOutput> panes,
-                         const std::string& userAddress)
-    : trace_(std::move(trace)),
-      application_(std::make_shared<StoreApplication>(trace_)),
-      session_(std::make_shared<StoreNameSpace>(trace_, Utf8ToWide(userAddress))),
-      paneFactory_(std::make_shared<StorePaneFactory>(trace_, std::move(panes))) {}
-
-std::shared_ptr<StoreMailItem> HostSession::NewItem(MailItemContent content) {
-  return std::make_shared<StoreMailItem>(trace_, std::move(content), session_);
-}
-
-std::shared_ptr<StoreInspector> HostSession::Open(const std::shared_ptr<StoreMailItem>& item) {
-  auto inspector = std::make_shared<StoreInspector>(trace_, item);
-  // Weak: the window holds the item, not the other way round.
-  item->SetCloseHandler([window = std::weak_ptr<StoreInspector>(inspector)] {
-    if (auto open = window.lock()) open->RequestClose();
-  });
-  inspectors_.push_back(inspector);
-  application_->inspectors()->FireNewInspector(inspector);
-  return inspector;
-}
-
-void HostSession::CloseRequestedWindows() {
-  for (const auto& inspector : inspectors_) {
-    if (inspector->closeRequested()) inspector->FireClose();
+bool PaneOutput::Show(const std::u16string& html) {
+  shown_.push_back(html);
+  // The clear text of a protected message: private to the user (0600, even
+  // over an older file of another mode), written whole or not at all.
+  if (!SaveFile(Utf8ToWide(path_), WideToUtf8(html))) {
+    error_ = "cannot write the pane's HTML to " + path_;
+    return false;
   }
+  if (announce_) *announce_ << "pane: " << path_ << std::endl;
+  return true;
+}
+
+MemoryOutlook HostOutlook(std::shared_ptr<outlook::Trace> trace, std::shared_ptr<PaneOutput> panes,
+                          const std::string& userAddress) {
+  MemoryOutlook model(std::move(trace));
+  model.application->activeExplorer = model.NewExplorer();
+  SetAddress(*model.session->currentUser, userAddress, outlook::kDisplayTypeUser);
+  model.paneFactory->show = [panes = std::move(panes)](const std::u16string& html) {
+    return panes->Show(html);
+  };
+  return model;
 }
 
 std::string PaneOutPath(const std::string& requested) {
@@ -111,20 +108,18 @@ int RunCommand(const CommandLine& line, Platform platform, std::ostream& out, st
     out << kUsage;
     return kExitOk;
   }
-  // Every input is read before the add-in starts, so a bad file changes nothing.
-  std::vector<MailItemContent> contents;
+  auto panes = std::make_shared<PaneOutput>(PaneOutPath(line.paneOut), &out);
+  MemoryOutlook model = HostOutlook(std::make_shared<outlook::Trace>(line.trace ? &out : nullptr),
+                                    panes, line.account);
+  std::vector<std::shared_ptr<MemoryMailItem>> items;
   try {
-    contents = LoadContents(line);
+    items = LoadItems(line, model);
   } catch (const InputFileError& error) {
     err << "veilmark-host: " << error.what() << std::endl;
     return kExitFailure;
   }
-
-  auto trace = std::make_shared<Trace>(line.trace ? &out : nullptr);
-  auto panes = std::make_shared<PaneOutput>(PaneOutPath(line.paneOut), &out);
-  HostSession host(trace, panes, line.account);
   try {
-    RunAddIn(line, std::move(contents), std::move(platform), host);
+    RunAddIn(line, items, std::move(platform), model);
   } catch (const ProtocolException& error) {
     // Only the core's construction throws: there is no data folder.
     err << "veilmark-host: " << WideToUtf8(error.message()) << std::endl;

@@ -1,5 +1,6 @@
-// One run of veilmark-host: the host's objects, the add-in core driven
-// through its entry points, and the command's window events in between.
+// One run of veilmark-host: Outlook in memory filled from the command's
+// files, the add-in core driven through its entry points, and the command's
+// window events in between.
 #pragma once
 
 #include <iosfwd>
@@ -9,7 +10,7 @@
 
 #include "addin/connect_core.h"
 #include "host/command_line.h"
-#include "host/store_objects.h"
+#include "outlook/memory/memory_outlook.h"
 
 namespace veilmark::hostapp {
 
@@ -19,32 +20,31 @@ inline constexpr int kExitUsage = 2;
 
 inline constexpr char kDefaultPaneFile[] = "veilmark-pane.html";
 
-// The application with its main window, the profile's session and the
-// task-pane factory, and the windows opened so far.
-class HostSession {
+// Where shown panes go: each pane made visible has its document's HTML
+// written to one file, whose path is announced as "pane: PATH".
+class PaneOutput {
  public:
-  // `userAddress`: the current user's SMTP address, empty for none.
-  HostSession(std::shared_ptr<Trace> trace, std::shared_ptr<PaneOutput> panes,
-              const std::string& userAddress);
-
-  std::shared_ptr<StoreMailItem> NewItem(MailItemContent content);
-  // Opens the item in its own window: NewInspector fires.
-  std::shared_ptr<StoreInspector> Open(const std::shared_ptr<StoreMailItem>& item);
-  // Windows whose item was closed meanwhile close now.
-  void CloseRequestedWindows();
-
-  const std::shared_ptr<Trace>& trace() const { return trace_; }
-  const std::shared_ptr<StoreApplication>& application() const { return application_; }
-  const std::shared_ptr<StorePaneFactory>& paneFactory() const { return paneFactory_; }
-  const std::vector<std::shared_ptr<StoreInspector>>& inspectors() const { return inspectors_; }
+  PaneOutput(std::string path, std::ostream* announce)
+      : path_(std::move(path)), announce_(announce) {}
+  // False, with the reason on `error`, when the file cannot be written.
+  bool Show(const std::u16string& html);
+  const std::string& path() const { return path_; }
+  const std::vector<std::u16string>& shown() const { return shown_; }
+  const std::string& error() const { return error_; }
 
  private:
-  std::shared_ptr<Trace> trace_;
-  std::shared_ptr<StoreApplication> application_;
-  std::shared_ptr<StoreNameSpace> session_;
-  std::shared_ptr<StorePaneFactory> paneFactory_;
-  std::vector<std::shared_ptr<StoreInspector>> inspectors_;
+  std::string path_;
+  std::ostream* announce_;
+  std::vector<std::u16string> shown_;
+  std::string error_;
 };
+
+// Outlook as veilmark-host presents it: a main window, the current user with
+// `userAddress` (empty for none), panes shown to `panes`, and every call in
+// `trace`.
+outlook::MemoryOutlook HostOutlook(std::shared_ptr<outlook::Trace> trace,
+                                   std::shared_ptr<PaneOutput> panes,
+                                   const std::string& userAddress);
 
 // The pane file's absolute path: `requested`, or kDefaultPaneFile in the
 // current directory.

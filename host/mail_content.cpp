@@ -6,52 +6,59 @@
 
 namespace veilmark::hostapp {
 
-MailItemContent ReceivedContent(const EmlMessage& message, const std::string& account) {
-  MailItemContent content;
-  content.sent = true;
-  content.entryId = Utf8ToWide(EntryIdFor(message.path, message.messageId));
-  content.subject = Utf8ToWide(message.subject);
-  content.htmlBody = Utf8ToWide(message.htmlBody);
-  for (const MessageAddress& to : message.to) {
-    content.recipients.push_back(
-        {Utf8ToWide(to.address), outlook::kRecipientTo, outlook::kDisplayTypeRemoteUser});
-  }
-  for (const MessageAddress& cc : message.cc) {
-    content.recipients.push_back(
-        {Utf8ToWide(cc.address), outlook::kRecipientCc, outlook::kDisplayTypeRemoteUser});
-  }
+void SetAddress(outlook::MemoryRecipient& recipient, const std::string& address,
+                std::int32_t displayType) {
+  const bool list = displayType == outlook::kDisplayTypeDistList;
+  recipient.address = Utf8ToWide(address);
+  recipient.displayType = displayType;
+  recipient.resolves = list || address.find('@') != std::string::npos;
+  if (!list && !address.empty()) recipient.SetSmtpAddress(recipient.address);
+}
+
+void FillReceived(outlook::MemoryMailItem& item, const EmlMessage& message,
+                  const std::string& account) {
+  item.sent = true;
+  item.entryId = Utf8ToWide(EntryIdFor(message.path, message.messageId));
+  item.subject = Utf8ToWide(message.subject);
+  item.htmlBody = Utf8ToWide(message.htmlBody);
+  const auto addAll = [&item](const std::vector<MessageAddress>& addresses, std::int32_t type) {
+    for (const MessageAddress& address : addresses) {
+      SetAddress(*item.recipients->Add({}, type), address.address, outlook::kDisplayTypeRemoteUser);
+    }
+  };
+  addAll(message.to, outlook::kRecipientTo);
+  addAll(message.cc, outlook::kRecipientCc);
   for (const MessageAttachment& attachment : message.attachments) {
-    content.attachments.push_back({Utf8ToWide(attachment.fileName), attachment.bytes});
+    item.attachments->Add(Utf8ToWide(attachment.fileName), attachment.bytes);
   }
-  content.properties[outlook::kTransportHeadersProperty] = Utf8ToWide(message.rawHeaders);
+  auto& properties = item.propertyAccessor->properties;
+  properties[outlook::kTransportHeadersProperty] = Utf8ToWide(message.rawHeaders);
   // Unset when the message names nobody: the add-in is told so by a failed read.
   const std::string receivedBy = ReceivedByAddress(message, account);
   if (!receivedBy.empty()) {
-    content.properties[outlook::kReceivedByAddressProperty] = Utf8ToWide(receivedBy);
+    properties[outlook::kReceivedByAddressProperty] = Utf8ToWide(receivedBy);
   }
-  return content;
 }
 
-MailItemContent ComposeContent(const CommandLine& line) {
-  MailItemContent content;
-  content.sent = false;
-  content.subject = Utf8ToWide(line.subject);
+void FillCompose(outlook::MemoryMailItem& item, const CommandLine& line) {
+  item.sent = false;
+  item.subject = Utf8ToWide(line.subject);
   if (line.htmlFile) {
-    content.htmlBody = Utf8ToWide(ReadInputFile(*line.htmlFile));
+    item.htmlBody = Utf8ToWide(ReadInputFile(*line.htmlFile));
   } else if (line.htmlText) {
-    content.htmlBody = Utf8ToWide(*line.htmlText);
+    item.htmlBody = Utf8ToWide(*line.htmlText);
   }
   for (const RecipientArg& recipient : line.recipients) {
-    content.recipients.push_back(
-        {Utf8ToWide(recipient.address), recipient.type,
-         recipient.list ? kDisplayTypeDistList : outlook::kDisplayTypeRemoteUser});
+    SetAddress(*item.recipients->Add({}, recipient.type), recipient.address,
+               recipient.list ? outlook::kDisplayTypeDistList : outlook::kDisplayTypeRemoteUser);
   }
   for (const std::string& path : line.attachments) {
     const std::string name = std::filesystem::path(path).filename().string();
-    content.attachments.push_back({Utf8ToWide(name), ReadInputFile(path)});
+    item.attachments->Add(Utf8ToWide(name), ReadInputFile(path));
   }
-  content.sendUsingAccount = Utf8ToWide(line.account);
-  return content;
+  item.sendUsingAccount = std::make_shared<outlook::MemoryAccount>();
+  item.Adopt(*item.sendUsingAccount, "account");
+  item.sendUsingAccount->smtpAddress = Utf8ToWide(line.account);
 }
 
 }  // namespace veilmark::hostapp

@@ -2,20 +2,27 @@
 // store, and the new message of the compose window.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "host/command_line.h"
 #include "host/eml_message.h"
-#include "host/store_objects.h"
+#include "outlook/memory/memory_outlook.h"
 
 namespace veilmark::hostapp {
 
 // Sent, with the transport headers, the received-by address (see
 // ReceivedByAddress) and a stable entry id.
-MailItemContent ReceivedContent(const EmlMessage& message, const std::string& account);
+void FillReceived(outlook::MemoryMailItem& item, const EmlMessage& message,
+                  const std::string& account);
 
 // The unsent message of `send`: recipients in the order given, the body and
 // the attachments read from their files now. Throws InputFileError.
-MailItemContent ComposeContent(const CommandLine& line);
+void FillCompose(outlook::MemoryMailItem& item, const CommandLine& line);
+
+// veilmark-host's address book: a list always resolves and has no SMTP
+// address of its own; anyone else resolves when the address has an "@".
+void SetAddress(outlook::MemoryRecipient& recipient, const std::string& address,
+                std::int32_t displayType);
 
 }  // namespace veilmark::hostapp

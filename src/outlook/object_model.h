@@ -1,7 +1,7 @@
 // The mail client's object model as the add-in sees it: windows, items,
 // recipients, attachments, the Office task panes, and the window events.
-// Windows adapts Outlook's dispatch interfaces to these classes,
-// veilmark-host serves them from .eml files, and tests use fakes.
+// Windows adapts Outlook's dispatch interfaces to these classes; memory/
+// holds them in memory for veilmark-host (filled from .eml files) and tests.
 //
 // Conventions, the same for every class:
 // - Each operation returns an HRESULT and hands its value out through a

@@ -12,10 +12,10 @@
 #include "base/text.h"
 #include "host/host_session.h"
 #include "host/mail_content.h"
-#include "host/store_objects.h"
 #include "message_files.h"
 #include "outlook/account_address.h"
-#include "support/fake_host.h"
+#include "outlook/memory/memory_outlook.h"
+#include "support/hr_assert_recorder.h"
 #include "support/recording_ui.h"
 
 namespace veilmark::hostapp {
@@ -41,8 +41,10 @@ class ComposeItemTest : public ::testing::Test {
     line.subject = "Plans";
     return line;
   }
-  std::shared_ptr<StoreMailItem> Compose(const CommandLine& line) {
-    return host_.NewItem(ComposeContent(line));
+  std::shared_ptr<outlook::MemoryMailItem> Compose(const CommandLine& line) {
+    auto item = host_.NewMailItem();
+    FillCompose(*item, line);
+    return item;
   }
   static std::vector<std::shared_ptr<outlook::Recipient>> Recipients(outlook::MailItem& item) {
     std::shared_ptr<outlook::Recipients> recipients;
@@ -67,11 +69,11 @@ class ComposeItemTest : public ::testing::Test {
   }
 
   ScratchFolder folder_;
-  std::shared_ptr<Trace> trace_ = std::make_shared<Trace>();
+  std::shared_ptr<outlook::Trace> trace_ = std::make_shared<outlook::Trace>();
   std::ostringstream announced_;
   std::shared_ptr<PaneOutput> panes_ =
       std::make_shared<PaneOutput>((folder_.root() / "pane.html").string(), &announced_);
-  HostSession host_{trace_, panes_, "current@example.com"};
+  outlook::MemoryOutlook host_ = HostOutlook(trace_, panes_, "current@example.com");
   testing::HrAssertRecorder hrAsserts_;
 };
 
@@ -119,14 +121,14 @@ TEST_F(ComposeItemTest, ListIsADistributionListWithoutSmtpAddress) {
   ASSERT_EQ(recipients.size(), 1u);
   std::int32_t display = -1;
   EXPECT_EQ(recipients[0]->GetDisplayType(display), S_OK);
-  EXPECT_EQ(display, kDisplayTypeDistList);
+  EXPECT_EQ(display, outlook::kDisplayTypeDistList);
   bool resolved = false;
   EXPECT_EQ(recipients[0]->Resolve(resolved), S_OK);
   EXPECT_TRUE(resolved);
   std::shared_ptr<outlook::PropertyAccessor> accessor;
   ASSERT_EQ(recipients[0]->GetPropertyAccessor(accessor), S_OK);
   std::u16string smtp;
-  EXPECT_EQ(accessor->GetProperty(outlook::kSmtpAddressProperty, smtp), kPropertyNotFound);
+  EXPECT_EQ(accessor->GetProperty(outlook::kSmtpAddressProperty, smtp), outlook::kPropertyNotFound);
 }
 
 TEST_F(ComposeItemTest, AnAddressWithoutAtSignDoesNotResolve) {
@@ -171,14 +173,14 @@ TEST_F(ComposeItemTest, MissingBodyOrAttachmentFileIsAnInputError) {
   CommandLine line = Send();
   line.attachments = {(folder_.root() / "gone.pdf").string()};
   try {
-    ComposeContent(line);
+    Compose(line);
     ADD_FAILURE() << "a missing attachment was accepted";
   } catch (const InputFileError& error) {
     EXPECT_NE(std::string(error.what()).find("gone.pdf"), std::string::npos);
   }
   line.attachments.clear();
   line.htmlFile = (folder_.root() / "gone.html").string();
-  EXPECT_THROW(ComposeContent(line), InputFileError);
+  EXPECT_THROW(Compose(line), InputFileError);
 }
 
 // --- attachments -------------------------------------------------------------------
@@ -233,7 +235,7 @@ TEST_F(ComposeItemTest, SaveGivesTheDraftAnEntryId) {
   std::u16string again;
   EXPECT_EQ(item->GetEntryID(again), S_OK);
   EXPECT_EQ(again, id);
-  EXPECT_EQ(item->saves(), 2);
+  EXPECT_EQ(item->Calls("Save"), 2);
 }
 
 TEST_F(ComposeItemTest, SaveDeleteAndCloseAreRecordedAndCloseTheWindowAfterwards) {
@@ -246,16 +248,16 @@ TEST_F(ComposeItemTest, SaveDeleteAndCloseAreRecordedAndCloseTheWindowAfterwards
   EXPECT_EQ(item->Delete(), S_OK);
   EXPECT_EQ(item->Close(outlook::kCloseDiscard), S_OK);
   EXPECT_EQ(Operations("MailItem"), (std::vector<std::string>{"Save", "Delete", "Close(1)"}));
-  EXPECT_TRUE(item->deleted());
-  EXPECT_EQ(item->closeModes(), std::vector<std::int32_t>{outlook::kCloseDiscard});
+  EXPECT_TRUE(item->deleted);
+  EXPECT_EQ(item->closeModes, std::vector<std::int32_t>{outlook::kCloseDiscard});
 
   // The window closes once the add-in's call is over, and only once.
-  EXPECT_TRUE(window->closeRequested());
+  EXPECT_TRUE(window->closeRequested);
   EXPECT_EQ(sink.closes, 0);
   host_.CloseRequestedWindows();
   host_.CloseRequestedWindows();
   EXPECT_EQ(sink.closes, 1);
-  EXPECT_TRUE(window->closed());
+  EXPECT_TRUE(window->closed);
 }
 
 TEST_F(ComposeItemTest, AnUntouchedWindowStaysOpen) {
@@ -264,13 +266,14 @@ TEST_F(ComposeItemTest, AnUntouchedWindowStaysOpen) {
   ASSERT_EQ(window->Advise(sink), S_OK);
   host_.CloseRequestedWindows();
   EXPECT_EQ(sink.closes, 0);
-  EXPECT_FALSE(window->closed());
+  EXPECT_FALSE(window->closed);
 }
 
 TEST_F(ComposeItemTest, RibbonContextIsTheComposeWindowShowingTheItem) {
   auto item = Compose(Send());
   auto window = host_.Open(item);
-  auto button = std::make_shared<StoreRibbonControl>(trace_, window);
+  auto button = std::make_shared<outlook::MemoryRibbonControl>();
+  button->context = window;
 
   std::shared_ptr<outlook::RibbonControl> control;
   ASSERT_EQ(button->AsRibbonControl(control), S_OK);
@@ -301,8 +304,8 @@ class TaskPaneTest : public ComposeItemTest {
  protected:
   std::shared_ptr<outlook::TaskPane> NewPane() {
     std::shared_ptr<outlook::TaskPane> pane;
-    EXPECT_EQ(host_.paneFactory()->CreateCTP(outlook::kWebBrowserClsid, u"Secure message contents",
-                                             host_.application()->explorer(), pane),
+    EXPECT_EQ(host_.paneFactory->CreateCTP(outlook::kWebBrowserClsid, u"Secure message contents",
+                                           host_.application->activeExplorer, pane),
               S_OK);
     return pane;
   }
@@ -384,21 +387,21 @@ TEST_F(TaskPaneTest, HiddenOrDeletedPaneWritesNothing) {
 TEST_F(TaskPaneTest, OnlyTheWebBrowserCanBeHostedInAWindow) {
   std::shared_ptr<outlook::TaskPane> pane;
   EXPECT_EQ(
-      host_.paneFactory()->CreateCTP(u"Some.Control", u"t", host_.application()->explorer(), pane),
+      host_.paneFactory->CreateCTP(u"Some.Control", u"t", host_.application->activeExplorer, pane),
       E_INVALIDARG);
-  EXPECT_EQ(host_.paneFactory()->CreateCTP(outlook::kWebBrowserClsid, u"t", nullptr, pane),
+  EXPECT_EQ(host_.paneFactory->CreateCTP(outlook::kWebBrowserClsid, u"t", nullptr, pane),
             E_POINTER);
-  EXPECT_TRUE(host_.paneFactory()->panes().empty());
+  EXPECT_TRUE(host_.paneFactory->panes.empty());
 }
 
 TEST_F(TaskPaneTest, UnwritablePaneFileFailsTheShow) {
   auto unwritable = std::make_shared<PaneOutput>(
       (folder_.root() / "missing-folder" / "pane.html").string(), &announced_);
-  StorePaneFactory factory(trace_, unwritable);
+  outlook::MemoryOutlook other = HostOutlook(trace_, unwritable, "");
   std::shared_ptr<outlook::TaskPane> pane;
-  ASSERT_EQ(
-      factory.CreateCTP(outlook::kWebBrowserClsid, u"t", host_.application()->explorer(), pane),
-      S_OK);
+  ASSERT_EQ(other.paneFactory->CreateCTP(outlook::kWebBrowserClsid, u"t",
+                                         host_.application->activeExplorer, pane),
+            S_OK);
   EXPECT_EQ(pane->SetVisible(true), E_FAIL);
   EXPECT_NE(unwritable->error().find("missing-folder"), std::string::npos);
   EXPECT_TRUE(announced_.str().empty());

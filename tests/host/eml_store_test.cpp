@@ -9,11 +9,11 @@
 #include "base/text.h"
 #include "host/eml_message.h"
 #include "host/mail_content.h"
-#include "host/store_objects.h"
 #include "message_files.h"
 #include "outlook/account_address.h"
+#include "outlook/memory/memory_outlook.h"
 #include "read/secure_read.h"
-#include "support/fake_host.h"
+#include "support/hr_assert_recorder.h"
 #include "support/recording_ui.h"
 
 namespace veilmark::hostapp {
@@ -24,10 +24,11 @@ using testing::ScratchFolder;
 
 class EmlStoreTest : public ::testing::Test {
  protected:
-  std::shared_ptr<StoreMailItem> Item(const std::string& file, const std::string& account = {}) {
-    auto session = std::make_shared<StoreNameSpace>(trace_, u"");
-    return std::make_shared<StoreMailItem>(trace_, ReceivedContent(LoadEmlMessage(file), account),
-                                           session);
+  std::shared_ptr<outlook::MemoryMailItem> Item(const std::string& file,
+                                                const std::string& account = {}) {
+    auto item = outlook_.NewMailItem();
+    FillReceived(*item, LoadEmlMessage(file), account);
+    return item;
   }
   static std::u16string Property(outlook::MailItem& item, const char16_t* name, HRESULT& hr) {
     std::shared_ptr<outlook::PropertyAccessor> accessor;
@@ -75,7 +76,7 @@ class EmlStoreTest : public ::testing::Test {
   }
 
   ScratchFolder folder_;
-  std::shared_ptr<Trace> trace_ = std::make_shared<Trace>();
+  outlook::MemoryOutlook outlook_;
   testing::HrAssertRecorder hrAsserts_;
 };
 
@@ -154,7 +155,7 @@ TEST_F(EmlStoreTest, NoAddressAtAllLeavesReceivedByUnset) {
   auto item = Item(folder_.Write("m.eml", "Subject: nobody\n\nbody\n"));
   HRESULT hr = S_OK;
   Property(*item, outlook::kReceivedByAddressProperty, hr);
-  EXPECT_EQ(hr, kPropertyNotFound);
+  EXPECT_EQ(hr, outlook::kPropertyNotFound);
 }
 
 // --- attachments ----------------------------------------------------------------

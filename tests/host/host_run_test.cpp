@@ -13,7 +13,7 @@
 #include "host/host_session.h"
 #include "login/session_store.h"
 #include "message_files.h"
-#include "support/fake_host.h"
+#include "support/hr_assert_recorder.h"
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"

@@ -16,7 +16,7 @@
 #include "login/session_call.h"
 #include "outlook/object_model.h"
 #include "read/secure_read.h"
-#include "support/fake_host.h"
+#include "outlook/memory/memory_outlook.h"
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
@@ -189,7 +189,7 @@ TEST_F(HostileServiceTest, BrokenLoginReplyStoresNoSession) {
 }
 
 TEST_F(HostileServiceTest, BrokenDecryptionShowsNoPane) {
-  testing::FakeHost host;
+  outlook::MemoryOutlook host;
   auto item = host.NewMailItem();
   item->sent = true;
   item->entryId = u"E";

@@ -16,7 +16,8 @@
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "read/decrypted_view.h"
 #include "read/task_pane.h"
-#include "support/fake_host.h"
+#include "outlook/memory/memory_outlook.h"
+#include "support/hr_assert_recorder.h"
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
@@ -25,10 +26,10 @@ namespace veilmark {
 namespace {
 
 using namespace std::string_literals;
+using outlook::MemoryAttachment;
+using outlook::MemoryMailItem;
+using outlook::MemoryTaskPane;
 using testing::Click;
-using testing::FakeAttachment;
-using testing::FakeMailItem;
-using testing::FakeTaskPane;
 using testing::Type;
 
 const HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005u);
@@ -47,8 +48,8 @@ class SecureReadTest : public ::testing::Test {
  protected:
   SecureReadTest() = default;
 
-  std::shared_ptr<FakeMailItem> ProtectedMessage(const std::string& label = "item",
-                                                 const std::u16string& entryId = u"E1") {
+  std::shared_ptr<MemoryMailItem> ProtectedMessage(const std::string& label = "item",
+                                                   const std::u16string& entryId = u"E1") {
     auto item = host_.NewMailItem(label);
     item->typeId = outlook::kMailItemIid;
     item->sent = true;
@@ -59,7 +60,7 @@ class SecureReadTest : public ::testing::Test {
     item->attachments->Add(u"encrypted.asc", kPayload);
     return item;
   }
-  std::shared_ptr<FakeMailItem> PlainMessage(const std::string& label = "plain") {
+  std::shared_ptr<MemoryMailItem> PlainMessage(const std::string& label = "plain") {
     auto item = host_.NewMailItem(label);
     item->typeId = outlook::kMailItemIid;
     item->sent = true;
@@ -70,7 +71,7 @@ class SecureReadTest : public ::testing::Test {
   }
   void LoggedIn(const std::string& session = "s-1") { store_.SetSession(kAccount, session); }
 
-  HRESULT Decrypt(FakeMailItem& item) {
+  HRESULT Decrypt(MemoryMailItem& item) {
     auto window = host_.NewExplorer();
     return DecryptAndShow(item, window, services_, cache_, host_.paneFactory.get(), pane_);
   }
@@ -85,7 +86,7 @@ class SecureReadTest : public ::testing::Test {
   testing::TempDataHome home_;
   testing::ScriptedService service_;
   testing::RecordingUi ui_;
-  testing::FakeHost host_;
+  outlook::MemoryOutlook host_;
   SessionStore store_;
   testing::ServicesOver services_{service_, ui_, store_};
   CacheManager cache_{100, 3600000};
@@ -268,7 +269,7 @@ TEST_F(SecureReadTest, AbandonedLoginShowsNothing) {
 
 TEST_F(SecureReadTest, UnreadableScratchFileIsReportedNotThrown) {
   // An attachment that claims to save but leaves no file behind.
-  class VanishingAttachment : public FakeAttachment {
+  class VanishingAttachment : public MemoryAttachment {
    public:
     HRESULT SaveAsFile(const std::u16string& path) override {
       std::filesystem::remove(WideToUtf8(path));
@@ -304,7 +305,7 @@ TEST_F(SecureReadTest, PaneOpensBlankPageBeforeWriting) {
 }
 
 TEST_F(SecureReadTest, PaneWithoutDocumentStillOpensEmpty) {
-  auto pane = std::make_shared<FakeTaskPane>();
+  auto pane = std::make_shared<MemoryTaskPane>();
   pane->browser()->navigateLoadsDocument = false;
   host_.paneFactory->upcoming.push_back(pane);
   EXPECT_EQ(ShowInTaskPane(u"<p>v</p>", host_.NewExplorer(), *host_.paneFactory, pane_), S_OK);
@@ -320,14 +321,14 @@ TEST_F(SecureReadTest, PaneFailuresReturnTheirCode) {
   host_.paneFactory->Heal("CreateCTP");
 
   for (const char* operation : {"GetContentControl", "SetDockPosition", "SetVisible"}) {
-    auto pane = std::make_shared<FakeTaskPane>();
+    auto pane = std::make_shared<MemoryTaskPane>();
     pane->Fail(operation, E_FAIL);
     host_.paneFactory->upcoming.push_back(pane);
     EXPECT_EQ(ShowInTaskPane(u"v", host_.NewExplorer(), *host_.paneFactory, pane_), E_FAIL)
         << operation;
   }
-  auto notBrowser = std::make_shared<FakeTaskPane>();
-  notBrowser->contentControl = std::make_shared<testing::FakeItem>();
+  auto notBrowser = std::make_shared<MemoryTaskPane>();
+  notBrowser->contentControl = std::make_shared<outlook::MemoryItem>();
   host_.paneFactory->upcoming.push_back(notBrowser);
   EXPECT_EQ(ShowInTaskPane(u"v", host_.NewExplorer(), *host_.paneFactory, pane_), E_NOINTERFACE);
 }

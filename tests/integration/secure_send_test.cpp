@@ -14,7 +14,8 @@
 #include "base/text.h"
 #include "login/dialogs/login_method_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
-#include "support/fake_host.h"
+#include "outlook/memory/memory_outlook.h"
+#include "support/hr_assert_recorder.h"
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
@@ -24,11 +25,11 @@ namespace veilmark {
 namespace {
 
 namespace fs = std::filesystem;
+using outlook::MemoryAttachment;
+using outlook::MemoryMailItem;
+using outlook::MemoryRecipient;
 using testing::Click;
 using testing::DialogScript;
-using testing::FakeAttachment;
-using testing::FakeMailItem;
-using testing::FakeRecipient;
 using testing::RecordedRequest;
 using testing::Type;
 
@@ -49,30 +50,30 @@ constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005u);
 
 // Marks in the host's journal, before each draft or window operation, the
 // service commands served since the last mark: one timeline of both sides.
-class SequencedMailItem : public FakeMailItem {
+class SequencedMailItem : public MemoryMailItem {
  public:
   std::function<void()> beforeDraftCall;
 
   HRESULT Save() override {
     beforeDraftCall();
-    return FakeMailItem::Save();
+    return MemoryMailItem::Save();
   }
   HRESULT Delete() override {
     beforeDraftCall();
-    return FakeMailItem::Delete();
+    return MemoryMailItem::Delete();
   }
   HRESULT Close(std::int32_t mode) override {
     beforeDraftCall();
-    return FakeMailItem::Close(mode);
+    return MemoryMailItem::Close(mode);
   }
 };
 
 // The host reports the attachment saved, but what lies at the path cannot be
 // read back.
-class UnreadableAttachment : public FakeAttachment {
+class UnreadableAttachment : public MemoryAttachment {
  public:
   HRESULT SaveAsFile(const std::u16string& path) override {
-    const HRESULT hr = FakeAttachment::SaveAsFile(path);
+    const HRESULT hr = MemoryAttachment::SaveAsFile(path);
     fs::remove(WideToUtf8(path));
     fs::create_symlink("/nonexistent/veilmark-attachment", WideToUtf8(path));
     return hr;
@@ -81,11 +82,11 @@ class UnreadableAttachment : public FakeAttachment {
 
 // Notes whether the copy saved for upload was still on disk once the command
 // went on to ask for the file name.
-class WatchedAttachment : public FakeAttachment {
+class WatchedAttachment : public MemoryAttachment {
  public:
   HRESULT GetFileName(std::u16string& out) override {
     copyLeftAtNameRead = !savedTo.empty() && fs::exists(WideToUtf8(savedTo.back()));
-    return FakeAttachment::GetFileName(out);
+    return MemoryAttachment::GetFileName(out);
   }
   bool copyLeftAtNameRead = true;
 };
@@ -115,23 +116,23 @@ class SecureSendTest : public ::testing::Test {
     host_.Watch(*item_, "item");
     host_.Watch(*item_->recipients, "item.recipients");
     host_.Watch(*item_->attachments, "item.attachments");
-    item_->sendUsingAccount = std::make_shared<testing::FakeAccount>();
+    item_->sendUsingAccount = std::make_shared<outlook::MemoryAccount>();
     item_->sendUsingAccount->smtpAddress = kSender;
     item_->subject = u"Q3 report";
     item_->htmlBody = u"<p>Hi</p>";
     inspector_ = host_.NewInspector();
     inspector_->currentItem = item_;
-    control_ = std::make_shared<testing::FakeRibbonControl>();
+    control_ = std::make_shared<outlook::MemoryRibbonControl>();
     host_.Watch(*control_, "control");
     control_->context = inspector_;
   }
 
-  std::shared_ptr<FakeRecipient> AddRecipient(const std::u16string& smtp, std::int32_t type) {
+  std::shared_ptr<MemoryRecipient> AddRecipient(const std::u16string& smtp, std::int32_t type) {
     auto recipient = item_->recipients->Add(u"text:" + smtp, type);
     recipient->SetSmtpAddress(smtp);
     return recipient;
   }
-  std::shared_ptr<FakeAttachment> Attach(const std::u16string& name, const std::string& bytes) {
+  std::shared_ptr<MemoryAttachment> Attach(const std::u16string& name, const std::string& bytes) {
     return item_->attachments->Add(name, bytes);
   }
 
@@ -214,10 +215,10 @@ class SecureSendTest : public ::testing::Test {
   testing::RecordingUi ui_;
   SessionStore store_;
   testing::ServicesOver services_{service_, ui_, store_};
-  testing::FakeHost host_;
+  outlook::MemoryOutlook host_;
   std::shared_ptr<SequencedMailItem> item_;
-  std::shared_ptr<testing::FakeInspector> inspector_;
-  std::shared_ptr<testing::FakeRibbonControl> control_;
+  std::shared_ptr<outlook::MemoryInspector> inspector_;
+  std::shared_ptr<outlook::MemoryRibbonControl> control_;
   std::size_t marked_ = 0;
 };
 
@@ -225,17 +226,17 @@ class SecureSendTest : public ::testing::Test {
 
 TEST_F(SecureSendTest, FailedHostCallOnTheWayToTheItemEndsWithItsResult) {
   struct Case {
-    std::function<testing::FakeCalls&()> fake;
+    std::function<outlook::CallRecorder&()> fake;
     const char* operation;
     HRESULT hr;
   };
   const std::vector<Case> cases = {
-      {[&]() -> testing::FakeCalls& { return *control_; }, "AsRibbonControl", E_NOINTERFACE},
-      {[&]() -> testing::FakeCalls& { return *control_; }, "GetContext", E_FAIL},
-      {[&]() -> testing::FakeCalls& { return *inspector_; }, "AsInspector", E_NOINTERFACE},
-      {[&]() -> testing::FakeCalls& { return *inspector_; }, "GetCurrentItem", E_UNEXPECTED},
-      {[&]() -> testing::FakeCalls& { return *item_; }, "AsMailItem", E_NOINTERFACE},
-      {[&]() -> testing::FakeCalls& { return *item_; }, "GetRecipients", E_OUTOFMEMORY},
+      {[&]() -> outlook::CallRecorder& { return *control_; }, "AsRibbonControl", E_NOINTERFACE},
+      {[&]() -> outlook::CallRecorder& { return *control_; }, "GetContext", E_FAIL},
+      {[&]() -> outlook::CallRecorder& { return *inspector_; }, "AsInspector", E_NOINTERFACE},
+      {[&]() -> outlook::CallRecorder& { return *inspector_; }, "GetCurrentItem", E_UNEXPECTED},
+      {[&]() -> outlook::CallRecorder& { return *item_; }, "AsMailItem", E_NOINTERFACE},
+      {[&]() -> outlook::CallRecorder& { return *item_; }, "GetRecipients", E_OUTOFMEMORY},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.operation);
@@ -254,7 +255,7 @@ TEST_F(SecureSendTest, WindowOrItemOfAnotherKindIsNoInterface) {
   control_->context = host_.NewExplorer();  // pressed in a mail-list window
   EXPECT_EQ(Press(), E_NOINTERFACE);
   control_->context = inspector_;
-  inspector_->currentItem = std::make_shared<testing::FakeItem>();  // a meeting, say
+  inspector_->currentItem = std::make_shared<outlook::MemoryItem>();  // a meeting, say
   EXPECT_EQ(Press(), E_NOINTERFACE);
   EXPECT_EQ(OnSecureSendClick(nullptr, services_), E_POINTER);
   EXPECT_TRUE(Messages().empty());

@@ -11,7 +11,7 @@
 #include "addin/connect_core.h"
 #include "login/dialogs/login_method_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
-#include "support/fake_host.h"
+#include "outlook/memory/memory_outlook.h"
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
@@ -19,8 +19,8 @@
 namespace veilmark {
 namespace {
 
+using outlook::MemoryMailItem;
 using testing::Click;
-using testing::FakeMailItem;
 using testing::Type;
 
 const char16_t kAccount[] = u"bob@example.org";
@@ -34,7 +34,7 @@ class ShutdownDuringDialogTest : public ::testing::Test {
     core_->CTPFactoryAvailable(host_.paneFactory);
   }
 
-  std::shared_ptr<FakeMailItem> ProtectedMessage() {
+  std::shared_ptr<MemoryMailItem> ProtectedMessage() {
     auto item = host_.NewMailItem("protected");
     item->typeId = outlook::kMailItemIid;
     item->sent = true;
@@ -69,7 +69,7 @@ class ShutdownDuringDialogTest : public ::testing::Test {
   testing::TempDataHome home_;
   testing::ScriptedService service_;
   testing::RecordingUi ui_;
-  testing::FakeHost host_;
+  outlook::MemoryOutlook host_;
   std::unique_ptr<ConnectCore> core_ =
       std::make_unique<ConnectCore>(testing::PlatformOver(service_, ui_));
 };

@@ -6,14 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "support/fake_host.h"
+#include "outlook/memory/memory_outlook.h"
+#include "support/hr_assert_recorder.h"
 #include "support/recording_ui.h"
 
 namespace veilmark {
 namespace {
 
-using testing::FakeHost;
-using testing::FakeMailItem;
+using outlook::MemoryMailItem;
+using outlook::MemoryOutlook;
 
 constexpr char16_t kDirectoryAddress[] = u"/O=CORP/OU=EXCHANGE/CN=RECIPIENTS/CN=ALICE";
 
@@ -30,15 +31,15 @@ class AccountAddressTest : public ::testing::Test {
     SetReceivedBy(receivedBy);
   }
   void SendingAccount(const std::u16string& smtp) {
-    item->sendUsingAccount = std::make_shared<testing::FakeAccount>();
+    item->sendUsingAccount = std::make_shared<outlook::MemoryAccount>();
     item->sendUsingAccount->smtpAddress = smtp;
   }
   int CurrentUserLookups() const { return host.session->Calls("GetCurrentUser"); }
 
   testing::RecordingUi ui;
   testing::HrAssertRecorder asserts;
-  FakeHost host;
-  std::shared_ptr<FakeMailItem> item = host.NewMailItem();
+  MemoryOutlook host;
+  std::shared_ptr<MemoryMailItem> item = host.NewMailItem();
 };
 
 // --- messages that were sent or received -------------------------------------
@@ -81,19 +82,19 @@ TEST_F(AccountAddressTest, DirectoryStyleWithUnreadableCurrentUserIsEmptyAfterMe
 }
 
 TEST_F(AccountAddressTest, UnreadableReceivedByIsEmptyWithoutFallback) {
-  const std::vector<std::pair<const char*, std::function<void(FakeMailItem&)>>> cases = {
-      {"accessor fails", [](FakeMailItem& m) { m.Fail("GetPropertyAccessor"); }},
-      {"property read fails", [](FakeMailItem& m) { m.propertyAccessor->Fail("GetProperty"); }},
-      {"property not set", [](FakeMailItem& m) { m.propertyAccessor->properties.clear(); }},
+  const std::vector<std::pair<const char*, std::function<void(MemoryMailItem&)>>> cases = {
+      {"accessor fails", [](MemoryMailItem& m) { m.Fail("GetPropertyAccessor"); }},
+      {"property read fails", [](MemoryMailItem& m) { m.propertyAccessor->Fail("GetProperty"); }},
+      {"property not set", [](MemoryMailItem& m) { m.propertyAccessor->properties.clear(); }},
   };
   for (const auto& [name, breakIt] : cases) {
     SCOPED_TRACE(name);
-    FakeHost fresh;
+    MemoryOutlook fresh;
     auto received = fresh.NewMailItem();
     received->sent = true;
     received->propertyAccessor->properties[outlook::kReceivedByAddressProperty] = u"a@example.com";
     fresh.session->currentUser->SetSmtpAddress(u"me@example.com");
-    received->sendUsingAccount = std::make_shared<testing::FakeAccount>();
+    received->sendUsingAccount = std::make_shared<outlook::MemoryAccount>();
     received->sendUsingAccount->smtpAddress = u"other@example.com";
     breakIt(*received);
 
@@ -210,13 +211,13 @@ TEST_F(AccountAddressTest, EachFailingStepShowsItsMessageAndStops) {
   for (std::size_t i = 0; i < steps.size(); ++i) {
     SCOPED_TRACE(steps[i].failing);
     testing::RecordingUi boxes;
-    FakeHost fresh;
+    MemoryOutlook fresh;
     auto composing = fresh.NewMailItem();
     fresh.session->currentUser->SetSmtpAddress(u"me@example.com");
     const HRESULT code = static_cast<HRESULT>(0x80070005u);
-    testing::FakeCalls* owners[] = {composing.get(), fresh.session.get(),
-                                    fresh.session->currentUser.get(),
-                                    fresh.session->currentUser->propertyAccessor.get()};
+    outlook::CallRecorder* owners[] = {composing.get(), fresh.session.get(),
+                                       fresh.session->currentUser.get(),
+                                       fresh.session->currentUser->propertyAccessor.get()};
     owners[i]->Fail(steps[i].operation, code);
 
     EXPECT_EQ(GetCurrentUserSmtpAddress(*composing, boxes), u"");

@@ -4,8 +4,8 @@
 #undef NDEBUG
 #include <string>
 
+#include "support/hr_assert_recorder.h"
 #include "base/hresult.h"
-#include "support/fake_host.h"
 
 namespace veilmark {
 namespace {
