@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "base/diagnostic_log.h"
 #include "base/text.h"
 
 namespace veilmark {
@@ -14,8 +15,15 @@ std::unique_ptr<ServerReply> ApiClient::Exchange(std::u16string path, std::u16st
                                                  std::string_view body) {
   HttpPost post{std::move(path), std::move(headers), body};
   ExchangeOutcome outcome = exchange_.Post(endpoint_, post);
-  if (!outcome.ok) return MakeFailureReply("CLIENT_ERROR", std::move(outcome.error));
-  return parseReply(outcome.body);
+  std::unique_ptr<ServerReply> reply =
+      outcome.ok ? parseReply(outcome.body)
+                 : MakeFailureReply("CLIENT_ERROR", std::move(outcome.error));
+  // The command and the code only: the messages may quote what was sent.
+  if (!reply->status().isOk()) {
+    const std::string command = WideToUtf8(post.path.substr(post.path.rfind(u'/') + 1));
+    diagnostics::RecordServiceStatus(command, reply->status().code());
+  }
+  return reply;
 }
 
 }  // namespace veilmark
