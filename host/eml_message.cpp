@@ -96,27 +96,8 @@ std::string AttachmentName(GMimeObject* part, std::size_t number) {
 }
 
 std::string EscapeHtml(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
+  const GString8 escaped(g_markup_escape_text(text.data(), static_cast<gssize>(text.size())));
+  return escaped.get();
 }
 
 std::string TextOf(GMimeTextPart* part) {

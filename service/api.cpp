@@ -14,6 +14,7 @@
 #include <random>
 #include <set>
 
+#include "handles.h"
 #include "images.h"
 #include "maildir.h"
 #include "mime.h"
@@ -83,26 +84,8 @@ std::string ValidUtf8(const std::string& bytes) {
 // A text body as HTML that shows it as it is: escaped and preformatted, so
 // a plain reply can never become markup.
 std::string PlainTextAsHtml(const std::string& text) {
-  std::string html = "<pre>";
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        html += "&amp;";
-        break;
-      case '<':
-        html += "&lt;";
-        break;
-      case '>':
-        html += "&gt;";
-        break;
-      case '"':
-        html += "&quot;";
-        break;
-      default:
-        html += c;
-    }
-  }
-  return html + "</pre>";
+  const GCharPtr escaped(g_markup_escape_text(text.data(), static_cast<gssize>(text.size())));
+  return "<pre>" + std::string(escaped.get()) + "</pre>";
 }
 
 std::string Param(const Params& params, const char* name) {
