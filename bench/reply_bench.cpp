@@ -15,7 +15,7 @@ void BM_ParseReplyMegabyteClearText(benchmark::State& state) {
                            R"(","decryptedAttachments":[{"name":"a.pdf","url":"/a/1",)"
                            R"("size":1234,"contentType":"application/pdf"}]})";
   for (auto _ : state) {
-    auto reply = veilmark::parseReply(json);
+    auto reply = veilmark::ParseReply(json);
     benchmark::DoNotOptimize(reply->clearText().data());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(json.size()));

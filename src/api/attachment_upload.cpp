@@ -82,7 +82,7 @@ CheckedSize MultipartBodySize(std::size_t boundary, std::size_t data, std::size_
 std::string BuildMultipartBody(std::string_view boundary, std::string_view data,
                                std::u16string_view fileName, std::string_view sessionId) {
   const std::string quotedName = QuotedFileName(fileName);
-  const std::string contentType = contentTypeFor(fileName);
+  const std::string contentType = ContentTypeFor(fileName);
   const CheckedSize size = MultipartBodySize(boundary.size(), data.size(), quotedName.size(),
                                              contentType.size(), sessionId.size());
   if (!size.ok()) throw std::length_error("multipart body too long");
@@ -116,7 +116,7 @@ std::unique_ptr<ServerReply> ApiClient::UploadAttachment(const std::string& sess
   const std::string boundary = MakeBoundary(std::time(nullptr), data);
   const CheckedSize size =
       MultipartBodySize(boundary.size(), data.size(), QuotedFileName(fileName).size(),
-                        contentTypeFor(fileName).size(), sessionId.size());
+                        ContentTypeFor(fileName).size(), sessionId.size());
   if (!size.AtMost(kMaxPayloadBytes)) return MakeFailureReply("CLIENT_ERROR", kPayloadTooLarge);
   const std::string body = BuildMultipartBody(boundary, data, fileName, sessionId);
   std::u16string headers = u"Content-Type: multipart/form-data; boundary=" + Utf8ToWide(boundary);

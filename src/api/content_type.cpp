@@ -208,7 +208,7 @@ std::u16string_view Extension(std::u16string_view fileName) {
 
 }  // namespace
 
-std::string contentTypeFor(std::u16string_view fileName) {
+std::string ContentTypeFor(std::u16string_view fileName) {
   // The two parts of a PGP/MIME message, decided before the table (RFC 3156).
   if (fileName == u"encrypted.asc") return "application/octet-stream";
   if (fileName == u"PGP_MIME version identification.dat" || fileName == u"Version_Identification" ||
@@ -218,10 +218,6 @@ std::string contentTypeFor(std::u16string_view fileName) {
   const auto& table = Table();
   const auto found = table.find(std::u16string(Extension(fileName)));
   return found == table.end() ? "application/octet-stream" : found->second;
-}
-
-std::size_t ContentTypeTableSize() {
-  return Table().size();
 }
 
 }  // namespace veilmark

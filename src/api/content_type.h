@@ -7,8 +7,7 @@
 
 namespace veilmark {
 
-std::string contentTypeFor(std::u16string_view fileName);
+std::string ContentTypeFor(std::u16string_view fileName);
 
-std::size_t ContentTypeTableSize();
 
 }  // namespace veilmark

@@ -163,7 +163,7 @@ std::unique_ptr<ServerReply> MakeFailureReply(std::string code, std::string mess
   return ReplyBuilder::Failure(std::move(code), std::move(message));
 }
 
-std::unique_ptr<ServerReply> parseReply(std::string_view text) {
+std::unique_ptr<ServerReply> ParseReply(std::string_view text) {
   static const std::string kPrefix = "Unable to parse server reply - ";
   try {
     Json::Reader reader;

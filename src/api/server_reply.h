@@ -21,7 +21,6 @@ class ReplyStatus {
 
   bool isOk() const { return code_ == "OK"; }
   bool needsLogin() const { return code_ == "INVALID_SESSION" || code_ == "EXT_PASS_NOT_FILLED"; }
-  bool isExtPassNotFilled() const { return code_ == "EXT_PASS_NOT_FILLED"; }
   bool isExtraPass() const { return code_ == "EXTRA_PASS"; }
 
   // "Status code is: <code>" then "\nMessage: <m>" per message.
@@ -94,7 +93,7 @@ class ServerReply {
 // a "PARSE_ERROR" reply. Any JSON gives a reply: a member of an unexpected type
 // reads as absent (a list as empty, a text as empty, a number as 0), and a root
 // that is not an object reads as a reply without "status" (NOT_OK).
-std::unique_ptr<ServerReply> parseReply(std::string_view text);
+std::unique_ptr<ServerReply> ParseReply(std::string_view text);
 
 // A reply made by the client: request "error", `code`, exactly one message.
 std::unique_ptr<ServerReply> MakeFailureReply(std::string code, std::string message);

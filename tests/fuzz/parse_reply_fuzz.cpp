@@ -28,7 +28,7 @@ std::string ExpectedCode(const Json::Value& root) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  auto reply = veilmark::parseReply(text);
+  auto reply = veilmark::ParseReply(text);
   FUZZ_CHECK(reply);
   if (!reply->status().isOk()) {
     FUZZ_CHECK(reply->users().empty() && reply->clearText().empty() &&

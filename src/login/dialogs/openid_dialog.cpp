@@ -32,7 +32,7 @@ void OpenIdDialog::OnDocumentComplete(DialogSite& site, int id, std::string_view
   // login. A page saved with a byte-order mark or leading white space is a
   // page, not that answer.
   if (id != kBrowser || source.empty() || source.front() != '{') return;
-  reply = parseReply(source.substr(0, source.find('\0')));
+  reply = ParseReply(source.substr(0, source.find('\0')));
   site.End(0);
 }
 
