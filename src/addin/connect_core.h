@@ -46,7 +46,7 @@ class ConnectCore final : public outlook::ExplorersEvents,
   ConnectCore& operator=(const ConnectCore&) = delete;
 
   HRESULT OnConnection(std::shared_ptr<outlook::Application> application);
-  // Hooks the windows and events once the host has started.
+  // Hooks the windows and events once Outlook has started.
   HRESULT OnStartupComplete();
   HRESULT OnBeginShutdown();
   // Unloaded while running: releases what OnBeginShutdown would have.
@@ -80,7 +80,7 @@ class ConnectCore final : public outlook::ExplorersEvents,
   void DeleteWrappers();
 
   // What every window shares. Held by each wrapper and each running
-  // command too: the host may let go of the connection while a dialog of
+  // command too: Outlook may let go of the connection while a dialog of
   // theirs is open.
   struct Shared {
     explicit Shared(Platform given)

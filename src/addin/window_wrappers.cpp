@@ -29,7 +29,7 @@ HRESULT WindowWrapper<Window, Events>::Attach(
 template <class Window, class Events>
 void WindowWrapper<Window, Events>::RemovePane(bool hideFirst) {
   if (!pane_) return;
-  // The pane goes whatever the host answers; a failure is only asserted.
+  // The pane goes whatever Outlook answers; a failure is only asserted.
   if (hideFirst) VM_LOG_HR(pane_->SetVisible(false));
   VM_LOG_HR(pane_->Delete());
   pane_.reset();
@@ -65,7 +65,7 @@ void WindowWrapper<Window, Events>::Detach() {
   detached_ = true;
   RemovePane(false);
   if (window_) {
-    // Best effort: the host is going, and the window with it.
+    // Best effort: Outlook is going, and the window with it.
     VM_LOG_HR(window_->Unadvise(*this));
     window_.reset();
   }

@@ -16,7 +16,7 @@ namespace veilmark {
 //
 // A wrapper owned through a shared_ptr holds itself for the length of each
 // call into it: a call may run a login dialog, whose message loop can
-// deliver the host's shutdown, and the wrapper must outlive the call that
+// deliver Outlook's shutdown, and the wrapper must outlive the call that
 // is still on the stack.
 template <class Window, class Events>
 class WindowWrapper : public Events,

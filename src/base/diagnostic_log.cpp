@@ -59,7 +59,7 @@ void RecordHostFailure(std::string_view operation, HRESULT hr) {
   if (!Recording()) return;
   char code[16];
   std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
-  Write("host call failed: " + std::string(operation) + " " + code);
+  Write("Outlook call failed: " + std::string(operation) + " " + code);
 }
 
 void RecordServiceStatus(std::string_view operation, std::string_view status) {

@@ -1,5 +1,5 @@
 // An opt-in record of what went wrong, for a user to hand to support: failed
-// host calls by operation and HRESULT, and the service's status codes. Off
+// Outlook calls by operation and HRESULT, and the service's status codes. Off
 // by default. Callers pass names and codes only, never session identifiers,
 // passwords, addresses or message content.
 #pragma once

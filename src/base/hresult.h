@@ -1,4 +1,4 @@
-// HRESULT, the codes the add-in meets, and the check every host call goes
+// HRESULT, the codes the add-in meets, and the check every Outlook call goes
 // through. Windows has them from its own headers; elsewhere they are defined
 // here with the same values so the core behaves the same on both.
 #pragma once
@@ -39,7 +39,7 @@ void RecordHostFailure(std::string_view operation, HRESULT hr);  // diagnostic_l
 }
 
 // Receives failed checks in debug builds. Unset, a failure is reported the way
-// a failed assertion is and aborts; tests that fail host calls on purpose
+// a failed assertion is and aborts; tests that fail Outlook calls on purpose
 // install their own.
 using HrAssertHandler = void (*)(const char* file, int line, const char* expression);
 inline HrAssertHandler hrAssertHandler = nullptr;
@@ -66,11 +66,11 @@ inline bool HrOkOrRecord(HRESULT hr, std::string_view operation, const char* fil
 
 }  // namespace veilmark
 
-// The three ways to check a host call's HRESULT.
+// The three ways to check an Outlook call's HRESULT.
 
 // Returns a failure from the enclosing function, skipping the rest of it;
 // the failure is asserted in debug builds and recorded in the diagnostic log.
-// The check after every host call.
+// The check after every Outlook call.
 #define VM_CHECK_HR(expr)                       \
   do {                                          \
     const HRESULT vmCheckedHr_ = (expr);        \

@@ -8,7 +8,7 @@
 //   reference parameter, so any single call can fail on its own. Check it
 //   right away with VM_CHECK_HR; after a failure the out value is not used.
 // - Objects are handed out as std::shared_ptr, each holding its own reference
-//   to the host object, as a COM smart pointer does: a window, a pane or a
+//   to Outlook's object, as a COM smart pointer does: a window, a pane or a
 //   factory is often held in several places. Release by dropping it.
 // - A successful call hands out a non-null object, except where the
 //   operation says "may be null".
@@ -69,7 +69,7 @@ inline constexpr std::int32_t kDisplayTypeRemoteUser = 6;
 inline constexpr std::int32_t kCloseDiscard = 1;
 inline constexpr std::int32_t kDockBottom = 3;
 
-// Any object the host hands out untyped (a selected item, a ribbon context,
+// Any object Outlook hands out untyped (a selected item, a ribbon context,
 // a pane's control). The As operations are the interface queries: an object
 // that is not of the kind gives E_NOINTERFACE.
 class Object {
@@ -203,7 +203,7 @@ class Recipient {
   virtual ~Recipient() = default;
   // Asks the address book to resolve the entry; `resolved` tells the outcome.
   virtual HRESULT Resolve(bool& resolved) = 0;
-  // The host's own address text (not necessarily SMTP).
+  // Outlook's own address text (not necessarily SMTP).
   virtual HRESULT GetAddress(std::u16string& address) = 0;
   // kDisplayTypeUser, kDisplayTypeRemoteUser, or a list or other entry.
   // The recipient's own, known whether or not it resolved.

@@ -19,7 +19,7 @@ bool IsProtectedMessage(const std::shared_ptr<outlook::Object>& item);
 // `paneSlot`), from the cache when it holds one. Without a pane factory the
 // view is decrypted and cached but not shown. S_FALSE when the service
 // refused; otherwise S_OK (shown, nothing to show, a login given up, or a
-// local failure the user was told of) or the failing host call's HRESULT.
+// local failure the user was told of) or the failing Outlook call's HRESULT.
 // Throws nothing.
 HRESULT DecryptAndShow(outlook::MailItem& item, const std::shared_ptr<outlook::Object>& window,
                        Services& services, CacheManager& cache,

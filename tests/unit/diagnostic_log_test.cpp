@@ -82,8 +82,8 @@ TEST_F(DiagnosticLogTest, RecordsTheFailedCallByExpressionAndCode) {
   std::string line;
   std::vector<std::string> entries;
   while (std::getline(lines, line)) entries.push_back(line.substr(line.find(' ') + 1));
-  EXPECT_EQ(entries, (std::vector<std::string>{"host call failed: Fails() 0x80070005",
-                                               "host call failed: Fails() 0x80070005",
+  EXPECT_EQ(entries, (std::vector<std::string>{"Outlook call failed: Fails() 0x80070005",
+                                               "Outlook call failed: Fails() 0x80070005",
                                                "service answered decrypt-mime: INVALID_SESSION"}));
   struct stat info {};
   ASSERT_EQ(stat(LogFile().c_str(), &info), 0);
