@@ -62,11 +62,11 @@ TEST(CheckHr, EvaluatesTheCallOnce) {
   EXPECT_EQ(evaluated, 1);
 }
 
-TEST(HrOk, TellsTheOutcomeAndAssertsFailures) {
+TEST(LogHr, TellsTheOutcomeAndAssertsFailures) {
   testing::HrAssertRecorder asserts;
-  EXPECT_TRUE(VM_HR_OK(S_FALSE));
+  EXPECT_TRUE(VM_LOG_HR(S_FALSE));
   EXPECT_TRUE(asserts.reports.empty());
-  EXPECT_FALSE(VM_HR_OK(DISP_E_MEMBERNOTFOUND));
+  EXPECT_FALSE(VM_LOG_HR(DISP_E_MEMBERNOTFOUND));
   EXPECT_EQ(asserts.reports.size(), 1u);
 }
 
