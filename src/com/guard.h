@@ -1,14 +1,14 @@
 // Every COM entry point runs its body through Guarded: no exception may
-// cross into the host, so each one is reported and turned into an HRESULT.
+// cross into Outlook, so each one is reported and turned into an HRESULT.
 #pragma once
 
 #include <exception>
 #include <new>
 
-#include "ui/error_box.h"
 #include "base/hresult.h"
 #include "base/protocol_exception.h"
 #include "base/text.h"
+#include "ui/error_box.h"
 
 namespace veilmark::com {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "com/com_ptr.h"
+#include "base/com_ptr_win32.h"
 #include "com/dispatch.h"
 #include "com/guids.h"
 #include "wine_support.h"

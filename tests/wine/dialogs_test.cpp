@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "com/com_object.h"
+#include "base/com_object_win32.h"
+#include "base/wchar_win32.h"
 #include "fake_outlook.h"
 #include "login/dialogs/extra_password_dialog.h"
 #include "login/dialogs/forgot_dialog.h"
@@ -21,7 +22,6 @@
 #include "scripted_user.h"
 #include "ui/browser_document_win32.h"
 #include "ui/ui.h"
-#include "base/wchar_win32.h"
 
 namespace veilmark::wine_tests {
 namespace {

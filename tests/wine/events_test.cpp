@@ -149,7 +149,7 @@ TEST_F(ConnectEvents, ActiveExplorerGetsAWrapperUntilShutdown) {
   EXPECT_EQ(PointOf(*explorer, kExplorerEventsIid).live(), 0);
 }
 
-TEST_F(ConnectEvents, HostEventsArriveThroughTheAdvisedSinks) {
+TEST_F(ConnectEvents, OutlookEventsArriveThroughTheAdvisedSinks) {
   FakeOutlook outlook;
   outlook.application->EmptyProperty(L"ActiveExplorer");
   Connect(outlook);

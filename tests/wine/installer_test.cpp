@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "VeilmarkAddIn.h"
-#include "com/com_ptr.h"
+#include "base/com_ptr_win32.h"
 #include "wine_support.h"
 
 namespace veilmark::wine_tests {

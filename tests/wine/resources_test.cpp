@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "com/com_ptr.h"
+#include "base/com_ptr_win32.h"
 #include "wine_support.h"
 
 namespace veilmark {

@@ -1,7 +1,7 @@
-// The host object model over fake Outlook objects reached late-bound: which
+// The Outlook object model over fake Outlook objects reached late-bound: which
 // members are read and called, with which arguments, and how their answers
 // and failures come back.
-#include "com/host_adapters.h"
+#include "com/outlook_adapters.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +56,7 @@ FakePtr Recipient(const std::wstring& address, std::int32_t type, std::int32_t d
   return recipient;
 }
 
-class HostAdapters : public ::testing::Test {
+class OutlookAdapters : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(SUCCEEDED(apartment_.status())); }
   Apartment apartment_;
@@ -68,7 +68,7 @@ std::shared_ptr<outlook::MailItem> MailItemOf(const FakePtr& fake) {
   return item;
 }
 
-TEST_F(HostAdapters, QueriesAnswerOnlyForTheirKind) {
+TEST_F(OutlookAdapters, QueriesAnswerOnlyForTheirKind) {
   FakePtr plain = FakeDispatch::Make();
   const auto object = com::AdaptObject(Disp(plain));
   std::shared_ptr<outlook::MailItem> item;
@@ -92,7 +92,7 @@ TEST_F(HostAdapters, QueriesAnswerOnlyForTheirKind) {
   EXPECT_EQ(object->GetTypeId(typeId), E_NOTIMPL);
 }
 
-TEST_F(HostAdapters, MailItemReadsItsTextAndFlags) {
+TEST_F(OutlookAdapters, MailItemReadsItsTextAndFlags) {
   FakePtr fake = FakeDispatch::Make();
   fake->Is(com::kMailItemIid)
       .Value(L"Subject", Variant(std::u16string(u"Caf\u00e9 \U0001F600")))
@@ -118,7 +118,7 @@ TEST_F(HostAdapters, MailItemReadsItsTextAndFlags) {
   EXPECT_EQ(item->GetSession(session), DISP_E_UNKNOWNNAME);
 }
 
-TEST_F(HostAdapters, MailItemSavesDeletesAndClosesDiscarding) {
+TEST_F(OutlookAdapters, MailItemSavesDeletesAndClosesDiscarding) {
   FakePtr fake = FakeDispatch::Make();
   fake->Is(com::kMailItemIid)
       .Method(L"Save", Nothing())
@@ -140,7 +140,7 @@ TEST_F(HostAdapters, MailItemSavesDeletesAndClosesDiscarding) {
   EXPECT_EQ(item->Save(), E_FAIL);
 }
 
-TEST_F(HostAdapters, AccountSessionAndPropertyAccessor) {
+TEST_F(OutlookAdapters, AccountSessionAndPropertyAccessor) {
   FakePtr account = FakeDispatch::Make();
   account->Value(L"SmtpAddress", Variant(std::u16string(u"Bob@Example.org")));
   FakePtr user = Recipient(L"/o=org/cn=bob", outlook::kRecipientTo, 0, true);
@@ -189,8 +189,9 @@ TEST_F(HostAdapters, AccountSessionAndPropertyAccessor) {
   EXPECT_FALSE(sender);
 }
 
-TEST_F(HostAdapters, RecipientsByIndexWithTheirKinds) {
-  FakePtr to = Recipient(L"ann@example.org", outlook::kRecipientTo, outlook::kDisplayTypeUser, true);
+TEST_F(OutlookAdapters, RecipientsByIndexWithTheirKinds) {
+  FakePtr to =
+      Recipient(L"ann@example.org", outlook::kRecipientTo, outlook::kDisplayTypeUser, true);
   FakePtr bcc = Recipient(L"/o=x/cn=list", outlook::kRecipientBcc, 1, false);
   FakePtr recipients = Collection({to, bcc});
   FakePtr fake = FakeDispatch::Make();
@@ -241,7 +242,7 @@ TEST_F(HostAdapters, RecipientsByIndexWithTheirKinds) {
   EXPECT_EQ(first->GetDisplayType(number), E_FAIL);
 }
 
-TEST_F(HostAdapters, AttachmentsSaveToTheGivenPath) {
+TEST_F(OutlookAdapters, AttachmentsSaveToTheGivenPath) {
   FakePtr attachment = FakeDispatch::Make();
   attachment->Value(L"Type", Variant(std::int32_t{1}))
       .Value(L"FileName", Variant(std::u16string(u"r\u00e9sum\u00e9.pdf")))
@@ -267,7 +268,7 @@ TEST_F(HostAdapters, AttachmentsSaveToTheGivenPath) {
   EXPECT_EQ(first->SaveAsFile(u"C:\\x"), STG_E_ACCESSDENIED);
 }
 
-TEST_F(HostAdapters, RibbonControlContextIsTheInspector) {
+TEST_F(OutlookAdapters, RibbonControlContextIsTheInspector) {
   FakePtr inspector = FakeDispatch::Make();
   inspector->Is(com::kInspectorIid);
   FakePtr control = FakeDispatch::Make();
@@ -286,7 +287,7 @@ TEST_F(HostAdapters, RibbonControlContextIsTheInspector) {
 
 // The fakes' own contract, as Outlook's dispatchers answer: kept here so a
 // fake cannot quietly become kinder than Outlook again.
-TEST_F(HostAdapters, FakesRefuseWhatOutlookRefuses) {
+TEST_F(OutlookAdapters, FakesRefuseWhatOutlookRefuses) {
   FakePtr fake = FakeDispatch::Make();
   fake->Value(L"Subject", Variant(std::u16string(u"s")))
       .Method(L"Save", Nothing())
@@ -336,7 +337,7 @@ TEST_F(HostAdapters, FakesRefuseWhatOutlookRefuses) {
   EXPECT_EQ(found.value().pdispVal, Disp(item));
 }
 
-TEST_F(HostAdapters, NavigateWaitsForTheLoadPumpingMessages) {
+TEST_F(OutlookAdapters, NavigateWaitsForTheLoadPumpingMessages) {
   FakeBrowser fake;
   std::shared_ptr<outlook::WebBrowser> browser;
   ASSERT_EQ(com::AdaptObject(Disp(fake.browser))->AsWebBrowser(browser), S_OK);
@@ -351,7 +352,7 @@ TEST_F(HostAdapters, NavigateWaitsForTheLoadPumpingMessages) {
   EXPECT_TRUE(document);
 }
 
-TEST_F(HostAdapters, NavigateGivesUpAfterFiveSeconds) {
+TEST_F(OutlookAdapters, NavigateGivesUpAfterFiveSeconds) {
   FakeBrowser fake;
   fake.NeverComplete();
   std::shared_ptr<outlook::WebBrowser> browser;
@@ -363,7 +364,7 @@ TEST_F(HostAdapters, NavigateGivesUpAfterFiveSeconds) {
   EXPECT_LT(took, std::chrono::seconds(8));
 }
 
-TEST_F(HostAdapters, DocumentIsWrittenThroughItsInterfaceAsOneElementArrays) {
+TEST_F(OutlookAdapters, DocumentIsWrittenThroughItsInterfaceAsOneElementArrays) {
   FakeBrowser fake;
   std::shared_ptr<outlook::HtmlDocument> html;
   ASSERT_EQ(com::AdaptObject(fake.document.Get())->AsHtmlDocument(html), S_OK);
@@ -383,7 +384,7 @@ TEST_F(HostAdapters, DocumentIsWrittenThroughItsInterfaceAsOneElementArrays) {
 
 // The fake's own contract, as MSHTML's type information declares write:
 // [vararg] through IDispatch, the array itself through the interface.
-TEST_F(HostAdapters, FakeDocumentWriteIsVarargThroughIDispatch) {
+TEST_F(OutlookAdapters, FakeDocumentWriteIsVarargThroughIDispatch) {
   FakeBrowser fake;
   IDispatch* document = fake.document.Get();
   std::vector<Variant> two;
@@ -403,7 +404,7 @@ TEST_F(HostAdapters, FakeDocumentWriteIsVarargThroughIDispatch) {
             DISP_E_MEMBERNOTFOUND);
 }
 
-TEST_F(HostAdapters, TaskPaneShowsTheViewInTheHostedBrowser) {
+TEST_F(OutlookAdapters, TaskPaneShowsTheViewInTheHostedBrowser) {
   FakeBrowser control;
   FakePtr pane = FakeDispatch::Make();
   pane->Property(L"ContentControl", Disp(control.browser))
@@ -433,7 +434,7 @@ TEST_F(HostAdapters, TaskPaneShowsTheViewInTheHostedBrowser) {
   EXPECT_EQ(pane->ValueOf(L"Visible").boolVal, VARIANT_TRUE);
 }
 
-TEST_F(HostAdapters, TaskPaneStaysEmptyWhenTheLoadNeverEnds) {
+TEST_F(OutlookAdapters, TaskPaneStaysEmptyWhenTheLoadNeverEnds) {
   FakeBrowser control;
   control.NeverComplete();
   FakePtr pane = FakeDispatch::Make();
