@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "com/guids.h"
 #include "fake_browser.h"
@@ -58,7 +60,7 @@ FakePtr Recipient(const std::wstring& address, std::int32_t type, std::int32_t d
 
 class OutlookAdapters : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(SUCCEEDED(apartment_.status())); }
+  void SetUp() override { ASSERT_TRUE(VM_TRY_HR(apartment_.status())); }
   Apartment apartment_;
 };
 
@@ -316,18 +318,11 @@ TEST_F(OutlookAdapters, FakesRefuseWhatOutlookRefuses) {
   LPOLESTR save = const_cast<LPOLESTR>(L"Save");
   ASSERT_EQ(Disp(fake)->GetIDsOfNames(IID_NULL, &save, 1, LOCALE_USER_DEFAULT, &id), S_OK);
   DISPPARAMS empty{};
-  struct Exception {
-    EXCEPINFO info{};
-    ~Exception() {
-      SysFreeString(info.bstrSource);
-      SysFreeString(info.bstrDescription);
-      SysFreeString(info.bstrHelpFile);
-    }
-  } exception;
+  com::ExceptionInfo exception;
   EXPECT_EQ(Disp(fake)->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &empty, nullptr,
-                               &exception.info, nullptr),
+                               exception.Put(), nullptr),
             DISP_E_EXCEPTION);
-  EXPECT_EQ(exception.info.scode, E_ACCESSDENIED);
+  EXPECT_EQ(exception.value().scode, E_ACCESSDENIED);
   // Item takes any index that reads as a number.
   FakePtr item = FakeDispatch::Make();
   std::vector<Variant> index;
@@ -335,6 +330,99 @@ TEST_F(OutlookAdapters, FakesRefuseWhatOutlookRefuses) {
   Variant found;
   EXPECT_EQ(com::CallMethod(Disp(Collection({item})), L"Item", std::move(index), &found), S_OK);
   EXPECT_EQ(found.value().pdispVal, Disp(item));
+}
+
+// Outlook sinks that count their calls and answer what they are told.
+struct CountingSinks : outlook::InspectorsEvents,
+                       outlook::ExplorerEvents,
+                       outlook::ApplicationEvents {
+  HRESULT OnNewInspector(const std::shared_ptr<outlook::Inspector>& inspector) override {
+    inspectors.push_back(com::AdaptedDispatch(inspector.get()));
+    return answer;
+  }
+  HRESULT OnSelectionChange() override {
+    ++selections;
+    return answer;
+  }
+  HRESULT OnClose() override { return answer; }
+  HRESULT OnNewMail() override {
+    ++mails;
+    return answer;
+  }
+  std::vector<IDispatch*> inspectors;
+  int selections = 0;
+  int mails = 0;
+  HRESULT answer = S_OK;
+};
+
+TEST_F(OutlookAdapters, CollectionsOfOneApplicationShareTheirAdvises) {
+  FakePtr inspectors = FakeDispatch::Make();
+  FakeConnectionPoint& point = inspectors->Source(com::kInspectorsEventsIid);
+  FakePtr application = FakeDispatch::Make();
+  application->Is(com::kApplicationIid).Property(L"Inspectors", Disp(inspectors));
+  const auto outlook = com::AdaptApplication(Disp(application));
+  std::shared_ptr<outlook::Inspectors> first, second;
+  ASSERT_EQ(outlook->GetInspectors(first), S_OK);
+  ASSERT_EQ(outlook->GetInspectors(second), S_OK);
+  CountingSinks sinks;
+  ASSERT_EQ(first->Advise(sinks), S_OK);
+  EXPECT_EQ(second->Advise(sinks), S_OK);  // advised already: once is enough
+  EXPECT_EQ(point.advises(), 1);
+
+  // The window arrives adapted; a sink's failure is no answer to Outlook.
+  FakePtr inspector = FakeDispatch::Make();
+  sinks.answer = E_FAIL;
+  EXPECT_EQ(point.Fire(outlook_events::kNewInspector, {Variant(Disp(inspector))}),
+            std::vector<HRESULT>{S_OK});
+  EXPECT_EQ(sinks.inspectors, std::vector<IDispatch*>{Disp(inspector)});
+  // Not a window: the sink hears nothing.
+  EXPECT_EQ(point.Fire(outlook_events::kNewInspector), std::vector<HRESULT>{S_OK});
+  EXPECT_EQ(sinks.inspectors.size(), 1u);
+
+  first.reset();
+  EXPECT_EQ(point.live(), 1);  // the application keeps it
+  EXPECT_EQ(second->Unadvise(sinks), S_OK);
+  EXPECT_EQ(point.live(), 0);
+  EXPECT_EQ(second->Unadvise(sinks), CONNECT_E_NOCONNECTION);
+}
+
+TEST_F(OutlookAdapters, AWindowsAdvisesGoWithItsAdapter) {
+  FakePtr explorer = FakeDispatch::Make();
+  FakeConnectionPoint& point = explorer->Source(com::kExplorerEventsIid);
+  CountingSinks sinks;
+  auto window = com::AdaptExplorer(Disp(explorer));
+  ASSERT_EQ(window->Advise(sinks), S_OK);
+  EXPECT_EQ(point.Fire(outlook_events::kSelectionChange), std::vector<HRESULT>{S_OK});
+  EXPECT_EQ(sinks.selections, 1);
+  // Another adapter of the same window holds none of this one's advises.
+  EXPECT_EQ(com::AdaptExplorer(Disp(explorer))->Unadvise(sinks), CONNECT_E_NOCONNECTION);
+  EXPECT_EQ(point.live(), 1);
+  window.reset();
+  EXPECT_EQ(point.live(), 0);
+}
+
+TEST_F(OutlookAdapters, ABoundHandlerServesOnlyItsOwnSink) {
+  FakePtr application = FakeDispatch::Make();
+  FakeConnectionPoint& point = application->Source(com::kApplicationEventsIid);
+  application->Is(com::kApplicationIid);
+  CountingSinks bound, plain;
+  std::vector<DISPID> handled;
+  const auto outlook = com::AdaptApplication(
+      Disp(application), {{static_cast<outlook::ApplicationEvents*>(&bound),
+                           com::kApplicationEventsIid, [&](DISPID id, DISPPARAMS&) {
+                             handled.push_back(id);
+                             return DISP_E_MEMBERNOTFOUND;
+                           }}});
+  ASSERT_EQ(outlook->Advise(bound), S_OK);
+  ASSERT_EQ(outlook->Advise(plain), S_OK);
+  // Advise order: the bound sink answers first, with the handler's answer.
+  EXPECT_EQ(point.Fire(outlook_events::kNewMail),
+            (std::vector<HRESULT>{DISP_E_MEMBERNOTFOUND, S_OK}));
+  EXPECT_EQ(handled, std::vector<DISPID>{outlook_events::kNewMail});
+  EXPECT_EQ(bound.mails, 0);
+  EXPECT_EQ(plain.mails, 1);
+  ASSERT_EQ(outlook->Unadvise(bound), S_OK);
+  EXPECT_EQ(point.live(), 1);
 }
 
 TEST_F(OutlookAdapters, NavigateWaitsForTheLoadPumpingMessages) {
