@@ -3,14 +3,15 @@
 
 #include <string>
 
+#include "resource_ids.h"
 #include "ui/dialog.h"
 
 namespace veilmark {
 
 class CExtraPassword : public DialogController {
  public:
-  static constexpr int kResourceId = 111;
-  static constexpr int kPassword = 208;
+  static constexpr int kResourceId = IDD_EXTRA_PASSWORD;
+  static constexpr int kPassword = IDC_EXTRA_PASSWORD;
 
   CExtraPassword();
   const DialogTemplate& Template() const override;

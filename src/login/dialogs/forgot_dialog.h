@@ -3,14 +3,16 @@
 
 #include <string>
 
+#include "resource_ids.h"
 #include "ui/dialog.h"
 
 namespace veilmark {
 
 class CForgot : public DialogController {
  public:
-  static constexpr int kResourceId = 113;
-  static constexpr int kEmail = 206, kSecurityQuestion = 209, kSecurityAnswer = 210;
+  static constexpr int kResourceId = IDD_FORGOT;
+  static constexpr int kEmail = IDC_EMAIL, kSecurityQuestion = IDC_SECURITY_QUESTION,
+                       kSecurityAnswer = IDC_SECURITY_ANSWER;
 
   CForgot(std::u16string email, std::u16string securityQuestion);
   const DialogTemplate& Template() const override;

@@ -3,14 +3,15 @@
 
 #include <string>
 
+#include "resource_ids.h"
 #include "ui/dialog.h"
 
 namespace veilmark {
 
 class CLive : public DialogController {
  public:
-  static constexpr int kResourceId = 110;
-  static constexpr int kEmail = 204, kPassword = 205;
+  static constexpr int kResourceId = IDD_LIVE;
+  static constexpr int kEmail = IDC_LOGIN_EMAIL, kPassword = IDC_LOGIN_PASSWORD;
 
   CLive();
   const DialogTemplate& Template() const override;

@@ -5,14 +5,15 @@
 #include <string>
 
 #include "api/server_reply.h"
+#include "resource_ids.h"
 #include "ui/dialog.h"
 
 namespace veilmark {
 
 class COpenID : public DialogController {
  public:
-  static constexpr int kResourceId = 108;
-  static constexpr int kBrowser = 205;
+  static constexpr int kResourceId = IDD_OPENID;
+  static constexpr int kBrowser = IDC_BROWSER;
 
   explicit COpenID(std::u16string url);
   const DialogTemplate& Template() const override;

@@ -3,14 +3,16 @@
 
 #include <string>
 
+#include "resource_ids.h"
 #include "ui/dialog.h"
 
 namespace veilmark {
 
 class CVeilmarkLogin : public DialogController {
  public:
-  static constexpr int kResourceId = 112;
-  static constexpr int kEmail = 204, kPassword = 205, kSignup = 3, kForgot = 4;
+  static constexpr int kResourceId = IDD_VEILMARK_LOGIN;
+  static constexpr int kEmail = IDC_LOGIN_EMAIL, kPassword = IDC_LOGIN_PASSWORD,
+                       kSignup = IDC_SIGNUP, kForgot = IDC_FORGOT;
 
   explicit CVeilmarkLogin(std::u16string email);
   const DialogTemplate& Template() const override;
