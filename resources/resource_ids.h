@@ -24,3 +24,30 @@
 #define IDT_ADDIN_TYPELIB 1
 // Our declarations of the Office interfaces, for their dispatch side.
 #define IDT_OFFICE_TYPELIB 2
+
+// Controls of the dialogs, by the dialog they are in. Ids 1 and 2 are the
+// system's OK and Cancel; -1 is a control the code never names. The
+// terminal UI's answer scripts name controls by these numbers too.
+// IDD_LOGIN_FORM
+#define IDC_GMAIL 201
+#define IDC_YAHOO 202
+#define IDC_HOTMAIL 203
+#define IDC_AOL 206
+#define IDC_OTHER 207
+#define IDC_LOGIN_HEADING 209
+// IDD_LIVE and IDD_VEILMARK_LOGIN
+#define IDC_LOGIN_EMAIL 204
+#define IDC_LOGIN_PASSWORD 205
+#define IDC_SIGNUP 3
+#define IDC_FORGOT 4
+// IDD_OPENID and IDD_REGISTER
+#define IDC_BROWSER 205
+// IDD_REGISTER and IDD_FORGOT
+#define IDC_EMAIL 206
+#define IDC_PASSWORD 207
+#define IDC_REPEAT_PASSWORD 208
+#define IDC_SECURITY_QUESTION 209
+#define IDC_SECURITY_ANSWER 210
+#define IDC_CAPTCHA 211
+// IDD_EXTRA_PASSWORD
+#define IDC_EXTRA_PASSWORD 208

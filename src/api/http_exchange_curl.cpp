@@ -13,19 +13,14 @@
 
 #include "api/stall_window.h"
 #include "base/curl_extra_ca.h"
+#include "base/owner.h"
 #include "base/text.h"
 
 namespace veilmark {
 namespace {
 
-struct CurlDeleter {
-  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
-struct SlistDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
-using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
+using CurlHandle = OwnerOf<CURL*, &curl_easy_cleanup>;
+using HeaderList = OwnerOf<curl_slist*, &curl_slist_free_all>;
 
 // Which step a failure belongs to, in WinHTTP's terms.
 struct Transfer {
@@ -136,7 +131,7 @@ class CurlExchange final : public HttpExchange {
     namespace m = exchange_messages;
     CurlHandle curl(curl_easy_init());
     if (!curl) return Failed(m::kOpenSession);
-    CURL* c = curl.get();
+    CURL* c = curl.Get();
 
     const std::string url = Url(endpoint, post.path);
     HeaderList headers = BuildHeaders(post.headers);
@@ -155,7 +150,7 @@ class CurlExchange final : public HttpExchange {
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "https");
     curl_easy_setopt(c, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(c, CURLOPT_USERAGENT, "Veilmark Outlook AddIn");
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.Get());
     curl_easy_setopt(c, CURLOPT_POST, 1L);
     curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(post.body.size()));
     curl_easy_setopt(c, CURLOPT_READFUNCTION, ReadBody);

@@ -9,25 +9,13 @@
 #include <vector>
 
 #include "api/http_exchange.h"
+#include "base/owner.h"
 #include "base/wchar_win32.h"
 
 namespace veilmark {
 namespace {
 
-class Handle {
- public:
-  explicit Handle(HINTERNET handle) : handle_(handle) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() {
-    if (handle_) WinHttpCloseHandle(handle_);
-  }
-  HINTERNET get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  HINTERNET handle_;
-};
+using InternetHandle = OwnerOf<HINTERNET, &WinHttpCloseHandle>;
 
 // Secure, and not answered from a proxy's cache.
 constexpr DWORD kRequestFlags = WINHTTP_FLAG_SECURE | WINHTTP_FLAG_BYPASS_PROXY_CACHE;
@@ -67,8 +55,8 @@ class WinHttpExchange final : public HttpExchange {
   ExchangeOutcome Post(const ApiEndpoint& endpoint, const HttpPost& post) override {
     namespace m = exchange_messages;
     // Declared in opening order: closed request, connection, session.
-    Handle session(WinHttpOpen(L"Veilmark Outlook AddIn", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                               WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    InternetHandle session(WinHttpOpen(L"Veilmark Outlook AddIn", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return Failed(m::kOpenSession);
     // WinHTTP's defaults would follow a redirect to any host, re-sending the
     // body (password, session, cipher text) on 307 and 308, and wait for a
@@ -76,31 +64,32 @@ class WinHttpExchange final : public HttpExchange {
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     const int connectMs = static_cast<int>(limits_.connectSeconds * 1000);
     const int stallMs = static_cast<int>(limits_.stallSeconds * 1000);
-    if (!WinHttpSetTimeouts(session.get(), connectMs, connectMs, stallMs, stallMs) ||
-        !WinHttpSetOption(session.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never))) {
+    if (!WinHttpSetTimeouts(session.Get(), connectMs, connectMs, stallMs, stallMs) ||
+        !WinHttpSetOption(session.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never))) {
       return Failed(m::kOpenSession);
     }
-    Handle connection(WinHttpConnect(session.get(), AsWin(endpoint.host), endpoint.port, 0));
+    InternetHandle connection(
+        WinHttpConnect(session.Get(), AsWin(endpoint.host), endpoint.port, 0));
     if (!connection) return Failed(m::kOpenConnection);
-    Handle request(WinHttpOpenRequest(connection.get(), L"POST", AsWin(post.path), nullptr,
-                                      WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                      kRequestFlags));
+    InternetHandle request(WinHttpOpenRequest(connection.Get(), L"POST", AsWin(post.path), nullptr,
+                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                              kRequestFlags));
     if (!request) return Failed(m::kOpenConnection);
 
     const DWORD length = static_cast<DWORD>(post.body.size());
-    if (!WinHttpSendRequest(request.get(), AsWin(post.headers), static_cast<DWORD>(-1L),
+    if (!WinHttpSendRequest(request.Get(), AsWin(post.headers), static_cast<DWORD>(-1L),
                             const_cast<char*>(post.body.data()), length, length, 0)) {
       return FailedWithError(m::kSend);
     }
-    if (!WinHttpReceiveResponse(request.get(), nullptr)) return FailedWithError(m::kReceive);
-    if (Redirected(request.get())) return Failed(m::kRedirected);
+    if (!WinHttpReceiveResponse(request.Get(), nullptr)) return FailedWithError(m::kReceive);
+    if (Redirected(request.Get())) return Failed(m::kRedirected);
 
     // A declared length over the cap is refused before reading, and a body
     // that ends short of it is a failure, never parsed.
     DWORD declared = 0;
     DWORD size = sizeof(declared);
     const bool hasLength = WinHttpQueryHeaders(
-        request.get(), WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+        request.Get(), WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
         WINHTTP_HEADER_NAME_BY_INDEX, &declared, &size, WINHTTP_NO_HEADER_INDEX);
     if (hasLength && declared > limits_.maxReplyBytes) {
       return FailedWith(m::kReadData, ERROR_NOT_ENOUGH_MEMORY);
@@ -114,7 +103,7 @@ class WinHttpExchange final : public HttpExchange {
     std::string reply;
     for (;;) {
       DWORD available = 0;
-      if (!WinHttpQueryDataAvailable(request.get(), &available)) {
+      if (!WinHttpQueryDataAvailable(request.Get(), &available)) {
         return FailedWithError(m::kQueryData);
       }
       if (available == 0) break;
@@ -123,7 +112,7 @@ class WinHttpExchange final : public HttpExchange {
       }
       std::vector<char> chunk(available + 1, 0);
       DWORD read = 0;
-      if (!WinHttpReadData(request.get(), chunk.data(), available, &read)) {
+      if (!WinHttpReadData(request.Get(), chunk.data(), available, &read)) {
         return FailedWithError(m::kReadData);
       }
       reply.append(chunk.data(), read);

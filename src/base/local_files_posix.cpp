@@ -12,6 +12,7 @@
 
 #include "base/diagnostic_log.h"
 #include "base/local_files.h"
+#include "base/owner.h"
 #include "base/protocol_exception.h"
 #include "base/text.h"
 
@@ -37,24 +38,7 @@ void MakeDirectories(const std::string& path) {
   mkdir(path.c_str(), 0700);
 }
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
+using Fd = OwnerOf<int, &close, -1>;
 
 }  // namespace
 
@@ -71,14 +55,14 @@ std::u16string GetAppDataPath(std::u16string_view suffix) {
 std::string LoadFile(const std::u16string& path) {
   Fd fd(open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC));
   struct stat info {};
-  if (fd.get() < 0 || fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (fd.Get() < 0 || fstat(fd.Get(), &info) != 0 || S_ISDIR(info.st_mode)) {
     throw ProtocolException(u"Unable to load file", 0);
   }
   std::string content;
   content.reserve(static_cast<std::size_t>(info.st_size));
   std::vector<char> chunk(std::size_t{64} * 1024);
   for (;;) {
-    const ssize_t got = read(fd.get(), chunk.data(), chunk.size());
+    const ssize_t got = read(fd.Get(), chunk.data(), chunk.size());
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
@@ -95,11 +79,11 @@ bool SaveFile(const std::u16string& path, std::string_view bytes) {
   const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   std::string scratch = folder + ".save_XXXXXX";
   Fd fd(mkstemp(scratch.data()));  // 0600, in the same folder so rename is atomic
-  if (fd.get() < 0) return false;
-  bool written = fchmod(fd.get(), 0600) == 0;
+  if (fd.Get() < 0) return false;
+  bool written = fchmod(fd.Get(), 0600) == 0;
   std::size_t done = 0;
   while (written && done < bytes.size()) {
-    const ssize_t wrote = write(fd.get(), bytes.data() + done, bytes.size() - done);
+    const ssize_t wrote = write(fd.Get(), bytes.data() + done, bytes.size() - done);
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote <= 0) {
       written = false;
@@ -107,22 +91,22 @@ bool SaveFile(const std::u16string& path, std::string_view bytes) {
     }
     done += static_cast<std::size_t>(wrote);
   }
-  written = written && fsync(fd.get()) == 0;
-  written = close(fd.release()) == 0 && written;
+  written = written && fsync(fd.Get()) == 0;
+  written = close(fd.Detach()) == 0 && written;
   if (!written || rename(scratch.c_str(), target.c_str()) != 0) {
     unlink(scratch.c_str());
     return false;
   }
   // The rename itself reaches the disk with the folder's entry.
   Fd directory(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (directory.get() >= 0) static_cast<void>(fsync(directory.get()));
+  if (directory.Get() >= 0) static_cast<void>(fsync(directory.Get()));
   return true;
 }
 
 std::u16string MakeScratchFile() {
   std::string pattern = WideToUtf8(GetAppDataPath(u"/scratch_XXXXXX"));  // may throw
   Fd fd(mkstemp(pattern.data()));  // 0600, and never an existing file
-  if (fd.get() < 0) {
+  if (fd.Get() < 0) {
     const int error = errno;
     struct stat info {};
     const std::string folder = pattern.substr(0, pattern.rfind('/'));
@@ -145,10 +129,10 @@ bool AppendToFile(const std::u16string& path, std::string_view bytes, std::uint6
     rename(target.c_str(), (target + ".1").c_str());
   }
   Fd fd(open(target.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
-  if (fd.get() < 0) return false;
+  if (fd.Get() < 0) return false;
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t wrote = write(fd.get(), bytes.data() + done, bytes.size() - done);
+    const ssize_t wrote = write(fd.Get(), bytes.data() + done, bytes.size() - done);
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote <= 0) return false;
     done += static_cast<std::size_t>(wrote);

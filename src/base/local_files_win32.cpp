@@ -5,20 +5,17 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <memory>
 
 #include "base/diagnostic_log.h"
 #include "base/local_files.h"
+#include "base/owner_win32.h"
 #include "base/protocol_exception.h"
 #include "base/wchar_win32.h"
 
 namespace veilmark {
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using File = OwnerOf<std::FILE*, &std::fclose>;
 
 File OpenShared(const std::u16string& path, const wchar_t* mode) {
   return File(_wfsopen(AsWin(path), mode, _SH_DENYNO));
@@ -35,7 +32,7 @@ std::u16string GetAppDataPath(std::u16string_view suffix) {
   std::u16string path = FromWin(folder) + u"\\Veilmark";
   // Existing is the normal case; a folder that cannot be made shows up later
   // as a file that cannot be written.
-  static_cast<void>(SHCreateDirectory(nullptr, AsWin(path)));
+  SHCreateDirectory(nullptr, AsWin(path));
   return path + std::u16string(suffix);
 }
 
@@ -45,11 +42,11 @@ std::string LoadFile(const std::u16string& path) {
   std::string content;
   char chunk[64 * 1024];
   for (;;) {
-    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.Get());
     content.append(chunk, got);
     if (got < sizeof chunk) break;
   }
-  if (std::ferror(file.get())) throw ProtocolException(u"Unable to load file", 0);
+  if (std::ferror(file.Get())) throw ProtocolException(u"Unable to load file", 0);
   return content;
 }
 
@@ -59,23 +56,24 @@ bool SaveFile(const std::u16string& path, std::string_view bytes) {
   // A scratch file in the same folder, so the move is a rename.
   wchar_t scratch[MAX_PATH] = {};
   if (GetTempFileNameW(AsWin(folder), L"vs", 0, scratch) == 0) return false;
-  HANDLE file = CreateFileW(scratch, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  bool written = file != INVALID_HANDLE_VALUE;
+  KernelHandle file(CreateFileW(scratch, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  bool written = static_cast<bool>(file);
   std::size_t done = 0;
   while (written && done < bytes.size()) {
     const std::size_t left = bytes.size() - done;
     const DWORD chunk = left > 0x10000000u ? 0x10000000u : static_cast<DWORD>(left);
     DWORD wrote = 0;
-    if (!WriteFile(file, bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
+    if (!WriteFile(file.Get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
       written = false;
       break;
     }
     done += wrote;
   }
-  if (file != INVALID_HANDLE_VALUE) {
-    written = FlushFileBuffers(file) && written;
-    written = CloseHandle(file) && written;
+  if (file) {
+    written = FlushFileBuffers(file.Get()) && written;
+    // Closed here, not by the owner: a failed close is a failed save.
+    written = CloseHandle(file.Detach()) && written;
   }
   if (!written ||
       !MoveFileExW(scratch, AsWin(path), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -113,7 +111,7 @@ bool AppendToFile(const std::u16string& path, std::string_view bytes, std::uint6
   }
   File file = OpenShared(path, L"ab");
   if (!file) return false;
-  return std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+  return std::fwrite(bytes.data(), 1, bytes.size(), file.Get()) == bytes.size();
 }
 
 namespace diagnostics {

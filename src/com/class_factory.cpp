@@ -1,22 +1,24 @@
 #include "com/class_factory.h"
 
 #include "com/connect.h"
-#include "com/module.h"
+#include "com/guard.h"
 
 namespace veilmark::com {
 
-HRESULT ConnectFactory::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-    *out = static_cast<IClassFactory*>(this);
-    return S_OK;
-  }
-  return E_NOINTERFACE;
+const InterfaceEntry<ConnectFactory>* ConnectFactory::Interfaces() {
+  static const InterfaceEntry<ConnectFactory> table[] = {
+      Entry<ConnectFactory, IClassFactory>(IID_IClassFactory),
+      {nullptr, nullptr},
+  };
+  return table;
+}
+
+HRESULT ConnectFactory::Create(REFIID iid, void** out) {
+  return Guarded([&] { return ComObject<ConnectFactory>::Create(nullptr, iid, out); });
 }
 
 HRESULT ConnectFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
-  return CConnect::Create(outer, iid, out);
+  return Connect::Create(outer, iid, out);
 }
 
 HRESULT ConnectFactory::LockServer(BOOL lock) {
@@ -26,11 +28,6 @@ HRESULT ConnectFactory::LockServer(BOOL lock) {
     UnlockModule();
   }
   return S_OK;
-}
-
-ConnectFactory& TheConnectFactory() {
-  static ConnectFactory factory;
-  return factory;
 }
 
 }  // namespace veilmark::com

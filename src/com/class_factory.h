@@ -1,21 +1,24 @@
-// The class factory of VeilmarkAddIn.Connect. It lives as long as the DLL
-// and holds no module lock of its own; LockServer does.
+// The class factory of VeilmarkAddIn.Connect: one per DllGetClassObject,
+// holding no module lock of its own; LockServer does.
 #pragma once
 
-#include "base/hresult.h"
+#include "base/com_object_win32.h"
 
 namespace veilmark::com {
 
-class ConnectFactory final : public IClassFactory {
+class ConnectFactory : public IClassFactory {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  static constexpr bool kLocksModule = false;
+  static const InterfaceEntry<ConnectFactory>* Interfaces();
+  static HRESULT Create(REFIID iid, void** out);
+
   // Aggregation as COM allows it: only with IID_IUnknown.
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
-};
 
-ConnectFactory& TheConnectFactory();
+ protected:
+  ConnectFactory() = default;
+  virtual ~ConnectFactory() = default;
+};
 
 }  // namespace veilmark::com

@@ -2,38 +2,26 @@
 
 #include <olectl.h>
 
-#include "com/dispatch.h"
-#include "com/event_sinks.h"
-#include "com/guard.h"
-#include "com/host_adapters.h"
-#include "resource_ids.h"
+#include "base/event_sink_win32.h"
+#include "base/owner_win32.h"
 #include "base/wchar_win32.h"
+#include "com/dispatch.h"
+#include "com/guard.h"
+#include "com/module.h"
+#include "resource_ids.h"
 
 namespace veilmark::com {
 namespace {
 
 // The button image, loaded once: pictures made from it do not own it, and
 // it is freed when the DLL unloads.
-class ButtonBitmap {
- public:
-  ~ButtonBitmap() {
-    if (bitmap_) DeleteObject(bitmap_);
+HBITMAP SendSecureBitmap(HINSTANCE module) {
+  static GdiObject<HBITMAP> bitmap;
+  if (!bitmap) {
+    bitmap.Reset(static_cast<HBITMAP>(LoadImageW(module, MAKEINTRESOURCEW(IDB_SEND_SECURE),
+                                                 IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
   }
-  HBITMAP Get(HINSTANCE module) {
-    if (!bitmap_) {
-      bitmap_ = static_cast<HBITMAP>(LoadImageW(module, MAKEINTRESOURCEW(IDB_SEND_SECURE),
-                                                IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    }
-    return bitmap_;
-  }
-
- private:
-  HBITMAP bitmap_ = nullptr;
-};
-
-ButtonBitmap& SendSecureBitmap() {
-  static ButtonBitmap bitmap;
-  return bitmap;
+  return bitmap.Get();
 }
 
 // Messages of the image callback, as the ribbon's own test boxes show them.
@@ -41,51 +29,53 @@ constexpr wchar_t kImageCaption[] = L"Test addin";
 
 }  // namespace
 
-const InterfaceEntry<CConnect>* CConnect::Interfaces() {
-  static const InterfaceEntry<CConnect> table[] = {
-      Entry<CConnect, IConnect>(IID_IConnect),
+const InterfaceEntry<Connect>* Connect::Interfaces() {
+  static const InterfaceEntry<Connect> table[] = {
+      Entry<Connect, IConnect>(IID_IConnect),
       // Office's late-bound ribbon callbacks come through plain IDispatch.
-      Entry<CConnect, IRibbonCallback>(IID_IDispatch),
-      Entry<CConnect, _IDTExtensibility2>(IID__IDTExtensibility2),
-      Entry<CConnect, IRibbonExtensibility>(IID_IRibbonExtensibility),
-      Entry<CConnect, IRibbonCallback>(IID_IRibbonCallback),
+      Entry<Connect, IRibbonCallback>(IID_IDispatch),
+      Entry<Connect, _IDTExtensibility2>(IID__IDTExtensibility2),
+      Entry<Connect, IRibbonExtensibility>(IID_IRibbonExtensibility),
+      Entry<Connect, IRibbonCallback>(IID_IRibbonCallback),
       // Never reached (the first IDispatch entry answers); kept in map order.
-      Entry<CConnect, ICustomTaskPaneConsumer>(IID_IDispatch),
-      Entry<CConnect, ICustomTaskPaneConsumer>(IID_ICustomTaskPaneConsumer),
+      Entry<Connect, ICustomTaskPaneConsumer>(IID_IDispatch),
+      Entry<Connect, ICustomTaskPaneConsumer>(IID_ICustomTaskPaneConsumer),
       {nullptr, nullptr},
   };
   return table;
 }
 
-HRESULT CConnect::Create(IUnknown* outer, REFIID iid, void** out) {
-  return Guarded([&] { return ComObject<CConnect>::Create(outer, iid, out); });
+HRESULT Connect::Create(IUnknown* outer, REFIID iid, void** out) {
+  return Guarded([&] { return ComObject<Connect>::Create(outer, iid, out); });
 }
 
-CConnect::CConnect() {
-  // The core's three host sinks are served by this object's own sinks.
-  Advises::Bind(static_cast<outlook::ExplorersEvents*>(&core_), kExplorersEventsIid, &explorersSink_);
-  Advises::Bind(static_cast<outlook::InspectorsEvents*>(&core_), kInspectorsEventsIid,
-                &inspectorsSink_);
-  Advises::Bind(static_cast<outlook::ApplicationEvents*>(&core_), kApplicationEventsIid,
-                &applicationSink_);
-}
-
-CConnect::~CConnect() {
+Connect::~Connect() {
   // Released while hooked (unloaded without shutdown): unhook here, where a
   // failure can still be caught, rather than in the core's destructor.
-  static_cast<void>(Guarded([&] { return core_.OnDisconnection(); }));
-  Advises::Unbind(static_cast<outlook::ExplorersEvents*>(&core_), kExplorersEventsIid);
-  Advises::Unbind(static_cast<outlook::InspectorsEvents*>(&core_), kInspectorsEventsIid);
-  Advises::Unbind(static_cast<outlook::ApplicationEvents*>(&core_), kApplicationEventsIid);
+  VM_LOG_HR(Guarded([&] { return core_.OnDisconnection(); }));
 }
 
-HRESULT CConnect::GetTypeInfoCount(UINT* count) {
+std::vector<BoundHandler> Connect::CoreHandlers() {
+  // The subscriptions holding these go before this object: the core
+  // unadvises everything on disconnection, at the latest in the destructor.
+  const EventHandler invoke = [this](DISPID id, DISPPARAMS& params) {
+    return Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                  nullptr);
+  };
+  return {
+      {static_cast<outlook::ExplorersEvents*>(&core_), kExplorersEventsIid, invoke},
+      {static_cast<outlook::InspectorsEvents*>(&core_), kInspectorsEventsIid, invoke},
+      {static_cast<outlook::ApplicationEvents*>(&core_), kApplicationEventsIid, invoke},
+  };
+}
+
+HRESULT Connect::GetTypeInfoCount(UINT* count) {
   if (!count) return E_POINTER;
   *count = 1;
   return S_OK;
 }
 
-HRESULT CConnect::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+HRESULT Connect::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
   if (!info) return E_POINTER;
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
@@ -97,7 +87,7 @@ HRESULT CConnect::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
   });
 }
 
-HRESULT CConnect::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+HRESULT Connect::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   return Guarded([&]() -> HRESULT {
     struct Source {
       int library;
@@ -118,9 +108,9 @@ HRESULT CConnect::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPI
   });
 }
 
-HRESULT CConnect::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                         EXCEPINFO* exception, UINT* argumentError) {
-  // A command or a new window may run a login dialog, during which the host
+HRESULT Connect::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argumentError) {
+  // A command or a new window may run a login dialog, during which Outlook
   // can disconnect and release the add-in: it outlives the call.
   const ComPtr<IConnect> hold(this);
   return Guarded([&]() -> HRESULT {
@@ -135,10 +125,10 @@ HRESULT CConnect::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params
       IDispatch* window = SingleDispatchArgument(*params);
       if (!window) return DISP_E_TYPEMISMATCH;
       ComPtr<IDispatch> inspector;
-      if (SUCCEEDED(window->QueryInterface(kInspectorIid, inspector.PutVoid()))) {
-        static_cast<void>(OnNewInspector(window));
+      if (VM_TRY_HR(window->QueryInterface(kInspectorIid, inspector.PutVoid()))) {
+        VM_LOG_HR(OnNewInspector(window));
       } else {
-        static_cast<void>(OnNewExplorer(window));
+        VM_LOG_HR(OnNewExplorer(window));
       }
       hr = S_OK;  // handlers give nothing back to the source
     }
@@ -152,46 +142,45 @@ HRESULT CConnect::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params
   });
 }
 
-HRESULT CConnect::OnNewExplorer(IDispatch* window) {
+HRESULT Connect::OnNewExplorer(IDispatch* window) {
   ComPtr<IDispatch> explorer;
   VM_CHECK_HR(window->QueryInterface(kExplorerIid, explorer.PutVoid()));
   return core_.OnNewExplorer(AdaptExplorer(explorer.Get()));
 }
 
-HRESULT CConnect::OnNewInspector(IDispatch* window) {
+HRESULT Connect::OnNewInspector(IDispatch* window) {
   ComPtr<IDispatch> inspector;
   VM_CHECK_HR(window->QueryInterface(kInspectorIid, inspector.PutVoid()));
   return core_.OnNewInspector(AdaptInspector(inspector.Get()));
 }
 
-HRESULT CConnect::OnConnection(IDispatch* application, ext_ConnectMode, IDispatch*, SAFEARRAY**) {
+HRESULT Connect::OnConnection(IDispatch* application, ext_ConnectMode, IDispatch*, SAFEARRAY**) {
   return Guarded([&] {
     ComPtr<IDispatch> app;
     // An object that is not Outlook's application leaves the core without one.
-    if (application)
-      static_cast<void>(VM_LOG_HR(application->QueryInterface(kApplicationIid, app.PutVoid())));
-    return core_.OnConnection(AdaptApplication(app.Get()));
+    if (application) VM_LOG_HR(application->QueryInterface(kApplicationIid, app.PutVoid()));
+    return core_.OnConnection(AdaptApplication(app.Get(), CoreHandlers()));
   });
 }
 
-HRESULT CConnect::OnDisconnection(ext_DisconnectMode, SAFEARRAY**) {
+HRESULT Connect::OnDisconnection(ext_DisconnectMode, SAFEARRAY**) {
   // Unloaded while Outlook runs: release what shutdown would have.
   return Guarded([&] { return core_.OnDisconnection(); });
 }
 
-HRESULT CConnect::OnAddInsUpdate(SAFEARRAY**) {
+HRESULT Connect::OnAddInsUpdate(SAFEARRAY**) {
   return S_OK;
 }
 
-HRESULT CConnect::OnStartupComplete(SAFEARRAY**) {
+HRESULT Connect::OnStartupComplete(SAFEARRAY**) {
   return Guarded([&] { return core_.OnStartupComplete(); });
 }
 
-HRESULT CConnect::OnBeginShutdown(SAFEARRAY**) {
+HRESULT Connect::OnBeginShutdown(SAFEARRAY**) {
   return Guarded([&] { return core_.OnBeginShutdown(); });
 }
 
-HRESULT CConnect::GetCustomUI(BSTR ribbonId, BSTR* xml) {
+HRESULT Connect::GetCustomUI(BSTR ribbonId, BSTR* xml) {
   if (!xml) return E_POINTER;
   return Guarded([&]() -> HRESULT {
     const std::u16string id = FromBstr(ribbonId);
@@ -204,23 +193,23 @@ HRESULT CConnect::GetCustomUI(BSTR ribbonId, BSTR* xml) {
       return E_UNEXPECTED;
     }
     Bstr result(text);
-    if (!result.Allocated()) return E_OUTOFMEMORY;
+    if (!result) return E_OUTOFMEMORY;
     *xml = result.Detach();
     return S_OK;
   });
 }
 
-HRESULT CConnect::OnSecureSendClick(IDispatch* ribbonControl) {
+HRESULT Connect::OnSecureSendClick(IDispatch* ribbonControl) {
   const ComPtr<IConnect> hold(this);  // as in Invoke
   return Guarded([&] { return core_.OnSecureSendClick(AdaptObject(ribbonControl)); });
 }
 
-HRESULT CConnect::OnGetImage(IDispatch*, IPictureDisp** image) {
+HRESULT Connect::OnGetImage(IDispatch*, IPictureDisp** image) {
   if (!image) return E_POINTER;
   *image = nullptr;
   HINSTANCE module = ModuleInstance();
   if (!module) return E_UNEXPECTED;
-  HBITMAP bitmap = SendSecureBitmap().Get(module);
+  HBITMAP bitmap = SendSecureBitmap(module);
   if (!bitmap) {
     MessageBoxW(nullptr, L"problem Loadbitmap called", kImageCaption, MB_OK);
     return E_UNEXPECTED;
@@ -230,43 +219,14 @@ HRESULT CConnect::OnGetImage(IDispatch*, IPictureDisp** image) {
   description.picType = PICTYPE_BITMAP;
   description.bmp.hbitmap = bitmap;
   if (!VM_LOG_HR(OleCreatePictureIndirect(&description, IID_IPictureDisp, FALSE,
-                                         reinterpret_cast<void**>(image)))) {
+                                          reinterpret_cast<void**>(image)))) {
     MessageBoxW(nullptr, L"Error in creating picture from bitmap.", kImageCaption, MB_OK);
   }
   return S_OK;
 }
 
-HRESULT CConnect::CTPFactoryAvailable(IDispatch* factory) {
+HRESULT Connect::CTPFactoryAvailable(IDispatch* factory) {
   return Guarded([&] { return core_.CTPFactoryAvailable(AdaptTaskPaneFactory(factory)); });
-}
-
-HRESULT CConnect::SinkPort::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, events_)) {
-    *out = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
-  return E_NOINTERFACE;
-}
-
-HRESULT CConnect::SinkPort::GetTypeInfoCount(UINT* count) {
-  return owner_->GetTypeInfoCount(count);
-}
-
-HRESULT CConnect::SinkPort::GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) {
-  return owner_->GetTypeInfo(index, locale, info);
-}
-
-HRESULT CConnect::SinkPort::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                                          DISPID* ids) {
-  return owner_->GetIDsOfNames(iid, names, count, locale, ids);
-}
-
-HRESULT CConnect::SinkPort::Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
-                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                   UINT* argumentError) {
-  return owner_->Invoke(id, iid, locale, flags, params, result, exception, argumentError);
 }
 
 }  // namespace veilmark::com

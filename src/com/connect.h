@@ -1,22 +1,25 @@
-// CConnect: the COM object Outlook creates (VeilmarkAddIn.Connect), over the
+// Connect: the COM object Outlook creates (VeilmarkAddIn.Connect), over the
 // portable connection core. It answers the add-in contract, the ribbon and
-// the task-pane factory, and is the sink of three host event sets, all
-// served by one Invoke.
+// the task-pane factory, and serves the core's three Outlook event sets
+// (new explorers, new inspectors, the application's) through its own Invoke.
 #pragma once
 
+#include <vector>
+
 #include "addin/connect_core.h"
-#include "com/com_object.h"
+#include "base/com_object_win32.h"
 #include "com/guids.h"
+#include "com/outlook_adapters.h"
 
 namespace veilmark::com {
 
-class CConnect : public IConnect,
-                 public _IDTExtensibility2,
-                 public IRibbonExtensibility,
-                 public IRibbonCallback,
-                 public ICustomTaskPaneConsumer {
+class Connect : public IConnect,
+                public _IDTExtensibility2,
+                public IRibbonExtensibility,
+                public IRibbonCallback,
+                public ICustomTaskPaneConsumer {
  public:
-  static const InterfaceEntry<CConnect>* Interfaces();
+  static const InterfaceEntry<Connect>* Interfaces();
   static HRESULT Create(IUnknown* outer, REFIID iid, void** out);
 
   // IDispatch, one for every base: type information of IRibbonCallback,
@@ -48,41 +51,18 @@ class CConnect : public IConnect,
   HRESULT STDMETHODCALLTYPE CTPFactoryAvailable(IDispatch* factory) override;
 
  protected:
-  CConnect();
-  ~CConnect();
-  CConnect(const CConnect&) = delete;
-  CConnect& operator=(const CConnect&) = delete;
+  Connect() = default;
+  ~Connect();
+  Connect(const Connect&) = delete;
+  Connect& operator=(const Connect&) = delete;
 
  private:
-  // One connection point's sink: its own identity for the source, every
-  // call into the connection object's Invoke. Lives as long as the object.
-  class SinkPort final : public IDispatch {
-   public:
-    SinkPort(CConnect* owner, const IID& events) : owner_(owner), events_(events) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                                            DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
-                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                     UINT* argumentError) override;
-
-   private:
-    CConnect* owner_;
-    IID events_;
-  };
-
-  // The event handlers of the three sinks.
+  // The core's sinks for those three sets, each served by this object's
+  // Invoke: the handlers the application's adapters advise them with.
+  std::vector<BoundHandler> CoreHandlers();
   HRESULT OnNewExplorer(IDispatch* window);
   HRESULT OnNewInspector(IDispatch* window);
 
-  // Before the core, so that they outlive its last unadvise.
-  SinkPort explorersSink_{this, kExplorersEventsIid};
-  SinkPort inspectorsSink_{this, kInspectorsEventsIid};
-  SinkPort applicationSink_{this, kApplicationEventsIid};
   ConnectCore core_{PlatformFromEnvironment()};
 };
 

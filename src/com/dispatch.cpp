@@ -1,53 +1,11 @@
 #include "com/dispatch.h"
 
 #include <map>
-#include <new>
-#include <tuple>
+#include <string>
 
 #include "com/module.h"
-#include "base/wchar_win32.h"
 
 namespace veilmark::com {
-
-Bstr::Bstr(const std::u16string& text)
-    : value_(SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
-                               static_cast<UINT>(text.size()))) {}
-
-std::u16string FromBstr(BSTR text) {
-  return text ? FromWin(text, SysStringLen(text)) : std::u16string();
-}
-
-Variant::Variant(IDispatch* object) : Variant() {
-  value_.vt = VT_DISPATCH;
-  value_.pdispVal = object;
-  if (object) object->AddRef();
-}
-
-Variant::Variant(std::int32_t number) : Variant() {
-  value_.vt = VT_I4;
-  value_.lVal = number;
-}
-
-Variant::Variant(bool flag) : Variant() {
-  value_.vt = VT_BOOL;
-  value_.boolVal = flag ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
-Variant::Variant(const std::u16string& text) : Variant() {
-  Bstr owned(text);
-  if (!owned.Allocated()) throw std::bad_alloc();
-  value_.vt = VT_BSTR;
-  value_.bstrVal = owned.Detach();
-}
-
-Variant::Variant(SafeArray array) : Variant() {
-  value_.vt = VT_ARRAY | VT_VARIANT;
-  value_.parray = array.Detach();
-}
-
-Variant::Variant(const Variant& other) : Variant() {
-  if (FAILED(VariantCopy(&value_, const_cast<VARIANT*>(&other.value_)))) throw std::bad_alloc();
-}
 
 HRESULT DispatchOf(const VARIANT& value, ComPtr<IDispatch>& out) {
   out.Reset();
@@ -82,29 +40,6 @@ HRESULT ModuleTypeInfo(int index, REFIID iid, ComPtr<ITypeInfo>& out) {
   return library->GetTypeInfoOfGuid(iid, out.Put());
 }
 
-namespace {
-
-// The EXCEPINFO of a failed Invoke, its texts freed with it.
-struct ExceptionInfo {
-  EXCEPINFO info{};
-  ExceptionInfo() = default;
-  ExceptionInfo(const ExceptionInfo&) = delete;
-  ExceptionInfo& operator=(const ExceptionInfo&) = delete;
-  ~ExceptionInfo() {
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
-  }
-  HRESULT Code() {
-    if (info.pfnDeferredFillIn && FAILED(info.pfnDeferredFillIn(&info))) return DISP_E_EXCEPTION;
-    if (FAILED(info.scode)) return info.scode;
-    if (info.wCode != 0) return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_DISPATCH, info.wCode);
-    return DISP_E_EXCEPTION;
-  }
-};
-
-}  // namespace
-
 HRESULT InvokeByName(IDispatch* object, const wchar_t* name, WORD flags, std::vector<Variant>& args,
                      VARIANT* result) {
   if (!object) return E_POINTER;
@@ -125,7 +60,7 @@ HRESULT InvokeByName(IDispatch* object, const wchar_t* name, WORD flags, std::ve
   }
   ExceptionInfo exception;
   const HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
-                                    &exception.info, nullptr);
+                                    exception.Put(), nullptr);
   // Outlook raises a member's own failure (a missing MAPI property, an item
   // already deleted) as an exception; the caller wants its code.
   return hr == DISP_E_EXCEPTION ? exception.Code() : hr;

@@ -1,4 +1,5 @@
 // The DLL's entry point and its five exports.
+#include "base/com_object_win32.h"
 #include "com/class_factory.h"
 #include "com/guard.h"
 #include "com/guids.h"
@@ -23,7 +24,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!IsEqualCLSID(clsid, CLSID_Connect)) return CLASS_E_CLASSNOTAVAILABLE;
-  return veilmark::com::TheConnectFactory().QueryInterface(iid, out);
+  return veilmark::com::ConnectFactory::Create(iid, out);
 }
 
 STDAPI DllRegisterServer() {
@@ -39,6 +40,8 @@ STDAPI DllUnregisterServer() {
 STDAPI DllInstall(BOOL install, LPCWSTR) {
   if (!install) return DllUnregisterServer();
   const HRESULT registered = DllRegisterServer();
-  if (FAILED(registered)) DllUnregisterServer();  // leave nothing half-made
+  if (!VM_LOG_HR(registered)) {
+    VM_LOG_HR(DllUnregisterServer());  // leave nothing half-made
+  }
   return registered;
 }

@@ -1,5 +1,5 @@
 // Every COM entry point runs its body through Guarded: no exception may
-// cross into the host, so each one is reported and turned into an HRESULT.
+// cross into Outlook, so each one is reported and turned into an HRESULT.
 #pragma once
 
 #include <exception>

@@ -1,6 +1,5 @@
 #include "com/module.h"
 
-#include <atomic>
 #include <vector>
 
 namespace veilmark::com {
@@ -9,11 +8,6 @@ namespace {
 HINSTANCE& Instance() {
   static HINSTANCE instance = nullptr;
   return instance;
-}
-
-std::atomic<long>& LockCount() {
-  static std::atomic<long> count{0};
-  return count;
 }
 
 }  // namespace
@@ -36,18 +30,6 @@ std::wstring ModulePath() {
     if (length < buffer.size()) return std::wstring(buffer.data(), length);
     buffer.resize(buffer.size() * 2);  // cut short: try a larger buffer
   }
-}
-
-void LockModule() {
-  ++LockCount();
-}
-
-void UnlockModule() {
-  --LockCount();
-}
-
-long ModuleLockCount() {
-  return LockCount().load();
 }
 
 HRESULT LoadModuleResource(const wchar_t* type, int id, std::string_view& bytes) {

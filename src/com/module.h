@@ -1,5 +1,5 @@
-// The DLL itself: its instance handle, its lock count (live objects and
-// class-factory locks decide DllCanUnloadNow), and its resources.
+// The DLL itself: its instance handle, its path and its resources (its lock
+// count is the COM object base's, base/com_object_win32.h).
 #pragma once
 
 #include <string>
@@ -13,10 +13,6 @@ HINSTANCE ModuleInstance();
 void SetModuleInstance(HINSTANCE instance);
 // The DLL's full path; empty when the handle is not known.
 std::wstring ModulePath();
-
-void LockModule();
-void UnlockModule();
-long ModuleLockCount();
 
 // A resource's bytes, valid as long as the module is loaded. E_UNEXPECTED
 // without a module handle, otherwise the system's error for a missing one.

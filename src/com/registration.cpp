@@ -3,13 +3,14 @@
 #include <iterator>
 #include <string>
 
-#include "com/com_ptr.h"
+#include "base/com_ptr_win32.h"
+#include "base/owner_win32.h"
+#include "base/text.h"
+#include "base/wchar_win32.h"
 #include "com/guids.h"
 #include "com/module.h"
 #include "com/registry_script.h"
 #include "resource_ids.h"
-#include "base/text.h"
-#include "base/wchar_win32.h"
 
 namespace veilmark::com {
 namespace {
@@ -30,16 +31,19 @@ class SystemCalls final : public RegistrationCalls {
  public:
   HRESULT OverrideClassesRoot(HKEY& classes) override {
     RestoreClassesRoot();
-    VM_CHECK_HR(FromRegistry(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0,
-                                             KEY_ALL_ACCESS, nullptr, classes_.Put(), nullptr)));
-    VM_CHECK_HR(FromRegistry(RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.Get())));
+    VM_CHECK_HR(
+        HRESULT_FROM_WIN32(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0,
+                                           KEY_ALL_ACCESS, nullptr, classes_.Put(), nullptr)));
+    VM_CHECK_HR(HRESULT_FROM_WIN32(RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.Get())));
     overriding_ = true;
     classes = classes_.Get();
     return S_OK;
   }
 
   void RestoreClassesRoot() override {
-    if (overriding_) RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    if (overriding_) {
+      VM_LOG_HR(HRESULT_FROM_WIN32(RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr)));
+    }
     overriding_ = false;
     classes_.Reset();
   }
@@ -81,15 +85,15 @@ class SystemCalls final : public RegistrationCalls {
   HRESULT UnregisterTypeLibrary(HKEY classes) override {
     // The system's call fails differently on each system for a library that
     // is not registered; asking first makes removing twice no failure.
-    RegKey entry;
+    RegistryKey entry;
     const LONG opened = RegOpenKeyExW(classes, kTypeLibraryEntry, 0, KEY_READ, entry.Put());
     if (opened == ERROR_FILE_NOT_FOUND) return S_FALSE;
-    VM_CHECK_HR(FromRegistry(opened));
+    VM_CHECK_HR(HRESULT_FROM_WIN32(opened));
     return UnRegisterTypeLib(LIBID_VeilmarkAddInLib, 1, 0, 0x0409, kSysKind);
   }
 
  private:
-  RegKey classes_;
+  RegistryKey classes_;
   bool overriding_ = false;
 };
 
@@ -146,7 +150,7 @@ HRESULT RegisterServer(RegistrationCalls& calls) {
     // The failed step may have written part of itself: it is undone too, then
     // the steps before it, last first. The first failure is the one reported.
     for (std::size_t undo = done + 1; undo-- > 0;) {
-      static_cast<void>(Run(calls, kSteps[undo], false, classes.key()));
+      VM_LOG_HR(Run(calls, kSteps[undo], false, classes.key()));
     }
     return result;
   }

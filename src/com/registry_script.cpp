@@ -218,19 +218,19 @@ class Parser {
 // The key with everything below it; removing what is not there is no failure.
 HRESULT DeleteTree(HKEY parent, const std::u16string& name) {
   const LONG result = RegDeleteTreeW(parent, AsWin(name));
-  return result == ERROR_FILE_NOT_FOUND ? S_OK : FromRegistry(result);
+  return result == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(result);
 }
 
 HRESULT SetValue(HKEY key, const std::u16string* name, const ScriptValue& value) {
   const wchar_t* valueName = name ? AsWin(*name) : nullptr;
   if (value.isNumber) {
     const DWORD number = value.number;
-    return FromRegistry(RegSetValueExW(key, valueName, 0, REG_DWORD,
-                                       reinterpret_cast<const BYTE*>(&number), sizeof number));
+    return HRESULT_FROM_WIN32(RegSetValueExW(
+        key, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number));
   }
   const DWORD bytes = static_cast<DWORD>((value.text.size() + 1) * sizeof(char16_t));
-  return FromRegistry(RegSetValueExW(key, valueName, 0, REG_SZ,
-                                     reinterpret_cast<const BYTE*>(value.text.c_str()), bytes));
+  return HRESULT_FROM_WIN32(RegSetValueExW(
+      key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.text.c_str()), bytes));
 }
 
 HRESULT Install(HKEY parent, const std::vector<ScriptKey>& keys) {
@@ -241,10 +241,10 @@ HRESULT Install(HKEY parent, const std::vector<ScriptKey>& keys) {
     }
     // ForceRemove replaces the key whole, so registering twice leaves one set.
     if (key.mark == ScriptKey::Mark::kForceRemove) VM_CHECK_HR(DeleteTree(parent, key.name));
-    RegKey opened;
+    RegistryKey opened;
     VM_CHECK_HR(
-        FromRegistry(RegCreateKeyExW(parent, AsWin(key.name), 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                                     nullptr, opened.Put(), nullptr)));
+        HRESULT_FROM_WIN32(RegCreateKeyExW(parent, AsWin(key.name), 0, nullptr, 0,
+                                           KEY_READ | KEY_WRITE, nullptr, opened.Put(), nullptr)));
     if (key.value) VM_CHECK_HR(SetValue(opened.Get(), nullptr, *key.value));
     for (const auto& [name, value] : key.values) VM_CHECK_HR(SetValue(opened.Get(), &name, value));
     VM_CHECK_HR(Install(opened.Get(), key.keys));
@@ -260,14 +260,14 @@ HRESULT Uninstall(HKEY parent, const std::vector<ScriptKey>& keys) {
       continue;
     }
     // Kept itself; what the script put inside goes.
-    RegKey opened;
+    RegistryKey opened;
     const LONG result =
         RegOpenKeyExW(parent, AsWin(key.name), 0, KEY_READ | KEY_WRITE, opened.Put());
     if (result == ERROR_FILE_NOT_FOUND) continue;
-    VM_CHECK_HR(FromRegistry(result));
+    VM_CHECK_HR(HRESULT_FROM_WIN32(result));
     for (const auto& entry : key.values) {
       const LONG deleted = RegDeleteValueW(opened.Get(), AsWin(entry.first));
-      if (deleted != ERROR_FILE_NOT_FOUND) VM_CHECK_HR(FromRegistry(deleted));
+      if (deleted != ERROR_FILE_NOT_FOUND) VM_CHECK_HR(HRESULT_FROM_WIN32(deleted));
     }
     VM_CHECK_HR(Uninstall(opened.Get(), key.keys));
   }

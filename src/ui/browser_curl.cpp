@@ -5,8 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "ui/browser.h"
 #include "base/curl_extra_ca.h"
+#include "base/owner.h"
+#include "ui/browser.h"
 
 namespace veilmark {
 namespace {
@@ -16,10 +17,7 @@ constexpr long kConnectTimeoutSeconds = 60;
 constexpr long kStallSeconds = 30;
 constexpr long kMaxRedirects = 20;
 
-struct CurlDeleter {
-  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
-using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+using CurlHandle = OwnerOf<CURL*, &curl_easy_cleanup>;
 
 struct Download {
   std::string body;
@@ -41,8 +39,8 @@ class CurlBrowser final : public Browser {
  public:
   explicit CurlBrowser(std::string extraCaFile) : caBundle_(std::move(extraCaFile)) {
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    curl_.reset(curl_easy_init());
-    CURL* c = curl_.get();
+    curl_.Reset(curl_easy_init());
+    CURL* c = curl_.Get();
     if (!c) return;
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     // The CAPTCHA image comes over plain HTTP; nothing else may be reached.
@@ -64,7 +62,7 @@ class CurlBrowser final : public Browser {
 
   BrowserResult Open(std::string_view url) override {
     BrowserResult result;
-    CURL* c = curl_.get();
+    CURL* c = curl_.Get();
     if (!c) {
       result.error = "cannot start a transfer";
       return result;

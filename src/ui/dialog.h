@@ -15,7 +15,7 @@ enum class ControlKind {
   kDefaultButton,
   kImageButton,  // imageId names the bitmap shown on it
   kStaticText,
-  kBoldStaticText,
+  kBoldStaticText,  // a heading, centred
   kGroupBox,
   kEdit,
   kPasswordEdit,

@@ -8,20 +8,24 @@
 #include <ocidl.h>
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
+#include "base/automation_win32.h"
+#include "base/com_ptr_win32.h"
+#include "base/event_sink_win32.h"
 #include "base/hresult.h"
+#include "base/owner_win32.h"
 #include "base/wchar_win32.h"
 #include "ui/browser_document_win32.h"
 #include "ui/ui.h"
 
 namespace veilmark {
 namespace {
+
+using com::ComPtr;
 
 // The module holding this code: the add-in DLL, or a test program.
 HINSTANCE ThisModule() {
@@ -32,23 +36,6 @@ HINSTANCE ThisModule() {
       reinterpret_cast<LPCWSTR>(&marker), &module);
   return module;
 }
-
-struct GdiDeleter {
-  void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, GdiDeleter>;
-
-template <class T>
-struct Releaser {
-  void operator()(T* object) const { object->Release(); }
-};
-template <class T>
-using Owned = std::unique_ptr<T, Releaser<T>>;
-
-struct BstrFreer {
-  void operator()(OLECHAR* text) const { SysFreeString(text); }
-};
-using OwnedBstr = std::unique_ptr<OLECHAR, BstrFreer>;
 
 // atl.dll, loaded on the first dialog with a browser and kept: the window
 // class it registers must outlive every dialog.
@@ -69,115 +56,46 @@ class AtlLibrary {
   AtlLibrary() : module_(LoadLibraryW(L"atl.dll")) {
     if (!module_) return;
     const auto init = reinterpret_cast<InitFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module_.get(), "AtlAxWinInit")));
+        reinterpret_cast<void*>(GetProcAddress(module_.Get(), "AtlAxWinInit")));
     getControl_ = reinterpret_cast<GetControlFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module_.get(), "AtlAxGetControl")));
+        reinterpret_cast<void*>(GetProcAddress(module_.Get(), "AtlAxGetControl")));
     ready_ = init && init();
   }
-  struct Freer {
-    void operator()(HMODULE module) const { FreeLibrary(module); }
-  };
-  std::unique_ptr<std::remove_pointer_t<HMODULE>, Freer> module_;
+  LibraryHandle module_;
   GetControlFunction getControl_ = nullptr;
   bool ready_ = false;
 };
 
 // Hears DocumentComplete from one browser control and hands the document's
-// source to a function.
-class BrowserEvents final : public IDispatch {
- public:
-  using Handler = std::function<void(std::string_view source)>;
-  explicit BrowserEvents(Handler handler) : handler_(std::move(handler)) {}
-
-  void Detach() { handler_ = nullptr; }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) &&
-        !IsEqualIID(iid, DIID_DWebBrowserEvents2)) {
-      return E_NOINTERFACE;
-    }
-    *out = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --count_;
-    if (left == 0) delete this;  // reference-counted: the last holder frees it
-    return left;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
-                                   EXCEPINFO*, UINT*) override {
-    if (id != DISPID_DOCUMENTCOMPLETE || !handler_) return S_OK;
-    // DocumentComplete(pDisp, URL): the browser or frame that finished.
-    if (!params || params->cArgs != 2 || params->rgvarg[1].vt != VT_DISPATCH ||
-        !params->rgvarg[1].pdispVal) {
-      return S_OK;
-    }
-    IWebBrowser2* frame = nullptr;
-    if (FAILED(params->rgvarg[1].pdispVal->QueryInterface(IID_IWebBrowser2,
-                                                          reinterpret_cast<void**>(&frame)))) {
-      return S_OK;
-    }
-    Owned<IWebBrowser2> ownedFrame(frame);
-    IDispatch* document = nullptr;
-    if (FAILED(frame->get_Document(&document)) || !document) return S_OK;
-    Owned<IDispatch> ownedDocument(document);
-    const std::optional<std::string> source = SaveDocumentSource(document);
-    // A copy: the handler may end the dialog, which detaches this sink.
-    const Handler handler = handler_;
-    if (source) handler(*source);
-    return S_OK;
-  }
-
- private:
-  ~BrowserEvents() = default;
-  ULONG count_ = 1;
-  Handler handler_;
-};
-
-// One advised sink on one browser control, unadvised when dropped.
-class BrowserConnection {
- public:
-  BrowserConnection(IWebBrowser2* browser, BrowserEvents::Handler handler) {
-    IConnectionPointContainer* container = nullptr;
-    if (FAILED(browser->QueryInterface(IID_IConnectionPointContainer,
-                                       reinterpret_cast<void**>(&container)))) {
-      return;
-    }
-    Owned<IConnectionPointContainer> ownedContainer(container);
-    IConnectionPoint* point = nullptr;
-    if (!VM_LOG_HR(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point))) return;
-    point_.reset(point);
-    sink_.reset(new BrowserEvents(std::move(handler)));
-    if (!VM_LOG_HR(point_->Advise(sink_.get(), &cookie_))) cookie_ = 0;
-  }
-  ~BrowserConnection() {
-    if (sink_) sink_->Detach();
-    if (point_ && cookie_) static_cast<void>(VM_LOG_HR(point_->Unadvise(cookie_)));
-  }
-  BrowserConnection(const BrowserConnection&) = delete;
-  BrowserConnection& operator=(const BrowserConnection&) = delete;
-
- private:
-  Owned<IConnectionPoint> point_;
-  Owned<BrowserEvents> sink_;
-  DWORD cookie_ = 0;
-};
+// source to `handler`, until the subscription goes.
+HRESULT AdviseDocumentComplete(IWebBrowser2* browser,
+                               std::function<void(std::string_view source)> handler,
+                               com::Subscription& out) {
+  return com::EventSink::Advise(
+      browser, DIID_DWebBrowserEvents2,
+      [handler = std::move(handler)](DISPID id, DISPPARAMS& params) -> HRESULT {
+        // DocumentComplete(pDisp, URL): the browser or frame that finished.
+        if (id != DISPID_DOCUMENTCOMPLETE || params.cArgs != 2 ||
+            params.rgvarg[1].vt != VT_DISPATCH || !params.rgvarg[1].pdispVal) {
+          return S_OK;
+        }
+        ComPtr<IWebBrowser2> frame;
+        // Some other object than a frame: nothing to read.
+        if (!VM_TRY_HR(
+                params.rgvarg[1].pdispVal->QueryInterface(IID_IWebBrowser2, frame.PutVoid()))) {
+          return S_OK;
+        }
+        ComPtr<IDispatch> document;
+        if (!VM_TRY_HR(frame->get_Document(document.Put())) || !document) return S_OK;
+        const std::optional<std::string> source = SaveDocumentSource(document.Get());
+        if (source) handler(*source);
+        return S_OK;
+      },
+      out);
+}
 
 // The open dialog: what the controller sees, and the GDI objects and browser
-// connections it owns until it closes.
+// subscriptions it owns until it closes.
 class Win32DialogSite final : public DialogSite {
  public:
   explicit Win32DialogSite(DialogController& controller) : controller_(controller) {}
@@ -224,10 +142,10 @@ class Win32DialogSite final : public DialogSite {
   }
 
   void Navigate(int id, const std::u16string& url) override {
-    Owned<IWebBrowser2> browser = Browser(id);
+    ComPtr<IWebBrowser2> browser = Browser(id);
     if (!browser) return;
-    const OwnedBstr address(SysAllocString(AsWin(url)));
-    const OwnedBstr frame(SysAllocString(L"_self"));
+    const com::Bstr address(url);
+    const com::Bstr frame(std::u16string(u"_self"));
     if (!address || !frame) return;
     // Plain values only, none owned by these VARIANTs: nothing to clear.
     VARIANT flags, target, empty;
@@ -239,8 +157,8 @@ class Win32DialogSite final : public DialogSite {
     flags.lVal = navNoHistory | navNoReadFromCache | navNoWriteToCache;
     static_assert((navNoHistory | navNoReadFromCache | navNoWriteToCache) == 14);
     target.vt = VT_BSTR;
-    target.bstrVal = frame.get();
-    static_cast<void>(VM_LOG_HR(browser->Navigate(address.get(), &flags, &target, &empty, &empty)));
+    target.bstrVal = frame.Get();
+    VM_LOG_HR(browser->Navigate(address.Get(), &flags, &target, &empty, &empty));
   }
 
   void End(int result) override { EndDialog(window_, result); }
@@ -258,23 +176,29 @@ class Win32DialogSite final : public DialogSite {
           description.lfWeight = FW_BOLD;
           objects_.emplace_back(CreateFontIndirectW(&description));
           if (objects_.back()) {
-            SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(objects_.back().get()), TRUE);
+            SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(objects_.back().Get()), TRUE);
           }
         }
       } else if (control.kind == ControlKind::kBrowser) {
-        if (Owned<IWebBrowser2> browser = Browser(control.id)) {
+        if (ComPtr<IWebBrowser2> browser = Browser(control.id)) {
           const int id = control.id;
-          browsers_.push_back(std::make_unique<BrowserConnection>(
-              browser.get(), [this, id](std::string_view source) {
-                controller_.OnDocumentComplete(*this, id, source);
-              }));
+          com::Subscription subscription;
+          // A browser that cannot be heard still shows its page.
+          if (VM_LOG_HR(AdviseDocumentComplete(
+                  browser.Get(),
+                  [this, id](std::string_view source) {
+                    controller_.OnDocumentComplete(*this, id, source);
+                  },
+                  subscription))) {
+            browsers_.push_back(std::move(subscription));
+          }
         }
       } else if (control.kind == ControlKind::kImageButton && control.imageId != 0) {
         objects_.emplace_back(LoadImageW(ThisModule(), MAKEINTRESOURCEW(control.imageId),
                                          IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
         if (objects_.back()) {
           SendMessageW(item, BM_SETIMAGE, IMAGE_BITMAP,
-                       reinterpret_cast<LPARAM>(objects_.back().get()));
+                       reinterpret_cast<LPARAM>(objects_.back().Get()));
         }
       }
     }
@@ -282,23 +206,20 @@ class Win32DialogSite final : public DialogSite {
   }
 
   // The control AtlAxWin hosts in item `id`, or null.
-  Owned<IWebBrowser2> Browser(int id) const {
-    IUnknown* control = nullptr;
-    if (FAILED(AtlLibrary::Get().Control(GetDlgItem(window_, id), &control)) || !control) {
-      return nullptr;
+  ComPtr<IWebBrowser2> Browser(int id) const {
+    ComPtr<IUnknown> control;
+    if (!VM_TRY_HR(AtlLibrary::Get().Control(GetDlgItem(window_, id), control.Put())) || !control) {
+      return {};
     }
-    Owned<IUnknown> owned(control);
-    IWebBrowser2* browser = nullptr;
-    if (FAILED(control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser)))) {
-      return nullptr;
-    }
-    return Owned<IWebBrowser2>(browser);
+    ComPtr<IWebBrowser2> browser;
+    if (!VM_TRY_HR(control.As(IID_IWebBrowser2, browser))) return {};
+    return browser;
   }
 
   DialogController& controller_;
   HWND window_ = nullptr;
-  std::vector<GdiObject> objects_;
-  std::vector<std::unique_ptr<BrowserConnection>> browsers_;
+  std::vector<GdiObject<HGDIOBJ>> objects_;
+  std::vector<com::Subscription> browsers_;
 };
 
 bool HasBrowser(const DialogTemplate& layout) {
@@ -332,21 +253,20 @@ class Win32Ui final : public Ui {
 
 std::optional<std::string> SaveDocumentSource(IUnknown* document) {
   if (!document) return std::nullopt;
-  IPersistStreamInit* persist = nullptr;
-  if (FAILED(
-          document->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) {
+  ComPtr<IPersistStreamInit> persist;
+  // Not a document that can save itself.
+  if (!VM_TRY_HR(document->QueryInterface(IID_IPersistStreamInit, persist.PutVoid()))) {
     return std::nullopt;
   }
-  Owned<IPersistStreamInit> ownedPersist(persist);
-  IStream* stream = nullptr;
-  if (!VM_LOG_HR(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return std::nullopt;
-  Owned<IStream> ownedStream(stream);
-  if (FAILED(persist->Save(stream, FALSE))) return std::nullopt;
+  ComPtr<IStream> stream;
+  if (!VM_LOG_HR(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()))) return std::nullopt;
+  // A document may refuse: it is not loaded, or not its own to give.
+  if (!VM_TRY_HR(persist->Save(stream.Get(), FALSE))) return std::nullopt;
   // The memory may be larger than what was written: the position says.
   ULARGE_INTEGER end{};
   if (!VM_LOG_HR(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &end))) return std::nullopt;
   HGLOBAL memory = nullptr;
-  if (!VM_LOG_HR(GetHGlobalFromStream(stream, &memory))) return std::nullopt;
+  if (!VM_LOG_HR(GetHGlobalFromStream(stream.Get(), &memory))) return std::nullopt;
   const void* bytes = GlobalLock(memory);
   if (!bytes && end.QuadPart != 0) return std::nullopt;
   std::string source(static_cast<const char*>(bytes), static_cast<std::size_t>(end.QuadPart));

@@ -62,7 +62,7 @@ TEST(CheckHr, EvaluatesTheCallOnce) {
   EXPECT_EQ(evaluated, 1);
 }
 
-TEST(HrOk, TellsTheOutcomeAndAssertsFailures) {
+TEST(LogHr, TellsTheOutcomeAndAssertsFailures) {
   testing::HrAssertRecorder asserts;
   EXPECT_TRUE(VM_LOG_HR(S_FALSE));
   EXPECT_TRUE(asserts.reports.empty());

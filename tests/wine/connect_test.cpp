@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "com/com_ptr.h"
+#include "base/com_ptr_win32.h"
 #include "com/dispatch.h"
 #include "com/guids.h"
 #include "wine_support.h"
@@ -31,7 +31,7 @@ class ConnectObject : public ::testing::Test {
   static void TearDownTestSuite() { classes_.reset(); }
   static inline std::unique_ptr<UserClassesSeenByCom> classes_;
 
-  void SetUp() override { ASSERT_TRUE(SUCCEEDED(apartment_.status())); }
+  void SetUp() override { ASSERT_TRUE(VM_TRY_HR(apartment_.status())); }
 
   ComPtr<IUnknown> Create() {
     ComPtr<IUnknown> object;
@@ -98,7 +98,7 @@ TEST_F(ConnectObject, DispatchNamesComeFromTheTypeLibrary) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID result = 0;
     const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &result);
-    return SUCCEEDED(hr) ? result : static_cast<DISPID>(hr);
+    return VM_TRY_HR(hr) ? result : static_cast<DISPID>(hr);
   };
   EXPECT_EQ(id(L"OnSecureSendClick"), 1337);
   EXPECT_EQ(id(L"onsecuresendclick"), 1337);

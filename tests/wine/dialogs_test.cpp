@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/com_object_win32.h"
 #include "base/wchar_win32.h"
-#include "com/com_object.h"
 #include "fake_outlook.h"
 #include "login/dialogs/extra_password_dialog.h"
 #include "login/dialogs/forgot_password_dialog.h"
@@ -42,7 +42,7 @@ class BoxRecorder final : public Ui {
 class Win32Dialogs : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ASSERT_TRUE(VM_TRY_HR(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   }
   void TearDown() override { CoUninitialize(); }
 
@@ -256,7 +256,7 @@ class FakeDocument : public IPersistStreamInit {
   HRESULT STDMETHODCALLTYPE IsDirty() override { return S_FALSE; }
   HRESULT STDMETHODCALLTYPE Load(IStream*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Save(IStream* stream, BOOL) override {
-    if (FAILED(failure_)) return failure_;
+    if (!VM_TRY_HR(failure_)) return failure_;
     ULONG written = 0;
     return stream->Write(source_.data(), static_cast<ULONG>(source_.size()), &written);
   }

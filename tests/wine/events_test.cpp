@@ -35,7 +35,7 @@ FakePtr MakeExplorer() {
 
 FakeConnectionPoint& PointOf(FakeDispatch& object, const IID& events) {
   ComPtr<IConnectionPoint> point;
-  if (FAILED(object.FindConnectionPoint(events, point.Put()))) throw std::runtime_error("none");
+  if (!VM_TRY_HR(object.FindConnectionPoint(events, point.Put()))) throw std::runtime_error("none");
   return *static_cast<FakeConnectionPoint*>(point.Get());
 }
 
@@ -48,9 +48,9 @@ struct FakeOutlook {
         .Property(L"Inspectors", inspectors.Get());
     application->Source(kApplicationEventsIid);
   }
-  FakeConnectionPoint& explorersEvents() { return PointOf(*explorers, kExplorersEventsIid); }
-  FakeConnectionPoint& inspectorsEvents() { return PointOf(*inspectors, kInspectorsEventsIid); }
-  FakeConnectionPoint& applicationEvents() { return PointOf(*application, kApplicationEventsIid); }
+  FakeConnectionPoint& ExplorersEvents() { return PointOf(*explorers, kExplorersEventsIid); }
+  FakeConnectionPoint& InspectorsEvents() { return PointOf(*inspectors, kInspectorsEventsIid); }
+  FakeConnectionPoint& ApplicationEvents() { return PointOf(*application, kApplicationEventsIid); }
 
   FakePtr application = FakeDispatch::Make();
   FakePtr explorers = FakeDispatch::Make();
@@ -68,7 +68,7 @@ class ConnectEvents : public ::testing::Test {
   static inline std::unique_ptr<UserClassesSeenByCom> classes_;
 
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(apartment_.status()));
+    ASSERT_TRUE(VM_TRY_HR(apartment_.status()));
     ASSERT_EQ(CoCreateInstance(CLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                dispatch_.PutVoid()),
               S_OK);
@@ -123,18 +123,18 @@ TEST_F(ConnectEvents, WithoutAnExplorerAllThreeSinksAreAdvised) {
   outlook.application->EmptyProperty(L"ActiveExplorer");
   Connect(outlook);
   // Connecting hooks nothing yet.
-  EXPECT_EQ(outlook.inspectorsEvents().advises(), 0);
+  EXPECT_EQ(outlook.InspectorsEvents().advises(), 0);
 
   ASSERT_EQ(addin_->OnStartupComplete(nullptr), S_OK);
   EXPECT_EQ(outlook.application->Reads(L"ActiveExplorer"), 1);
-  EXPECT_EQ(outlook.inspectorsEvents().live(), 1);
-  EXPECT_EQ(outlook.explorersEvents().live(), 1);
-  EXPECT_EQ(outlook.applicationEvents().live(), 1);
+  EXPECT_EQ(outlook.InspectorsEvents().live(), 1);
+  EXPECT_EQ(outlook.ExplorersEvents().live(), 1);
+  EXPECT_EQ(outlook.ApplicationEvents().live(), 1);
 
   ASSERT_EQ(addin_->OnBeginShutdown(nullptr), S_OK);
-  EXPECT_EQ(outlook.inspectorsEvents().live(), 0);
-  EXPECT_EQ(outlook.explorersEvents().live(), 0);
-  EXPECT_EQ(outlook.applicationEvents().live(), 0);
+  EXPECT_EQ(outlook.InspectorsEvents().live(), 0);
+  EXPECT_EQ(outlook.ExplorersEvents().live(), 0);
+  EXPECT_EQ(outlook.ApplicationEvents().live(), 0);
   EXPECT_EQ(addin_->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
 }
 
@@ -149,7 +149,7 @@ TEST_F(ConnectEvents, ActiveExplorerGetsAWrapperUntilShutdown) {
   EXPECT_EQ(PointOf(*explorer, kExplorerEventsIid).live(), 0);
 }
 
-TEST_F(ConnectEvents, HostEventsArriveThroughTheAdvisedSinks) {
+TEST_F(ConnectEvents, OutlookEventsArriveThroughTheAdvisedSinks) {
   FakeOutlook outlook;
   outlook.application->EmptyProperty(L"ActiveExplorer");
   Connect(outlook);
@@ -159,14 +159,14 @@ TEST_F(ConnectEvents, HostEventsArriveThroughTheAdvisedSinks) {
   FakePtr first = MakeInspector();
   FakePtr second = MakeInspector();
   for (FakeDispatch* inspector : {first.Get(), second.Get()}) {
-    const auto results = outlook.inspectorsEvents().Fire(
+    const auto results = outlook.InspectorsEvents().Fire(
         outlook_events::kNewInspector, {com::Variant(static_cast<IDispatch*>(inspector))});
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0], S_OK);
     EXPECT_EQ(PointOf(*inspector, kInspectorEventsIid).live(), 1);
   }
   FakePtr explorer = MakeExplorer();
-  outlook.explorersEvents().Fire(outlook_events::kNewExplorer,
+  outlook.ExplorersEvents().Fire(outlook_events::kNewExplorer,
                                  {com::Variant(static_cast<IDispatch*>(explorer.Get()))});
   EXPECT_EQ(PointOf(*explorer, kExplorerEventsIid).live(), 1);
 
@@ -176,14 +176,14 @@ TEST_F(ConnectEvents, HostEventsArriveThroughTheAdvisedSinks) {
   EXPECT_EQ(PointOf(*second, kInspectorEventsIid).live(), 1);
 
   // NewMail is advised but does nothing.
-  const auto mail = outlook.applicationEvents().Fire(outlook_events::kNewMail);
+  const auto mail = outlook.ApplicationEvents().Fire(outlook_events::kNewMail);
   ASSERT_EQ(mail.size(), 1u);
   EXPECT_EQ(mail[0], DISP_E_MEMBERNOTFOUND);
 
   ASSERT_EQ(addin_->OnBeginShutdown(nullptr), S_OK);
   EXPECT_EQ(PointOf(*second, kInspectorEventsIid).live(), 0);
   EXPECT_EQ(PointOf(*explorer, kExplorerEventsIid).live(), 0);
-  EXPECT_EQ(outlook.inspectorsEvents().live(), 0);
+  EXPECT_EQ(outlook.InspectorsEvents().live(), 0);
 }
 
 TEST_F(ConnectEvents, ReleasedWithoutShutdownLeavesNothingAdvised) {
@@ -194,9 +194,9 @@ TEST_F(ConnectEvents, ReleasedWithoutShutdownLeavesNothingAdvised) {
   ASSERT_EQ(addin_->OnStartupComplete(nullptr), S_OK);
   addin_.Reset();
   dispatch_.Reset();
-  EXPECT_EQ(outlook.inspectorsEvents().live(), 0);
-  EXPECT_EQ(outlook.explorersEvents().live(), 0);
-  EXPECT_EQ(outlook.applicationEvents().live(), 0);
+  EXPECT_EQ(outlook.InspectorsEvents().live(), 0);
+  EXPECT_EQ(outlook.ExplorersEvents().live(), 0);
+  EXPECT_EQ(outlook.ApplicationEvents().live(), 0);
   EXPECT_EQ(PointOf(*explorer, kExplorerEventsIid).live(), 0);
 }
 
@@ -216,13 +216,13 @@ TEST_F(ConnectEvents, LifecycleCallsAlsoArriveLateBound) {
   EXPECT_EQ(dispatch_->Invoke(4, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
                               nullptr, nullptr),
             S_OK);
-  EXPECT_EQ(outlook.inspectorsEvents().live(), 1);
-  EXPECT_EQ(outlook.applicationEvents().live(), 1);
+  EXPECT_EQ(outlook.InspectorsEvents().live(), 1);
+  EXPECT_EQ(outlook.ApplicationEvents().live(), 1);
   EXPECT_EQ(dispatch_->Invoke(5, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
                               nullptr, nullptr),
             S_OK);
-  EXPECT_EQ(outlook.inspectorsEvents().live(), 0);
-  EXPECT_EQ(outlook.applicationEvents().live(), 0);
+  EXPECT_EQ(outlook.InspectorsEvents().live(), 0);
+  EXPECT_EQ(outlook.ApplicationEvents().live(), 0);
   EXPECT_EQ(dispatch_->Invoke(99, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
                               nullptr, nullptr),
             DISP_E_MEMBERNOTFOUND);
@@ -236,7 +236,7 @@ TEST_F(ConnectEvents, StartupWithoutInspectorsFailsBeforeAdvisingAnything) {
   bare->Property(L"Explorers", outlook.explorers.Get());
   ASSERT_EQ(addin_->OnConnection(bare.Get(), ext_cm_Startup, nullptr, nullptr), S_OK);
   EXPECT_EQ(addin_->OnStartupComplete(nullptr), DISP_E_UNKNOWNNAME);
-  EXPECT_EQ(outlook.explorersEvents().advises(), 0);
+  EXPECT_EQ(outlook.ExplorersEvents().advises(), 0);
 }
 
 }  // namespace

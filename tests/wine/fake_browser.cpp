@@ -18,7 +18,7 @@ const com::InterfaceEntry<FakeHtmlDocument>* FakeHtmlDocument::Interfaces() {
 
 ComPtr<FakeHtmlDocument> FakeHtmlDocument::Make() {
   ComPtr<IDispatch> object;
-  if (FAILED(ComObject<FakeHtmlDocument>::Create(nullptr, IID_IDispatch, object.PutVoid()))) {
+  if (!VM_LOG_HR(ComObject<FakeHtmlDocument>::Create(nullptr, IID_IDispatch, object.PutVoid()))) {
     throw std::bad_alloc();
   }
   return ComPtr<FakeHtmlDocument>(static_cast<FakeHtmlDocument*>(object.Get()));
@@ -62,30 +62,30 @@ HRESULT FakeHtmlDocument::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
   if (!strings.Get()) return E_OUTOFMEMORY;
   for (UINT i = 0; i < count; ++i) {
     LONG index = static_cast<LONG>(i);
-    const HRESULT hr = SafeArrayPutElement(strings.Get(), &index, &params->rgvarg[count - 1 - i]);
-    if (FAILED(hr)) return hr;
+    VM_CHECK_HR(SafeArrayPutElement(strings.Get(), &index, &params->rgvarg[count - 1 - i]));
   }
   return write(strings.Get());
 }
 
 HRESULT FakeHtmlDocument::write(SAFEARRAY* strings) {
-  if (FAILED(writeFailure_)) return writeFailure_;
+  if (!VM_TRY_HR(writeFailure_)) return writeFailure_;
+  // What MSHTML refuses as no array of VARIANT.
   VARTYPE type = VT_EMPTY;
-  if (!strings || SafeArrayGetDim(strings) != 1 || FAILED(SafeArrayGetVartype(strings, &type)) ||
-      type != VT_VARIANT) {
+  if (!strings || SafeArrayGetDim(strings) != 1 ||
+      !VM_TRY_HR(SafeArrayGetVartype(strings, &type)) || type != VT_VARIANT) {
     return E_INVALIDARG;
   }
   LONG low = 0, high = -1;
-  if (FAILED(SafeArrayGetLBound(strings, 1, &low)) ||
-      FAILED(SafeArrayGetUBound(strings, 1, &high))) {
+  if (!VM_TRY_HR(SafeArrayGetLBound(strings, 1, &low)) ||
+      !VM_TRY_HR(SafeArrayGetUBound(strings, 1, &high))) {
     return E_INVALIDARG;
   }
   std::wstring written;
   for (LONG i = low; i <= high; ++i) {
     com::Variant element;
-    if (FAILED(SafeArrayGetElement(strings, &i, element.Put()))) return E_INVALIDARG;
+    if (!VM_TRY_HR(SafeArrayGetElement(strings, &i, element.Put()))) return E_INVALIDARG;
     // What does not convert to text writes nothing.
-    if (FAILED(VariantChangeType(element.get(), element.get(), 0, VT_BSTR))) continue;
+    if (!VM_TRY_HR(VariantChangeType(element.get(), element.get(), 0, VT_BSTR))) continue;
     written += L"[" + TextOf(element.value()) + L"]";
   }
   writes_.push_back(written);
@@ -117,11 +117,11 @@ void RegisterWindowClass() {
 
 FakeBrowser::FakeBrowser() {
   RegisterWindowClass();
-  window_.reset(CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+  window_.Reset(CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 GetModuleHandleW(nullptr), nullptr));
   if (!window_) throw std::runtime_error("CreateWindowExW");
-  SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrW(window_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+  SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(window_.Get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
   // A new control has loaded nothing: no document (Nothing), uninitialized.
   browser->Is(com::kWebBrowserIid)
       .Property(L"Document", nullptr)
@@ -129,7 +129,7 @@ FakeBrowser::FakeBrowser() {
       .Method(L"Navigate", [this](const std::vector<com::Variant>& args, com::Variant&) {
         if (args.empty() || args[0].value().vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
         browser->Value(L"ReadyState", com::Variant(std::int32_t{READYSTATE_LOADING}));
-        if (completes_ && !PostMessageW(window_.get(), kLoadDone, 0, 0)) return E_FAIL;
+        if (completes_ && !PostMessageW(window_.Get(), kLoadDone, 0, 0)) return E_FAIL;
         return S_OK;
       });
 }

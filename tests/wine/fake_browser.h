@@ -5,11 +5,10 @@
 
 #include <mshtml.h>
 
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
+#include "base/owner_win32.h"
 #include "fake_outlook.h"
 
 namespace veilmark::wine_tests {
@@ -184,10 +183,7 @@ class FakeBrowser {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM, LPARAM);
   void CompleteLoad();
 
-  struct WindowDeleter {
-    void operator()(HWND window) const { DestroyWindow(window); }
-  };
-  std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter> window_;
+  WindowHandle window_;
   bool completes_ = true;
 };
 

@@ -8,7 +8,7 @@ namespace veilmark::wine_tests {
 
 com::Variant CopyOf(const VARIANT& value) {
   com::Variant copy;
-  if (FAILED(VariantCopyInd(copy.Put(), const_cast<VARIANT*>(&value)))) throw std::bad_alloc();
+  if (!VM_LOG_HR(VariantCopyInd(copy.Put(), const_cast<VARIANT*>(&value)))) throw std::bad_alloc();
   return copy;
 }
 
@@ -30,8 +30,9 @@ std::vector<HRESULT> FakeConnectionPoint::Fire(DISPID id, std::vector<com::Varia
   const auto sinks = sinks_;  // a handler may unadvise
   for (const auto& entry : sinks) {
     ComPtr<IDispatch> sink;
+    // The sink's own answer, or why it could not be asked.
     HRESULT hr = entry.second->QueryInterface(events_, sink.PutVoid());
-    if (SUCCEEDED(hr)) {
+    if (VM_TRY_HR(hr)) {
       hr = sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
                         nullptr, nullptr);
     }
@@ -54,7 +55,7 @@ HRESULT FakeConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (!sink || !cookie) return E_POINTER;
   // As a real source does: the sink must speak the event set.
   ComPtr<IUnknown> events;
-  if (FAILED(sink->QueryInterface(events_, events.PutVoid()))) return CONNECT_E_CANNOTCONNECT;
+  if (!VM_TRY_HR(sink->QueryInterface(events_, events.PutVoid()))) return CONNECT_E_CANNOTCONNECT;
   ++advises_;
   *cookie = nextCookie_++;
   sinks_.emplace_back(*cookie, ComPtr<IUnknown>(sink));
@@ -84,7 +85,7 @@ const com::InterfaceEntry<FakeDispatch>* FakeDispatch::Interfaces() {
 
 FakePtr FakeDispatch::Make() {
   ComPtr<IDispatch> object;
-  if (FAILED(ComObject<FakeDispatch>::Create(nullptr, IID_IDispatch, object.PutVoid()))) {
+  if (!VM_LOG_HR(ComObject<FakeDispatch>::Create(nullptr, IID_IDispatch, object.PutVoid()))) {
     throw std::bad_alloc();
   }
   return FakePtr(static_cast<FakeDispatch*>(object.Get()));
@@ -124,7 +125,7 @@ FakeDispatch& FakeDispatch::EmptyProperty(const std::wstring& name) {
 FakeDispatch& FakeDispatch::Value(const std::wstring& name, const com::Variant& value) {
   Member& member = Add(name);
   member.method = nullptr;
-  if (FAILED(VariantCopy(member.value.get(), const_cast<VARIANT*>(&value.value())))) {
+  if (!VM_LOG_HR(VariantCopy(member.value.get(), const_cast<VARIANT*>(&value.value())))) {
     throw std::bad_alloc();
   }
   return *this;
@@ -157,7 +158,10 @@ const VARIANT& FakeDispatch::ValueOf(const std::wstring& name) const {
 
 FakeConnectionPoint& FakeDispatch::Source(const IID& events) {
   ComPtr<IConnectionPoint> point;
-  ComObject<FakeConnectionPoint>::Create(nullptr, IID_IConnectionPoint, point.PutVoid(), events);
+  if (!VM_LOG_HR(ComObject<FakeConnectionPoint>::Create(nullptr, IID_IConnectionPoint,
+                                                        point.PutVoid(), events))) {
+    throw std::bad_alloc();
+  }
   sources_.emplace_back(
       events, ComPtr<FakeConnectionPoint>(static_cast<FakeConnectionPoint*>(point.Get())));
   return *sources_.back().second.Get();
@@ -191,13 +195,11 @@ HRESULT FakeDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
   // Made in memory with the published identity and name; its members are
   // not described.
   ComPtr<ICreateTypeLib2> library;
-  HRESULT hr = CreateTypeLib2(SYS_WIN64, L"fake.tlb", library.Put());
-  if (FAILED(hr)) return hr;
+  VM_CHECK_HR(CreateTypeLib2(SYS_WIN64, L"fake.tlb", library.Put()));
   ComPtr<ICreateTypeInfo> type;
-  hr = library->CreateTypeInfo(const_cast<LPOLESTR>(type_->name), TKIND_DISPATCH, type.Put());
-  if (FAILED(hr)) return hr;
-  hr = type->SetGuid(type_->iid);
-  if (FAILED(hr)) return hr;
+  VM_CHECK_HR(
+      library->CreateTypeInfo(const_cast<LPOLESTR>(type_->name), TKIND_DISPATCH, type.Put()));
+  VM_CHECK_HR(type->SetGuid(type_->iid));
   return type->QueryInterface(IID_ITypeInfo, reinterpret_cast<void**>(info));
 }
 
@@ -247,15 +249,16 @@ HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
   if (member.method ? !(flags & DISPATCH_METHOD) : !(put || (flags & DISPATCH_PROPERTYGET))) {
     return DISP_E_MEMBERNOTFOUND;
   }
-  if (FAILED(member.failure)) return Raise(member.failure, exception);
+  if (!VM_TRY_HR(member.failure)) return Raise(member.failure, exception);
   std::vector<com::Variant> args;
   for (UINT i = params ? params->cArgs : 0; i > 0; --i)
     args.push_back(CopyOf(params->rgvarg[i - 1]));
   if (member.method) {
     member.calls.push_back(args);
     com::Variant value;
+    // A method's failure is the fake's answer, raised as Outlook raises it.
     const HRESULT hr = member.method(args, value);
-    if (FAILED(hr)) return Raise(hr, exception);
+    if (!VM_TRY_HR(hr)) return Raise(hr, exception);
     return result ? VariantCopy(result, value.get()) : S_OK;
   }
   if (put) {
@@ -308,7 +311,7 @@ FakePtr Collection(std::vector<FakePtr> items) {
             // Any VARIANT that converts to a number indexes, as in Outlook.
             if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
             com::Variant number(args[0]);
-            if (FAILED(VariantChangeType(number.get(), number.get(), 0, VT_I4))) {
+            if (!VM_TRY_HR(VariantChangeType(number.get(), number.get(), 0, VT_I4))) {
               return DISP_E_TYPEMISMATCH;
             }
             const LONG index = number.value().lVal;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "com/com_object.h"
+#include "base/com_object_win32.h"
 #include "com/dispatch.h"
 #include "com/guids.h"
 

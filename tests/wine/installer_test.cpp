@@ -8,13 +8,12 @@
 #include <tlhelp32.h>
 
 #include <cstdlib>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "VeilmarkAddIn.h"
-#include "com/com_ptr.h"
+#include "base/com_ptr_win32.h"
 #include "wine_support.h"
 
 namespace veilmark::wine_tests {
@@ -40,8 +39,6 @@ const std::wstring kMachinePaths[] = {
     kUninstallKey,
     L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veilmark",
 };
-
-using Handle = std::unique_ptr<void, decltype(&CloseHandle)>;
 
 std::wstring Folder(int csidl) {
   wchar_t path[MAX_PATH] = {};
@@ -74,11 +71,10 @@ std::wstring Installer(const wchar_t* build) {
   }
   dir += std::wstring(L"\\") + build + L"\\";
   WIN32_FIND_DATAW found{};
-  const HANDLE search = FindFirstFileW((dir + L"VeilmarkSetup-*.exe").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) throw std::runtime_error("no installer");
-  const Handle closer(search, [](HANDLE h) { return FindClose(h); });
+  const FindHandle search(FindFirstFileW((dir + L"VeilmarkSetup-*.exe").c_str(), &found));
+  if (!search) throw std::runtime_error("no installer");
   const std::wstring path = dir + found.cFileName;
-  if (FindNextFileW(search, &found)) throw std::runtime_error("more than one installer");
+  if (FindNextFileW(search.Get(), &found)) throw std::runtime_error("more than one installer");
   return path;
 }
 
@@ -114,33 +110,32 @@ DWORD RunWithChildren(const std::wstring& commandLine) {
                       &process)) {
     throw std::runtime_error("program does not start");
   }
-  const Handle thread(process.hThread, &CloseHandle);
-  const Handle program(process.hProcess, &CloseHandle);
-  if (WaitForSingleObject(program.get(), 120000) != WAIT_OBJECT_0) {
+  const KernelHandle thread(process.hThread);
+  const KernelHandle program(process.hProcess);
+  if (WaitForSingleObject(program.Get(), 120000) != WAIT_OBJECT_0) {
     throw std::runtime_error("program does not end");
   }
   DWORD code = 0;
-  GetExitCodeProcess(program.get(), &code);
+  GetExitCodeProcess(program.Get(), &code);
 
   wchar_t windows[MAX_PATH] = {};
   GetWindowsDirectoryW(windows, MAX_PATH);
-  const Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0), &CloseHandle);
+  const KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-       more = Process32NextW(snapshot.get(), &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+       more = Process32NextW(snapshot.Get(), &entry)) {
     if (entry.th32ParentProcessID != process.dwProcessId) continue;
-    const Handle child(
-        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID),
-        &CloseHandle);
+    const KernelHandle child(
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
     if (!child) continue;
     // Not the services the system starts on a program's first call, which
     // stay.
     wchar_t image[MAX_PATH] = {};
     DWORD length = MAX_PATH;
-    if (!QueryFullProcessImageNameW(child.get(), 0, image, &length)) continue;
+    if (!QueryFullProcessImageNameW(child.Get(), 0, image, &length)) continue;
     if (_wcsnicmp(image, windows, wcslen(windows)) == 0) continue;
-    if (WaitForSingleObject(child.get(), 120000) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(child.Get(), 120000) != WAIT_OBJECT_0) {
       throw std::runtime_error("the uninstaller's copy does not end");
     }
   }
@@ -160,10 +155,10 @@ DWORD Uninstall(const std::wstring& options = L"") {
 
 void WriteSessionFile() {
   CreateDirectoryW(DataFolder().c_str(), nullptr);
-  const HANDLE file = CreateFileW((DataFolder() + L"\\alice@example.com").c_str(), GENERIC_WRITE, 0,
-                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  CloseHandle(file);
+  const KernelHandle file(CreateFileW((DataFolder() + L"\\alice@example.com").c_str(),
+                                      GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file);
 }
 
 void ExpectNothingOnTheMachine() {
@@ -285,13 +280,13 @@ TEST(Installer, WaitsForOutlookToLetGoOfTheDll) {
   const std::wstring older = Installer(L"older");
   ASSERT_EQ(Install(older), 0u);
   // This process holds the DLL as Outlook would.
-  const HMODULE held = LoadLibraryW((InstallFolder() + L"\\x64\\VeilmarkAddIn.dll").c_str());
-  ASSERT_NE(held, nullptr);
+  LibraryHandle held(LoadLibraryW((InstallFolder() + L"\\x64\\VeilmarkAddIn.dll").c_str()));
+  ASSERT_TRUE(held);
   // Silent, it cannot ask to close Outlook: it gives up with 2, changing
   // nothing; so does the uninstaller.
   EXPECT_EQ(Install(Installer(L"current")), 2u);
   Uninstall();
-  FreeLibrary(held);
+  held.Reset();
   ExpectInstalled(VersionInName(older));
 
   ASSERT_EQ(Install(Installer(L"current")), 0u);

@@ -67,7 +67,7 @@ Delivered LoadDelivered(const wchar_t* variable = L"VEILMARK_TEST_MESSAGE") {
 
 FakeConnectionPoint& PointOf(FakeDispatch& object, const IID& events) {
   ComPtr<IConnectionPoint> point;
-  if (FAILED(object.FindConnectionPoint(events, point.Put()))) throw std::runtime_error("none");
+  if (!VM_TRY_HR(object.FindConnectionPoint(events, point.Put()))) throw std::runtime_error("none");
   return *static_cast<FakeConnectionPoint*>(point.Get());
 }
 
@@ -163,7 +163,7 @@ class ReadRoad : public ::testing::Test {
   static inline std::unique_ptr<UserClassesSeenByCom> classes_;
 
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(apartment_.status()));
+    ASSERT_TRUE(VM_TRY_HR(apartment_.status()));
     ASSERT_EQ(CoCreateInstance(CLSID_Connect, nullptr, CLSCTX_INPROC_SERVER, IID__IDTExtensibility2,
                                addin_.PutVoid()),
               S_OK);
@@ -247,14 +247,13 @@ std::vector<std::wstring> BobsMail() {
       WinePath(Environment(L"VEILMARK_TEST_MAILDIR") + L"/bob@example.com/new/");
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW found{};
-  HANDLE search = FindFirstFileW(AsWin(folder + u"*"), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
+  const FindHandle search(FindFirstFileW(AsWin(folder + u"*"), &found));
+  if (!search) return names;
   do {
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
       names.push_back(std::wstring(AsWin(folder)) + found.cFileName);
     }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.Get(), &found));
   return names;
 }
 
@@ -326,18 +325,11 @@ TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
   // The send succeeded; closing the deleted draft's window did not, and
   // that is the command's result (raised by the type library's dispatcher),
   // with no message to the user.
-  struct Exception {
-    EXCEPINFO info{};
-    ~Exception() {
-      SysFreeString(info.bstrSource);
-      SysFreeString(info.bstrDescription);
-      SysFreeString(info.bstrHelpFile);
-    }
-  } exception;
+  com::ExceptionInfo exception;
   EXPECT_EQ(callback->Invoke(com::kSecureSendClickDispId, IID_NULL, LOCALE_USER_DEFAULT,
-                             DISPATCH_METHOD, &params, nullptr, &exception.info, nullptr),
+                             DISPATCH_METHOD, &params, nullptr, exception.Put(), nullptr),
             DISP_E_EXCEPTION);
-  EXPECT_EQ(exception.info.scode, kObjectDeleted);
+  EXPECT_EQ(exception.value().scode, kObjectDeleted);
 
   // Sent: the window asked to close without saving, the draft kept for the
   // upload removed, and the service delivered a protected message to bob.

@@ -80,11 +80,11 @@ TEST_F(Registration, Regsvr32RegistersForTheUser) {
 
 TEST_F(Registration, RegisteringTwiceReplacesTheClassKeyWhole) {
   ASSERT_EQ(module_.RegisterServer(), S_OK);
-  HKEY stale = nullptr;
+  RegistryKey stale;
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (kClassKey + L"\\Stale").c_str(), 0, nullptr, 0,
-                            KEY_WRITE, nullptr, &stale, nullptr),
+                            KEY_WRITE, nullptr, stale.Put(), nullptr),
             ERROR_SUCCESS);
-  RegCloseKey(stale);
+  stale.Reset();
 
   ASSERT_EQ(RunProgram(L"regsvr32.exe /s " + Quoted(AddinPath())), 0u);
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClassKey + L"\\Stale"));
@@ -135,11 +135,10 @@ TEST_F(Registration, UnregisteringLeavesTheOtherBitnessAlone) {
   const std::wstring otherLibrary = kTypeLibKey + L"\\1.0\\409\\win32";
   ASSERT_EQ(module_.RegisterServer(), S_OK);
   for (const std::wstring& path : {otherClass + L"\\InprocServer32", otherLibrary}) {
-    HKEY key = nullptr;
+    RegistryKey key;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
+                              key.Put(), nullptr),
               ERROR_SUCCESS);
-    RegCloseKey(key);
   }
 
   EXPECT_EQ(module_.UnregisterServer(), S_OK);
@@ -164,7 +163,7 @@ class FailingTypeLibrary final : public com::RegistrationCalls {
   }
   HRESULT RegisterTypeLibrary() override {
     const HRESULT registered = real_.RegisterTypeLibrary();
-    return FAILED(registered) ? registered : TYPE_E_REGISTRYACCESS;
+    return VM_TRY_HR(registered) ? TYPE_E_REGISTRYACCESS : registered;
   }
   HRESULT UnregisterTypeLibrary(HKEY classes) override {
     return real_.UnregisterTypeLibrary(classes);

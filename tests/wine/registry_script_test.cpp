@@ -77,31 +77,30 @@ class AppliedRegistryScript : public ::testing::Test {
   void SetUp() override {
     DeleteTree(HKEY_CURRENT_USER, kPath);
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &root_, nullptr),
+                              nullptr, root_.Put(), nullptr),
               ERROR_SUCCESS);
   }
   void TearDown() override {
-    RegCloseKey(root_);
+    root_.Reset();
     DeleteTree(HKEY_CURRENT_USER, kPath);
   }
   void MakeKey(const std::wstring& path) {
-    HKEY key = nullptr;
-    ASSERT_EQ(
-        RegCreateKeyExW(root_, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-        ERROR_SUCCESS);
-    RegCloseKey(key);
+    RegistryKey key;
+    ASSERT_EQ(RegCreateKeyExW(root_.Get(), path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                              key.Put(), nullptr),
+              ERROR_SUCCESS);
   }
   HRESULT Apply(const std::u16string& text, bool install) {
     std::vector<ScriptRoot> roots;
     std::string error;
     const HRESULT parsed = Parse(text, roots, error);
-    if (FAILED(parsed)) return parsed;
-    return ApplyRegistryScript(roots, install, root_);
+    if (!VM_TRY_HR(parsed)) return parsed;
+    return ApplyRegistryScript(roots, install, root_.Get());
   }
   std::wstring At(const std::wstring& path) const { return kPath + L"\\" + path; }
 
   const std::wstring kPath = L"Software\\VeilmarkScriptTest";
-  HKEY root_ = nullptr;
+  RegistryKey root_;
 };
 
 TEST_F(AppliedRegistryScript, InstallAndUninstallFollowTheMarks) {

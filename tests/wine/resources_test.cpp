@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "com/com_ptr.h"
+#include "base/com_ptr_win32.h"
 #include "wine_support.h"
 
 namespace veilmark {
@@ -29,15 +29,14 @@ class Resources : public ::testing::Test {
 
   void ExpectBitmap(int id, LONG width, LONG height) {
     SCOPED_TRACE(id);
-    HANDLE image =
-        LoadImageW(module_.handle(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
-    ASSERT_NE(image, nullptr);
+    const GdiObject<HGDIOBJ> image(LoadImageW(module_.handle(), MAKEINTRESOURCEW(id), IMAGE_BITMAP,
+                                              0, 0, LR_CREATEDIBSECTION));
+    ASSERT_TRUE(image);
     DIBSECTION section{};
-    ASSERT_EQ(GetObjectW(image, sizeof section, &section), static_cast<int>(sizeof section));
+    ASSERT_EQ(GetObjectW(image.Get(), sizeof section, &section), static_cast<int>(sizeof section));
     EXPECT_EQ(section.dsBm.bmWidth, width);
     EXPECT_EQ(section.dsBm.bmHeight, height);
     EXPECT_EQ(section.dsBm.bmBitsPixel, 24);
-    DeleteObject(image);
   }
 
   AddinModule module_;

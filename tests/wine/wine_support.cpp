@@ -1,6 +1,5 @@
 #include "wine_support.h"
 
-#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -18,9 +17,7 @@ AddinModule::AddinModule() : module_(LoadLibraryW(AddinPath().c_str())) {
   if (!module_) throw std::runtime_error("VeilmarkAddIn.dll does not load");
 }
 
-AddinModule::~AddinModule() {
-  FreeLibrary(module_);
-}
+AddinModule::~AddinModule() = default;
 
 namespace {
 
@@ -36,7 +33,7 @@ using NoArguments = HRESULT(STDAPICALLTYPE*)();
 }  // namespace
 
 FARPROC AddinModule::Export(const char* name) const {
-  FARPROC address = GetProcAddress(module_, name);
+  FARPROC address = GetProcAddress(module_.Get(), name);
   if (!address) throw std::runtime_error(std::string("no export ") + name);
   return address;
 }
@@ -64,10 +61,8 @@ HRESULT AddinModule::GetClassObject(REFCLSID clsid, REFIID iid, void** out) cons
 }
 
 bool KeyExists(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
+  RegistryKey key;
+  return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
 }
 
 std::optional<std::wstring> ReadText(HKEY root, const std::wstring& path, const wchar_t* name) {
@@ -114,17 +109,16 @@ const wchar_t* const kAddinClassKeys[] = {
 UserClassesSeenByCom::UserClassesSeenByCom() {
   for (const wchar_t* name : kAddinClassKeys) {
     const std::wstring user = std::wstring(L"Software\\Classes\\") + name;
-    HKEY from = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, user.c_str(), 0, KEY_READ, &from) != ERROR_SUCCESS) {
+    RegistryKey from;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, user.c_str(), 0, KEY_READ, from.Put()) != ERROR_SUCCESS) {
       throw std::runtime_error("the add-in is not registered for the user");
     }
-    HKEY to = nullptr;
+    RegistryKey to;
     const std::wstring machine = L"Software\\Classes\\" + std::wstring(name);
     const LONG created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, machine.c_str(), 0, nullptr, 0,
-                                         KEY_ALL_ACCESS, nullptr, &to, nullptr);
-    const LONG copied = created == ERROR_SUCCESS ? RegCopyTreeW(from, nullptr, to) : created;
-    RegCloseKey(from);
-    if (created == ERROR_SUCCESS) RegCloseKey(to);
+                                         KEY_ALL_ACCESS, nullptr, to.Put(), nullptr);
+    const LONG copied =
+        created == ERROR_SUCCESS ? RegCopyTreeW(from.Get(), nullptr, to.Get()) : created;
     if (copied != ERROR_SUCCESS) throw std::runtime_error("cannot copy the user's classes");
   }
 }
@@ -144,14 +138,13 @@ DWORD RunProgram(const std::wstring& commandLine) {
                       &process)) {
     throw std::runtime_error("program does not start");
   }
-  using Handle = std::unique_ptr<void, decltype(&CloseHandle)>;
-  const Handle thread(process.hThread, &CloseHandle);
-  const Handle program(process.hProcess, &CloseHandle);
-  if (WaitForSingleObject(program.get(), 120000) != WAIT_OBJECT_0) {
+  const KernelHandle thread(process.hThread);
+  const KernelHandle program(process.hProcess);
+  if (WaitForSingleObject(program.Get(), 120000) != WAIT_OBJECT_0) {
     throw std::runtime_error("program does not end");
   }
   DWORD code = 0;
-  GetExitCodeProcess(program.get(), &code);
+  GetExitCodeProcess(program.Get(), &code);
   return code;
 }
 

@@ -7,6 +7,9 @@
 #include <optional>
 #include <string>
 
+#include "base/hresult.h"
+#include "base/owner_win32.h"
+
 namespace veilmark::wine_tests {
 
 // A GUID nothing here answers to.
@@ -28,18 +31,18 @@ class AddinModule {
   HRESULT Install(bool install, const wchar_t* commandLine) const;
   HRESULT CanUnloadNow() const;
   HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) const;
-  HMODULE handle() const { return module_; }
+  HMODULE handle() const { return module_.Get(); }
 
  private:
   FARPROC Export(const char* name) const;
-  HMODULE module_;
+  LibraryHandle module_;
 };
 
 class Apartment {
  public:
   Apartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
   ~Apartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
+    if (VM_TRY_HR(hr_)) CoUninitialize();
   }
   Apartment(const Apartment&) = delete;
   Apartment& operator=(const Apartment&) = delete;

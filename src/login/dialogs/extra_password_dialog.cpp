@@ -1,6 +1,7 @@
 #include "login/dialogs/extra_password_dialog.h"
 
 #include "login/dialogs/dialog_text.h"
+#include "ui/dialog_layouts.h"
 #include "ui/error_box.h"
 #include "ui/ui.h"
 
@@ -9,20 +10,7 @@ namespace veilmark {
 ExtraPasswordDialog::ExtraPasswordDialog() = default;
 
 const DialogTemplate& ExtraPasswordDialog::Template() const {
-  static const DialogTemplate layout{
-      kResourceId,
-      u"Additional Password",
-      280,
-      141,
-      {
-          {kIdOk, ControlKind::kDefaultButton, u"OK", 169, 120, 50, 14},
-          {kIdCancel, ControlKind::kButton, u"Cancel", 223, 120, 50, 14},
-          {kPassword, ControlKind::kPasswordEdit, u"", 57, 41, 207, 15},
-          {kNoControlId, ControlKind::kStaticText, u"Password:", 16, 43, 36, 11},
-          {kNoControlId, ControlKind::kStaticText,
-           u"Please provide the additional password you specified", 16, 18, 235, 8},
-      }};
-  return layout;
+  return DialogLayout(kResourceId);
 }
 
 void ExtraPasswordDialog::OnCommand(DialogSite& site, int id) {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "resource_ids.h"
 #include "ui/dialog.h"
 #include "ui/ui.h"
 
@@ -10,8 +11,8 @@ namespace veilmark {
 
 class ExtraPasswordDialog : public DialogController {
  public:
-  static constexpr int kResourceId = 111;
-  static constexpr int kPassword = 208;
+  static constexpr int kResourceId = IDD_EXTRA_PASSWORD;
+  static constexpr int kPassword = IDC_EXTRA_PASSWORD;
 
   ExtraPasswordDialog();
   const DialogTemplate& Template() const override;

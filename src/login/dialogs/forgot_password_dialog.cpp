@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "login/dialogs/dialog_text.h"
+#include "ui/dialog_layouts.h"
 #include "ui/error_box.h"
 #include "ui/ui.h"
 
@@ -12,24 +13,7 @@ ForgotPasswordDialog::ForgotPasswordDialog(std::u16string email, std::u16string 
     : email(std::move(email)), securityQuestion(std::move(securityQuestion)) {}
 
 const DialogTemplate& ForgotPasswordDialog::Template() const {
-  static const DialogTemplate layout{
-      kResourceId,
-      u"Forgot Password",
-      320,
-      200,
-      {
-          {kIdOk, ControlKind::kDefaultButton, u"OK", 209, 179, 50, 14},
-          {kIdCancel, ControlKind::kButton, u"Cancel", 263, 179, 50, 14},
-          {kNoControlId, ControlKind::kPicture, u"", 7, 7, 133, 25, 209},
-          {kNoControlId, ControlKind::kStaticText, u"Please enter your details", 27, 37, 265, 18},
-          {kEmail, ControlKind::kEdit, u"", 89, 51, 192, 15},
-          {kNoControlId, ControlKind::kStaticText, u"Email:", 27, 53, 24, 11},
-          {kSecurityQuestion, ControlKind::kEdit, u"", 89, 70, 192, 15},
-          {kNoControlId, ControlKind::kStaticText, u"Security Question:", 27, 72, 60, 11},
-          {kSecurityAnswer, ControlKind::kEdit, u"", 89, 88, 192, 15},
-          {kNoControlId, ControlKind::kStaticText, u"Security Answer:", 27, 90, 60, 11},
-      }};
-  return layout;
+  return DialogLayout(kResourceId);
 }
 
 void ForgotPasswordDialog::OnInitDialog(DialogSite& site) {

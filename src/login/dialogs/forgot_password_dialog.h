@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "resource_ids.h"
 #include "ui/dialog.h"
 #include "ui/ui.h"
 
@@ -10,8 +11,9 @@ namespace veilmark {
 
 class ForgotPasswordDialog : public DialogController {
  public:
-  static constexpr int kResourceId = 113;
-  static constexpr int kEmail = 206, kSecurityQuestion = 209, kSecurityAnswer = 210;
+  static constexpr int kResourceId = IDD_FORGOT;
+  static constexpr int kEmail = IDC_EMAIL, kSecurityQuestion = IDC_SECURITY_QUESTION,
+                       kSecurityAnswer = IDC_SECURITY_ANSWER;
 
   ForgotPasswordDialog(std::u16string email, std::u16string securityQuestion);
   const DialogTemplate& Template() const override;

@@ -1,6 +1,7 @@
 // LoginMethodDialog: the chooser between Gmail, Yahoo, Hotmail, AOL and "Other".
 #pragma once
 
+#include "resource_ids.h"
 #include "ui/dialog.h"
 #include "ui/ui.h"
 
@@ -8,8 +9,9 @@ namespace veilmark {
 
 class LoginMethodDialog : public DialogController {
  public:
-  static constexpr int kResourceId = 107;
-  static constexpr int kGmail = 201, kYahoo = 202, kHotmail = 203, kAol = 206, kOther = 207;
+  static constexpr int kResourceId = IDD_LOGIN_FORM;
+  static constexpr int kGmail = IDC_GMAIL, kYahoo = IDC_YAHOO, kHotmail = IDC_HOTMAIL,
+                       kAol = IDC_AOL, kOther = IDC_OTHER;
 
   LoginMethodDialog();
   const DialogTemplate& Template() const override;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "ui/dialog_layouts.h"
 #include "ui/ui.h"
 
 namespace veilmark {
@@ -9,14 +10,7 @@ namespace veilmark {
 OpenIdDialog::OpenIdDialog(std::u16string url) : url(std::move(url)) {}
 
 const DialogTemplate& OpenIdDialog::Template() const {
-  static const DialogTemplate layout{kResourceId,
-                                     u"Provider Login",
-                                     455,
-                                     317,
-                                     {
-                                         {kBrowser, ControlKind::kBrowser, u"", 7, 7, 441, 303},
-                                     }};
-  return layout;
+  return DialogLayout(kResourceId);
 }
 
 void OpenIdDialog::OnInitDialog(DialogSite& site) {

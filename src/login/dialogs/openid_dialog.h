@@ -5,6 +5,7 @@
 #include <string>
 
 #include "api/server_reply.h"
+#include "resource_ids.h"
 #include "ui/dialog.h"
 #include "ui/ui.h"
 
@@ -12,8 +13,8 @@ namespace veilmark {
 
 class OpenIdDialog : public DialogController {
  public:
-  static constexpr int kResourceId = 108;
-  static constexpr int kBrowser = 205;
+  static constexpr int kResourceId = IDD_OPENID;
+  static constexpr int kBrowser = IDC_BROWSER;
 
   explicit OpenIdDialog(std::u16string url);
   const DialogTemplate& Template() const override;

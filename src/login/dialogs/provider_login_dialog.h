@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "resource_ids.h"
 #include "ui/dialog.h"
 #include "ui/ui.h"
 
@@ -10,8 +11,8 @@ namespace veilmark {
 
 class ProviderLoginDialog : public DialogController {
  public:
-  static constexpr int kResourceId = 110;
-  static constexpr int kEmail = 204, kPassword = 205;
+  static constexpr int kResourceId = IDD_LIVE;
+  static constexpr int kEmail = IDC_LOGIN_EMAIL, kPassword = IDC_LOGIN_PASSWORD;
 
   ProviderLoginDialog();
   const DialogTemplate& Template() const override;

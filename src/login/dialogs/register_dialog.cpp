@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "login/dialogs/dialog_text.h"
+#include "ui/dialog_layouts.h"
 #include "ui/error_box.h"
 #include "ui/ui.h"
 
@@ -17,32 +18,7 @@ RegisterDialog::RegisterDialog(std::u16string email, std::u16string captchaUrl)
     : email(std::move(email)), captchaUrl(std::move(captchaUrl)) {}
 
 const DialogTemplate& RegisterDialog::Template() const {
-  static const DialogTemplate layout{
-      kResourceId,
-      u"Dialog",
-      320,
-      272,
-      {
-          {kIdOk, ControlKind::kDefaultButton, u"Register", 209, 251, 50, 14},
-          {kIdCancel, ControlKind::kButton, u"Cancel", 263, 251, 50, 14},
-          {kNoControlId, ControlKind::kPicture, u"", 7, 7, 133, 25, 209},
-          {kNoControlId, ControlKind::kStaticText,
-           u"Registration information - all fields are mandatory", 27, 37, 265, 18},
-          {kEmail, ControlKind::kEdit, u"", 89, 51, 192, 15},
-          {kNoControlId, ControlKind::kStaticText, u"Email:", 27, 53, 24, 11},
-          {kPassword, ControlKind::kPasswordEdit, u"", 89, 69, 192, 15},
-          {kNoControlId, ControlKind::kStaticText, u"Password:", 27, 71, 36, 11},
-          {kRepeatPassword, ControlKind::kPasswordEdit, u"", 89, 87, 192, 15},
-          {kNoControlId, ControlKind::kStaticText, u"Repeat Password:", 27, 89, 61, 11},
-          {kSecurityQuestion, ControlKind::kEdit, u"", 89, 105, 192, 15},
-          {kNoControlId, ControlKind::kStaticText, u"Security Question:", 27, 107, 60, 11},
-          {kSecurityAnswer, ControlKind::kEdit, u"", 89, 123, 192, 15},
-          {kNoControlId, ControlKind::kStaticText, u"Security Answer:", 27, 125, 60, 11},
-          {kCaptcha, ControlKind::kEdit, u"", 89, 209, 192, 15},
-          {kNoControlId, ControlKind::kStaticText, u"Image above:", 27, 211, 60, 11},
-          {kBrowser, ControlKind::kBrowser, u"", 27, 147, 200, 50},
-      }};
-  return layout;
+  return DialogLayout(kResourceId);
 }
 
 void RegisterDialog::OnInitDialog(DialogSite& site) {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "resource_ids.h"
 #include "ui/dialog.h"
 #include "ui/ui.h"
 
@@ -10,9 +11,11 @@ namespace veilmark {
 
 class RegisterDialog : public DialogController {
  public:
-  static constexpr int kResourceId = 109;
-  static constexpr int kBrowser = 205, kEmail = 206, kPassword = 207, kRepeatPassword = 208,
-                       kSecurityQuestion = 209, kSecurityAnswer = 210, kCaptcha = 211;
+  static constexpr int kResourceId = IDD_REGISTER;
+  static constexpr int kBrowser = IDC_BROWSER, kEmail = IDC_EMAIL, kPassword = IDC_PASSWORD,
+                       kRepeatPassword = IDC_REPEAT_PASSWORD,
+                       kSecurityQuestion = IDC_SECURITY_QUESTION,
+                       kSecurityAnswer = IDC_SECURITY_ANSWER, kCaptcha = IDC_CAPTCHA;
 
   RegisterDialog(std::u16string email, std::u16string captchaUrl);
   const DialogTemplate& Template() const override;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "login/dialogs/dialog_text.h"
+#include "ui/dialog_layouts.h"
 #include "ui/error_box.h"
 #include "ui/ui.h"
 
@@ -11,24 +12,7 @@ namespace veilmark {
 VeilmarkLoginDialog::VeilmarkLoginDialog(std::u16string email) : email(std::move(email)) {}
 
 const DialogTemplate& VeilmarkLoginDialog::Template() const {
-  static const DialogTemplate layout{
-      kResourceId,
-      u"Login using Veilmark Account",
-      320,
-      200,
-      {
-          {kIdOk, ControlKind::kDefaultButton, u"OK", 88, 179, 50, 14},
-          {kIdCancel, ControlKind::kButton, u"Cancel", 261, 179, 50, 14},
-          {kNoControlId, ControlKind::kGroupBox, u"Please login with your Veilmark account", 35, 29,
-           262, 73},
-          {kEmail, ControlKind::kEdit, u"", 83, 42, 207, 15},
-          {kNoControlId, ControlKind::kStaticText, u"Email:", 43, 45, 24, 11},
-          {kPassword, ControlKind::kPasswordEdit, u"", 83, 61, 207, 15},
-          {kNoControlId, ControlKind::kStaticText, u"Password:", 43, 63, 36, 11},
-          {kSignup, ControlKind::kButton, u"Signup", 208, 179, 50, 14},
-          {kForgot, ControlKind::kButton, u"Forgot password?", 141, 179, 64, 14},
-      }};
-  return layout;
+  return DialogLayout(kResourceId);
 }
 
 void VeilmarkLoginDialog::OnInitDialog(DialogSite& site) {

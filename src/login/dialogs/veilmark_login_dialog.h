@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "resource_ids.h"
 #include "ui/dialog.h"
 #include "ui/ui.h"
 
@@ -10,8 +11,9 @@ namespace veilmark {
 
 class VeilmarkLoginDialog : public DialogController {
  public:
-  static constexpr int kResourceId = 112;
-  static constexpr int kEmail = 204, kPassword = 205, kSignup = 3, kForgot = 4;
+  static constexpr int kResourceId = IDD_VEILMARK_LOGIN;
+  static constexpr int kEmail = IDC_LOGIN_EMAIL, kPassword = IDC_LOGIN_PASSWORD,
+                       kSignup = IDC_SIGNUP, kForgot = IDC_FORGOT;
 
   explicit VeilmarkLoginDialog(std::u16string email);
   const DialogTemplate& Template() const override;

@@ -1,4 +1,6 @@
-// The one owning COM pointer: AddRef on copy, Release on drop.
+// The one owning COM pointer: AddRef on copy, Release on drop. The COM
+// toolkit (this, com_object_win32.h, automation_win32.h, event_sink_win32.h)
+// is in namespace veilmark::com, below both the Win32 UI and the COM server.
 #pragma once
 
 #include <utility>

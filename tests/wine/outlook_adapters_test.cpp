@@ -1,12 +1,14 @@
-// The host object model over fake Outlook objects reached late-bound: which
+// The Outlook object model over fake Outlook objects reached late-bound: which
 // members are read and called, with which arguments, and how their answers
 // and failures come back.
-#include "com/host_adapters.h"
+#include "com/outlook_adapters.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "com/guids.h"
 #include "fake_browser.h"
@@ -56,9 +58,9 @@ FakePtr Recipient(const std::wstring& address, std::int32_t type, std::int32_t d
   return recipient;
 }
 
-class HostAdapters : public ::testing::Test {
+class OutlookAdapters : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(SUCCEEDED(apartment_.status())); }
+  void SetUp() override { ASSERT_TRUE(VM_TRY_HR(apartment_.status())); }
   Apartment apartment_;
 };
 
@@ -68,7 +70,7 @@ std::shared_ptr<outlook::MailItem> MailItemOf(const FakePtr& fake) {
   return item;
 }
 
-TEST_F(HostAdapters, QueriesAnswerOnlyForTheirKind) {
+TEST_F(OutlookAdapters, QueriesAnswerOnlyForTheirKind) {
   FakePtr plain = FakeDispatch::Make();
   const auto object = com::AdaptObject(Disp(plain));
   std::shared_ptr<outlook::MailItem> item;
@@ -92,7 +94,7 @@ TEST_F(HostAdapters, QueriesAnswerOnlyForTheirKind) {
   EXPECT_EQ(object->GetTypeId(typeId), E_NOTIMPL);
 }
 
-TEST_F(HostAdapters, MailItemReadsItsTextAndFlags) {
+TEST_F(OutlookAdapters, MailItemReadsItsTextAndFlags) {
   FakePtr fake = FakeDispatch::Make();
   fake->Is(com::kMailItemIid)
       .Value(L"Subject", Variant(std::u16string(u"Caf\u00e9 \U0001F600")))
@@ -118,7 +120,7 @@ TEST_F(HostAdapters, MailItemReadsItsTextAndFlags) {
   EXPECT_EQ(item->GetSession(session), DISP_E_UNKNOWNNAME);
 }
 
-TEST_F(HostAdapters, MailItemSavesDeletesAndClosesDiscarding) {
+TEST_F(OutlookAdapters, MailItemSavesDeletesAndClosesDiscarding) {
   FakePtr fake = FakeDispatch::Make();
   fake->Is(com::kMailItemIid)
       .Method(L"Save", Nothing())
@@ -140,7 +142,7 @@ TEST_F(HostAdapters, MailItemSavesDeletesAndClosesDiscarding) {
   EXPECT_EQ(item->Save(), E_FAIL);
 }
 
-TEST_F(HostAdapters, AccountSessionAndPropertyAccessor) {
+TEST_F(OutlookAdapters, AccountSessionAndPropertyAccessor) {
   FakePtr account = FakeDispatch::Make();
   account->Value(L"SmtpAddress", Variant(std::u16string(u"Bob@Example.org")));
   FakePtr user = Recipient(L"/o=org/cn=bob", outlook::kRecipientTo, 0, true);
@@ -189,8 +191,9 @@ TEST_F(HostAdapters, AccountSessionAndPropertyAccessor) {
   EXPECT_FALSE(sender);
 }
 
-TEST_F(HostAdapters, RecipientsByIndexWithTheirKinds) {
-  FakePtr to = Recipient(L"ann@example.org", outlook::kRecipientTo, outlook::kDisplayTypeUser, true);
+TEST_F(OutlookAdapters, RecipientsByIndexWithTheirKinds) {
+  FakePtr to =
+      Recipient(L"ann@example.org", outlook::kRecipientTo, outlook::kDisplayTypeUser, true);
   FakePtr bcc = Recipient(L"/o=x/cn=list", outlook::kRecipientBcc, 1, false);
   FakePtr recipients = Collection({to, bcc});
   FakePtr fake = FakeDispatch::Make();
@@ -241,7 +244,7 @@ TEST_F(HostAdapters, RecipientsByIndexWithTheirKinds) {
   EXPECT_EQ(first->GetDisplayType(number), E_FAIL);
 }
 
-TEST_F(HostAdapters, AttachmentsSaveToTheGivenPath) {
+TEST_F(OutlookAdapters, AttachmentsSaveToTheGivenPath) {
   FakePtr attachment = FakeDispatch::Make();
   attachment->Value(L"Type", Variant(std::int32_t{1}))
       .Value(L"FileName", Variant(std::u16string(u"r\u00e9sum\u00e9.pdf")))
@@ -267,7 +270,7 @@ TEST_F(HostAdapters, AttachmentsSaveToTheGivenPath) {
   EXPECT_EQ(first->SaveAsFile(u"C:\\x"), STG_E_ACCESSDENIED);
 }
 
-TEST_F(HostAdapters, RibbonControlContextIsTheInspector) {
+TEST_F(OutlookAdapters, RibbonControlContextIsTheInspector) {
   FakePtr inspector = FakeDispatch::Make();
   inspector->Is(com::kInspectorIid);
   FakePtr control = FakeDispatch::Make();
@@ -286,7 +289,7 @@ TEST_F(HostAdapters, RibbonControlContextIsTheInspector) {
 
 // The fakes' own contract, as Outlook's dispatchers answer: kept here so a
 // fake cannot quietly become kinder than Outlook again.
-TEST_F(HostAdapters, FakesRefuseWhatOutlookRefuses) {
+TEST_F(OutlookAdapters, FakesRefuseWhatOutlookRefuses) {
   FakePtr fake = FakeDispatch::Make();
   fake->Value(L"Subject", Variant(std::u16string(u"s")))
       .Method(L"Save", Nothing())
@@ -315,18 +318,11 @@ TEST_F(HostAdapters, FakesRefuseWhatOutlookRefuses) {
   LPOLESTR save = const_cast<LPOLESTR>(L"Save");
   ASSERT_EQ(Disp(fake)->GetIDsOfNames(IID_NULL, &save, 1, LOCALE_USER_DEFAULT, &id), S_OK);
   DISPPARAMS empty{};
-  struct Exception {
-    EXCEPINFO info{};
-    ~Exception() {
-      SysFreeString(info.bstrSource);
-      SysFreeString(info.bstrDescription);
-      SysFreeString(info.bstrHelpFile);
-    }
-  } exception;
+  com::ExceptionInfo exception;
   EXPECT_EQ(Disp(fake)->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &empty, nullptr,
-                               &exception.info, nullptr),
+                               exception.Put(), nullptr),
             DISP_E_EXCEPTION);
-  EXPECT_EQ(exception.info.scode, E_ACCESSDENIED);
+  EXPECT_EQ(exception.value().scode, E_ACCESSDENIED);
   // Item takes any index that reads as a number.
   FakePtr item = FakeDispatch::Make();
   std::vector<Variant> index;
@@ -336,7 +332,100 @@ TEST_F(HostAdapters, FakesRefuseWhatOutlookRefuses) {
   EXPECT_EQ(found.value().pdispVal, Disp(item));
 }
 
-TEST_F(HostAdapters, NavigateWaitsForTheLoadPumpingMessages) {
+// Outlook sinks that count their calls and answer what they are told.
+struct CountingSinks : outlook::InspectorsEvents,
+                       outlook::ExplorerEvents,
+                       outlook::ApplicationEvents {
+  HRESULT OnNewInspector(const std::shared_ptr<outlook::Inspector>& inspector) override {
+    inspectors.push_back(com::AdaptedDispatch(inspector.get()));
+    return answer;
+  }
+  HRESULT OnSelectionChange() override {
+    ++selections;
+    return answer;
+  }
+  HRESULT OnClose() override { return answer; }
+  HRESULT OnNewMail() override {
+    ++mails;
+    return answer;
+  }
+  std::vector<IDispatch*> inspectors;
+  int selections = 0;
+  int mails = 0;
+  HRESULT answer = S_OK;
+};
+
+TEST_F(OutlookAdapters, CollectionsOfOneApplicationShareTheirAdvises) {
+  FakePtr inspectors = FakeDispatch::Make();
+  FakeConnectionPoint& point = inspectors->Source(com::kInspectorsEventsIid);
+  FakePtr application = FakeDispatch::Make();
+  application->Is(com::kApplicationIid).Property(L"Inspectors", Disp(inspectors));
+  const auto outlook = com::AdaptApplication(Disp(application));
+  std::shared_ptr<outlook::Inspectors> first, second;
+  ASSERT_EQ(outlook->GetInspectors(first), S_OK);
+  ASSERT_EQ(outlook->GetInspectors(second), S_OK);
+  CountingSinks sinks;
+  ASSERT_EQ(first->Advise(sinks), S_OK);
+  EXPECT_EQ(second->Advise(sinks), S_OK);  // advised already: once is enough
+  EXPECT_EQ(point.advises(), 1);
+
+  // The window arrives adapted; a sink's failure is no answer to Outlook.
+  FakePtr inspector = FakeDispatch::Make();
+  sinks.answer = E_FAIL;
+  EXPECT_EQ(point.Fire(outlook_events::kNewInspector, {Variant(Disp(inspector))}),
+            std::vector<HRESULT>{S_OK});
+  EXPECT_EQ(sinks.inspectors, std::vector<IDispatch*>{Disp(inspector)});
+  // Not a window: the sink hears nothing.
+  EXPECT_EQ(point.Fire(outlook_events::kNewInspector), std::vector<HRESULT>{S_OK});
+  EXPECT_EQ(sinks.inspectors.size(), 1u);
+
+  first.reset();
+  EXPECT_EQ(point.live(), 1);  // the application keeps it
+  EXPECT_EQ(second->Unadvise(sinks), S_OK);
+  EXPECT_EQ(point.live(), 0);
+  EXPECT_EQ(second->Unadvise(sinks), CONNECT_E_NOCONNECTION);
+}
+
+TEST_F(OutlookAdapters, AWindowsAdvisesGoWithItsAdapter) {
+  FakePtr explorer = FakeDispatch::Make();
+  FakeConnectionPoint& point = explorer->Source(com::kExplorerEventsIid);
+  CountingSinks sinks;
+  auto window = com::AdaptExplorer(Disp(explorer));
+  ASSERT_EQ(window->Advise(sinks), S_OK);
+  EXPECT_EQ(point.Fire(outlook_events::kSelectionChange), std::vector<HRESULT>{S_OK});
+  EXPECT_EQ(sinks.selections, 1);
+  // Another adapter of the same window holds none of this one's advises.
+  EXPECT_EQ(com::AdaptExplorer(Disp(explorer))->Unadvise(sinks), CONNECT_E_NOCONNECTION);
+  EXPECT_EQ(point.live(), 1);
+  window.reset();
+  EXPECT_EQ(point.live(), 0);
+}
+
+TEST_F(OutlookAdapters, ABoundHandlerServesOnlyItsOwnSink) {
+  FakePtr application = FakeDispatch::Make();
+  FakeConnectionPoint& point = application->Source(com::kApplicationEventsIid);
+  application->Is(com::kApplicationIid);
+  CountingSinks bound, plain;
+  std::vector<DISPID> handled;
+  const auto outlook = com::AdaptApplication(
+      Disp(application), {{static_cast<outlook::ApplicationEvents*>(&bound),
+                           com::kApplicationEventsIid, [&](DISPID id, DISPPARAMS&) {
+                             handled.push_back(id);
+                             return DISP_E_MEMBERNOTFOUND;
+                           }}});
+  ASSERT_EQ(outlook->Advise(bound), S_OK);
+  ASSERT_EQ(outlook->Advise(plain), S_OK);
+  // Advise order: the bound sink answers first, with the handler's answer.
+  EXPECT_EQ(point.Fire(outlook_events::kNewMail),
+            (std::vector<HRESULT>{DISP_E_MEMBERNOTFOUND, S_OK}));
+  EXPECT_EQ(handled, std::vector<DISPID>{outlook_events::kNewMail});
+  EXPECT_EQ(bound.mails, 0);
+  EXPECT_EQ(plain.mails, 1);
+  ASSERT_EQ(outlook->Unadvise(bound), S_OK);
+  EXPECT_EQ(point.live(), 1);
+}
+
+TEST_F(OutlookAdapters, NavigateWaitsForTheLoadPumpingMessages) {
   FakeBrowser fake;
   std::shared_ptr<outlook::WebBrowser> browser;
   ASSERT_EQ(com::AdaptObject(Disp(fake.browser))->AsWebBrowser(browser), S_OK);
@@ -351,7 +440,7 @@ TEST_F(HostAdapters, NavigateWaitsForTheLoadPumpingMessages) {
   EXPECT_TRUE(document);
 }
 
-TEST_F(HostAdapters, NavigateGivesUpAfterFiveSeconds) {
+TEST_F(OutlookAdapters, NavigateGivesUpAfterFiveSeconds) {
   FakeBrowser fake;
   fake.NeverComplete();
   std::shared_ptr<outlook::WebBrowser> browser;
@@ -363,7 +452,7 @@ TEST_F(HostAdapters, NavigateGivesUpAfterFiveSeconds) {
   EXPECT_LT(took, std::chrono::seconds(8));
 }
 
-TEST_F(HostAdapters, DocumentIsWrittenThroughItsInterfaceAsOneElementArrays) {
+TEST_F(OutlookAdapters, DocumentIsWrittenThroughItsInterfaceAsOneElementArrays) {
   FakeBrowser fake;
   std::shared_ptr<outlook::HtmlDocument> html;
   ASSERT_EQ(com::AdaptObject(fake.document.Get())->AsHtmlDocument(html), S_OK);
@@ -383,7 +472,7 @@ TEST_F(HostAdapters, DocumentIsWrittenThroughItsInterfaceAsOneElementArrays) {
 
 // The fake's own contract, as MSHTML's type information declares write:
 // [vararg] through IDispatch, the array itself through the interface.
-TEST_F(HostAdapters, FakeDocumentWriteIsVarargThroughIDispatch) {
+TEST_F(OutlookAdapters, FakeDocumentWriteIsVarargThroughIDispatch) {
   FakeBrowser fake;
   IDispatch* document = fake.document.Get();
   std::vector<Variant> two;
@@ -403,7 +492,7 @@ TEST_F(HostAdapters, FakeDocumentWriteIsVarargThroughIDispatch) {
             DISP_E_MEMBERNOTFOUND);
 }
 
-TEST_F(HostAdapters, TaskPaneShowsTheViewInTheHostedBrowser) {
+TEST_F(OutlookAdapters, TaskPaneShowsTheViewInTheHostedBrowser) {
   FakeBrowser control;
   FakePtr pane = FakeDispatch::Make();
   pane->Property(L"ContentControl", Disp(control.browser))
@@ -433,7 +522,7 @@ TEST_F(HostAdapters, TaskPaneShowsTheViewInTheHostedBrowser) {
   EXPECT_EQ(pane->ValueOf(L"Visible").boolVal, VARIANT_TRUE);
 }
 
-TEST_F(HostAdapters, TaskPaneStaysEmptyWhenTheLoadNeverEnds) {
+TEST_F(OutlookAdapters, TaskPaneStaysEmptyWhenTheLoadNeverEnds) {
   FakeBrowser control;
   control.NeverComplete();
   FakePtr pane = FakeDispatch::Make();

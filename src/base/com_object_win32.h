@@ -1,15 +1,21 @@
-// Reference-counted COM objects with an interface table, aggregatable.
-// A class lists its interfaces with InterfaceEntry and is instantiated as
-// ComObject<Class>, which supplies IUnknown for all of its bases.
+// The one base of reference-counted COM objects: an interface table,
+// aggregation, and the module's lock count. A class lists its interfaces with
+// InterfaceEntry and is instantiated as ComObject<Class>, which supplies
+// IUnknown for all of its bases.
 #pragma once
 
 #include <type_traits>
 #include <utility>
 
-#include "com/com_ptr.h"
-#include "com/module.h"
+#include "base/com_ptr_win32.h"
 
 namespace veilmark::com {
+
+// The module's lock count: live objects and class-factory locks, which
+// decide whether the DLL may unload.
+void LockModule();
+void UnlockModule();
+long ModuleLockCount();
 
 template <class Impl>
 struct InterfaceEntry {
@@ -31,17 +37,27 @@ template <class T>
 struct HasExtraInterface<T, std::void_t<decltype(std::declval<T&>().ExtraInterface(IID_IUnknown))>>
     : std::true_type {};
 
+// Each live object holds a module lock, except those of a class that
+// declares static constexpr bool kLocksModule = false (a class factory:
+// holding one alone does not keep the DLL loaded).
+template <class T, class = void>
+struct LocksModule : std::true_type {};
+template <class T>
+struct LocksModule<T, std::void_t<decltype(T::kLocksModule)>>
+    : std::bool_constant<T::kLocksModule> {};
+
 template <class Impl>
 class ComObject final : public Impl {
  public:
-  // `outer` is the controlling object when aggregated, otherwise null. Each
-  // live object holds a module lock.
+  // `outer` is the controlling object when aggregated, otherwise null.
   template <class... Args>
   explicit ComObject(IUnknown* outer, Args&&... args)
       : Impl(std::forward<Args>(args)...), outer_(outer), inner_(this) {
-    LockModule();
+    if constexpr (LocksModule<Impl>::value) LockModule();
   }
-  ~ComObject() { UnlockModule(); }
+  ~ComObject() {
+    if constexpr (LocksModule<Impl>::value) UnlockModule();
+  }
   ComObject(const ComObject&) = delete;
   ComObject& operator=(const ComObject&) = delete;
 

@@ -1,17 +1,75 @@
-#include "com/host_adapters.h"
+#include "com/outlook_adapters.h"
 
 #include <mshtml.h>
 
 #include <algorithm>
 #include <utility>
 
-#include "com/dispatch.h"
-#include "com/event_sinks.h"
-#include "com/guids.h"
 #include "base/wchar_win32.h"
+#include "com/dispatch.h"
+#include "com/guard.h"
+#include "com/guids.h"
 
 namespace veilmark::com {
 namespace {
+
+// The advises made through a family of adapters (one window, or an
+// application and the collections it hands out): unadvising through any of
+// them finds the subscription, and whatever is still advised when the last
+// of them goes is unadvised then.
+class AdviseList {
+ public:
+  AdviseList() = default;
+  explicit AdviseList(std::vector<BoundHandler> bound) : bound_(std::move(bound)) {}
+
+  // Advising a sink twice is advising it once. `handler` serves the events
+  // unless one is bound to the sink.
+  HRESULT Advise(IUnknown* source, REFIID events, const void* sink, EventHandler handler) {
+    if (Find(events, sink) != entries_.end()) return S_OK;
+    for (const BoundHandler& bound : bound_) {
+      if (bound.sink == sink && IsEqualIID(bound.events, events)) handler = bound.handler;
+    }
+    Subscription subscription;
+    VM_CHECK_HR(EventSink::Advise(source, events, std::move(handler), subscription));
+    entries_.push_back({events, sink, std::move(subscription)});
+    return S_OK;
+  }
+
+  // CONNECT_E_NOCONNECTION when the sink is not advised here.
+  HRESULT Unadvise(REFIID events, const void* sink) {
+    const auto found = Find(events, sink);
+    if (found == entries_.end()) return CONNECT_E_NOCONNECTION;
+    Subscription subscription = std::move(found->subscription);
+    entries_.erase(found);
+    return subscription.Unadvise();
+  }
+
+ private:
+  struct Advised {
+    IID events;
+    const void* sink;
+    Subscription subscription;
+  };
+
+  std::vector<Advised>::iterator Find(REFIID events, const void* sink) {
+    return std::find_if(entries_.begin(), entries_.end(), [&](const Advised& advised) {
+      return advised.sink == sink && IsEqualIID(advised.events, events);
+    });
+  }
+
+  std::vector<BoundHandler> bound_;
+  std::vector<Advised> entries_;
+};
+
+// What the sinks answer the source: S_OK whatever the outlook sink made of
+// the event (Outlook ignores it); a failure is recorded, an exception shown.
+template <class Serve>
+EventHandler Serving(Serve serve) {
+  return [serve](DISPID id, DISPPARAMS& params) -> HRESULT {
+    VM_LOG_HR(Guarded([&] { return serve(id, params); }));
+    return S_OK;
+  };
+}
 
 // The object an adapter stands for, reachable from any adapter.
 class Adapted {
@@ -21,7 +79,7 @@ class Adapted {
   IDispatch* dispatch() const { return object_.Get(); }
 
  protected:
-  // A property holding an object; `mayBeNull` where the host may have none.
+  // A property holding an object; `mayBeNull` where Outlook may have none.
   HRESULT GetObjectProperty(const wchar_t* name, ComPtr<IDispatch>& out,
                             bool mayBeNull = false) const {
     Variant value;
@@ -51,7 +109,7 @@ class Adapted {
     out = value.value().boolVal != VARIANT_FALSE;
     return S_OK;
   }
-  // Text the host may hand out as another type (a number, an empty value).
+  // Text Outlook may hand out as another type (a number, an empty value).
   static HRESULT TextOf(Variant& value, std::u16string& out) {
     VM_CHECK_HR(VariantChangeType(value.get(), value.get(), 0, VT_BSTR));
     out = FromBstr(value.value().bstrVal);
@@ -61,7 +119,7 @@ class Adapted {
   ComPtr<IDispatch> object_;
 };
 
-// Item(index) of a host collection, as an adapted object.
+// Item(index) of an Outlook collection, as an adapted object.
 template <class Made>
 HRESULT CollectionItem(IDispatch* collection, std::int32_t index, std::shared_ptr<Made>& out) {
   Variant item;
@@ -320,7 +378,7 @@ class WebBrowserAdapter final : public ObjectAdapter<outlook::WebBrowser> {
       while (PeekMessageW(&message, nullptr, 0, 0,
                           PM_REMOVE | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE | PM_QS_PAINT)) {
         if (message.message == WM_QUIT) {
-          PostQuitMessage(static_cast<int>(message.wParam));  // the host's to handle
+          PostQuitMessage(static_cast<int>(message.wParam));  // Outlook's to handle
           return HRESULT_FROM_WIN32(ERROR_CANCELLED);
         }
         TranslateMessage(&message);
@@ -377,16 +435,19 @@ class ExplorerAdapter final : public ObjectAdapter<outlook::Explorer> {
     return S_OK;
   }
   HRESULT Advise(outlook::ExplorerEvents& sink) override {
-    return Advises::Advise(object_.Get(), kExplorerEventsIid, &sink,
-                           [&sink](DISPID id, DISPPARAMS&) -> HRESULT {
+    return advises_.Advise(object_.Get(), kExplorerEventsIid, &sink,
+                           Serving([&sink](DISPID id, DISPPARAMS&) -> HRESULT {
                              if (id == kSelectionChangeDispId) return sink.OnSelectionChange();
                              if (id == kCloseDispId) return sink.OnClose();
-                             return DISP_E_MEMBERNOTFOUND;
-                           });
+                             return S_OK;
+                           }));
   }
   HRESULT Unadvise(outlook::ExplorerEvents& sink) override {
-    return Advises::Unadvise(object_.Get(), kExplorerEventsIid, &sink);
+    return advises_.Unadvise(kExplorerEventsIid, &sink);
   }
+
+ private:
+  AdviseList advises_;
 };
 
 class InspectorAdapter final : public ObjectAdapter<outlook::Inspector> {
@@ -399,52 +460,64 @@ class InspectorAdapter final : public ObjectAdapter<outlook::Inspector> {
     return S_OK;
   }
   HRESULT Advise(outlook::InspectorEvents& sink) override {
-    return Advises::Advise(object_.Get(), kInspectorEventsIid, &sink,
-                           [&sink](DISPID id, DISPPARAMS&) -> HRESULT {
+    return advises_.Advise(object_.Get(), kInspectorEventsIid, &sink,
+                           Serving([&sink](DISPID id, DISPPARAMS&) -> HRESULT {
                              if (id == kCloseDispId) return sink.OnClose();
-                             return DISP_E_MEMBERNOTFOUND;
-                           });
+                             return S_OK;
+                           }));
   }
   HRESULT Unadvise(outlook::InspectorEvents& sink) override {
-    return Advises::Unadvise(object_.Get(), kInspectorEventsIid, &sink);
+    return advises_.Unadvise(kInspectorEventsIid, &sink);
   }
+
+ private:
+  AdviseList advises_;
 };
 
 class ExplorersAdapter final : public outlook::Explorers, public Adapted {
  public:
-  using Adapted::Adapted;
+  ExplorersAdapter(IDispatch* explorers, std::shared_ptr<AdviseList> advises)
+      : Adapted(explorers), advises_(std::move(advises)) {}
   HRESULT Advise(outlook::ExplorersEvents& sink) override {
-    return Advises::Advise(object_.Get(), kExplorersEventsIid, &sink,
-                           [&sink](DISPID id, DISPPARAMS& params) -> HRESULT {
-                             IDispatch* window = SingleDispatchArgument(params);
-                             if (id != kNewWindowDispId || !window) return DISP_E_MEMBERNOTFOUND;
-                             return sink.OnNewExplorer(AdaptExplorer(window));
-                           });
+    return advises_->Advise(object_.Get(), kExplorersEventsIid, &sink,
+                            Serving([&sink](DISPID id, DISPPARAMS& params) -> HRESULT {
+                              IDispatch* window = SingleDispatchArgument(params);
+                              if (id != kNewWindowDispId || !window) return S_OK;
+                              return sink.OnNewExplorer(AdaptExplorer(window));
+                            }));
   }
   HRESULT Unadvise(outlook::ExplorersEvents& sink) override {
-    return Advises::Unadvise(object_.Get(), kExplorersEventsIid, &sink);
+    return advises_->Unadvise(kExplorersEventsIid, &sink);
   }
+
+ private:
+  std::shared_ptr<AdviseList> advises_;
 };
 
 class InspectorsAdapter final : public outlook::Inspectors, public Adapted {
  public:
-  using Adapted::Adapted;
+  InspectorsAdapter(IDispatch* inspectors, std::shared_ptr<AdviseList> advises)
+      : Adapted(inspectors), advises_(std::move(advises)) {}
   HRESULT Advise(outlook::InspectorsEvents& sink) override {
-    return Advises::Advise(object_.Get(), kInspectorsEventsIid, &sink,
-                           [&sink](DISPID id, DISPPARAMS& params) -> HRESULT {
-                             IDispatch* window = SingleDispatchArgument(params);
-                             if (id != kNewWindowDispId || !window) return DISP_E_MEMBERNOTFOUND;
-                             return sink.OnNewInspector(AdaptInspector(window));
-                           });
+    return advises_->Advise(object_.Get(), kInspectorsEventsIid, &sink,
+                            Serving([&sink](DISPID id, DISPPARAMS& params) -> HRESULT {
+                              IDispatch* window = SingleDispatchArgument(params);
+                              if (id != kNewWindowDispId || !window) return S_OK;
+                              return sink.OnNewInspector(AdaptInspector(window));
+                            }));
   }
   HRESULT Unadvise(outlook::InspectorsEvents& sink) override {
-    return Advises::Unadvise(object_.Get(), kInspectorsEventsIid, &sink);
+    return advises_->Unadvise(kInspectorsEventsIid, &sink);
   }
+
+ private:
+  std::shared_ptr<AdviseList> advises_;
 };
 
 class ApplicationAdapter final : public outlook::Application, public Adapted {
  public:
-  using Adapted::Adapted;
+  ApplicationAdapter(IDispatch* application, std::vector<BoundHandler> bound)
+      : Adapted(application), advises_(std::make_shared<AdviseList>(std::move(bound))) {}
   HRESULT GetActiveExplorer(std::shared_ptr<outlook::Explorer>& out) override {
     ComPtr<IDispatch> explorer;
     VM_CHECK_HR(GetObjectProperty(L"ActiveExplorer", explorer, true));
@@ -454,25 +527,28 @@ class ApplicationAdapter final : public outlook::Application, public Adapted {
   HRESULT GetExplorers(std::shared_ptr<outlook::Explorers>& out) override {
     ComPtr<IDispatch> explorers;
     VM_CHECK_HR(GetObjectProperty(L"Explorers", explorers));
-    out = std::make_shared<ExplorersAdapter>(explorers.Get());
+    out = std::make_shared<ExplorersAdapter>(explorers.Get(), advises_);
     return S_OK;
   }
   HRESULT GetInspectors(std::shared_ptr<outlook::Inspectors>& out) override {
     ComPtr<IDispatch> inspectors;
     VM_CHECK_HR(GetObjectProperty(L"Inspectors", inspectors));
-    out = std::make_shared<InspectorsAdapter>(inspectors.Get());
+    out = std::make_shared<InspectorsAdapter>(inspectors.Get(), advises_);
     return S_OK;
   }
   HRESULT Advise(outlook::ApplicationEvents& sink) override {
-    return Advises::Advise(object_.Get(), kApplicationEventsIid, &sink,
-                           [&sink](DISPID id, DISPPARAMS&) -> HRESULT {
-                             if (id == kNewMailDispId) return sink.OnNewMail();
-                             return DISP_E_MEMBERNOTFOUND;
-                           });
+    return advises_->Advise(object_.Get(), kApplicationEventsIid, &sink,
+                            Serving([&sink](DISPID id, DISPPARAMS&) -> HRESULT {
+                              if (id == kNewMailDispId) return sink.OnNewMail();
+                              return S_OK;
+                            }));
   }
   HRESULT Unadvise(outlook::ApplicationEvents& sink) override {
-    return Advises::Unadvise(object_.Get(), kApplicationEventsIid, &sink);
+    return advises_->Unadvise(kApplicationEventsIid, &sink);
   }
+
+ private:
+  std::shared_ptr<AdviseList> advises_;
 };
 
 class TaskPaneAdapter final : public outlook::TaskPane, public Adapted {
@@ -534,8 +610,10 @@ HRESULT ObjectAdapter<Interface>::AsHtmlDocument(std::shared_ptr<outlook::HtmlDo
 
 }  // namespace
 
-std::shared_ptr<outlook::Application> AdaptApplication(IDispatch* application) {
-  return application ? std::make_shared<ApplicationAdapter>(application) : nullptr;
+std::shared_ptr<outlook::Application> AdaptApplication(IDispatch* application,
+                                                       std::vector<BoundHandler> bound) {
+  return application ? std::make_shared<ApplicationAdapter>(application, std::move(bound))
+                     : nullptr;
 }
 
 std::shared_ptr<outlook::Explorer> AdaptExplorer(IDispatch* explorer) {
