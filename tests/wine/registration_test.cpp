@@ -1,7 +1,15 @@
 // Registration through regsvr32 and the exports, read back from the real
-// registry of the Wine prefix.
+// registry of the Wine prefix; the order of its system calls through the
+// registration seam.
+#include "addin/com/registration.h"
+
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "addin/com/module.h"
+#include "resource_ids.h"
 #include "wine_support.h"
 
 namespace veilmark::wine_tests {
@@ -118,6 +126,166 @@ TEST_F(Registration, AFreshProfileWithoutUserClassesStillRegisters) {
   RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Classes");
   ASSERT_EQ(module_.RegisterServer(), S_OK);
   ExpectRegisteredForUser();
+}
+
+TEST_F(Registration, UnregisteringLeavesTheOtherBitnessAlone) {
+  // What the other DLL registers in the 32-bit view and beside our entry of
+  // the shared type library key.
+  const std::wstring otherClass = kClasses + L"Wow6432Node\\CLSID\\" + kClsid;
+  const std::wstring otherLibrary = kTypeLibKey + L"\\1.0\\409\\win32";
+  ASSERT_EQ(module_.RegisterServer(), S_OK);
+  for (const std::wstring& path : {otherClass + L"\\InprocServer32", otherLibrary}) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+
+  EXPECT_EQ(module_.UnregisterServer(), S_OK);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClassKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTypeLibKey + L"\\1.0\\409\\win64"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, otherClass + L"\\InprocServer32"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, otherLibrary));
+  DeleteTree(HKEY_CURRENT_USER, kClasses + L"Wow6432Node\\CLSID\\" + kClsid);
+  DeleteTree(HKEY_CURRENT_USER, kTypeLibKey);
+  RegDeleteKeyW(HKEY_CURRENT_USER, kTypeLibKey.c_str());
+}
+
+// The system's calls, passed through, with the type library's registration
+// failing after it wrote its keys.
+class FailingTypeLibrary final : public com::RegistrationCalls {
+ public:
+  HRESULT OverrideClassesRoot(HKEY& classes) override { return real_.OverrideClassesRoot(classes); }
+  void RestoreClassesRoot() override { real_.RestoreClassesRoot(); }
+  HRESULT EnablePerUserTypeLibraries() override { return real_.EnablePerUserTypeLibraries(); }
+  HRESULT RunScript(int id, bool install, HKEY classes) override {
+    return real_.RunScript(id, install, classes);
+  }
+  HRESULT RegisterTypeLibrary() override {
+    const HRESULT registered = real_.RegisterTypeLibrary();
+    return FAILED(registered) ? registered : TYPE_E_REGISTRYACCESS;
+  }
+  HRESULT UnregisterTypeLibrary(HKEY classes) override {
+    return real_.UnregisterTypeLibrary(classes);
+  }
+
+ private:
+  com::RegistrationCalls& real_ = com::SystemRegistrationCalls();
+};
+
+// The registration code linked into this program, with this program as the
+// module: its resources hold the same scripts and type library.
+class ThisModuleAsServer : public ::testing::Test {
+ protected:
+  void SetUp() override { com::SetModuleInstance(GetModuleHandleW(nullptr)); }
+  void TearDown() override {
+    com::UnregisterServer();
+    com::SetModuleInstance(nullptr);
+  }
+};
+
+TEST_F(ThisModuleAsServer, AFailureOnTheWayRemovesWhatWasWritten) {
+  FailingTypeLibrary calls;
+  EXPECT_EQ(com::RegisterServer(calls), TYPE_E_REGISTRYACCESS);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClassKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClasses + L"VeilmarkAddIn.Connect"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClasses + L"VeilmarkAddIn.Connect.1"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAddinKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTypeLibKey + L"\\1.0"));
+
+  // The same calls with nothing failing register as the exports do.
+  ASSERT_EQ(com::RegisterServer(), S_OK);
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kClassKey + L"\\InprocServer32"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kTypeLibKey + L"\\1.0\\409\\win64"));
+}
+
+// Records the calls in order, and fails the one named.
+class RecordedCalls final : public com::RegistrationCalls {
+ public:
+  explicit RecordedCalls(std::string failing = "") : failing_(std::move(failing)) {}
+
+  HRESULT OverrideClassesRoot(HKEY& classes) override {
+    classes = kClassesKey;
+    return Record("override");
+  }
+  void RestoreClassesRoot() override { journal_.push_back("restore"); }
+  HRESULT EnablePerUserTypeLibraries() override { return Record("per-user type libraries"); }
+  HRESULT RunScript(int id, bool install, HKEY classes) override {
+    EXPECT_EQ(classes, kClassesKey);
+    const char* script = id == IDR_MODULE_SCRIPT    ? "module script"
+                         : id == IDR_CONNECT_SCRIPT ? "class script"
+                                                    : "other script";
+    return Record(std::string(install ? "install " : "remove ") + script);
+  }
+  HRESULT RegisterTypeLibrary() override { return Record("register type library"); }
+  HRESULT UnregisterTypeLibrary(HKEY classes) override {
+    EXPECT_EQ(classes, kClassesKey);
+    return Record("unregister type library");
+  }
+
+  const std::vector<std::string>& journal() const { return journal_; }
+
+  static constexpr HRESULT kFailure = TYPE_E_REGISTRYACCESS;
+
+ private:
+  HRESULT Record(const std::string& call) {
+    journal_.push_back(call);
+    return call == failing_ ? kFailure : S_OK;
+  }
+
+  inline static const HKEY kClassesKey = reinterpret_cast<HKEY>(0x1234);
+  std::string failing_;
+  std::vector<std::string> journal_;
+};
+
+using Journal = std::vector<std::string>;
+
+TEST(RegistrationOrder, TypeLibrariesFollowTheOverrideBeforeAnyIsRegistered) {
+  RecordedCalls calls;
+  ASSERT_EQ(com::RegisterServer(calls), S_OK);
+  EXPECT_EQ(calls.journal(),
+            (Journal{"override", "per-user type libraries", "install module script",
+                     "install class script", "register type library", "restore"}));
+
+  RecordedCalls removal;
+  ASSERT_EQ(com::UnregisterServer(removal), S_OK);
+  EXPECT_EQ(removal.journal(),
+            (Journal{"override", "per-user type libraries", "unregister type library",
+                     "remove class script", "remove module script", "restore"}));
+}
+
+TEST(RegistrationOrder, AFailedStepIsUndoneWithEveryStepBeforeIt) {
+  const struct {
+    const char* failing;
+    Journal expected;
+  } cases[] = {
+      {"override", {"override", "restore"}},
+      {"per-user type libraries", {"override", "per-user type libraries", "restore"}},
+      {"install module script",
+       {"override", "per-user type libraries", "install module script", "remove module script",
+        "restore"}},
+      {"install class script",
+       {"override", "per-user type libraries", "install module script", "install class script",
+        "remove class script", "remove module script", "restore"}},
+      {"register type library",
+       {"override", "per-user type libraries", "install module script", "install class script",
+        "register type library", "unregister type library", "remove class script",
+        "remove module script", "restore"}},
+  };
+  for (const auto& c : cases) {
+    RecordedCalls calls(c.failing);
+    EXPECT_EQ(com::RegisterServer(calls), RecordedCalls::kFailure) << c.failing;
+    EXPECT_EQ(calls.journal(), c.expected) << c.failing;
+  }
+}
+
+TEST(RegistrationOrder, UnregisteringStopsAtTheFirstFailure) {
+  RecordedCalls calls("remove class script");
+  EXPECT_EQ(com::UnregisterServer(calls), RecordedCalls::kFailure);
+  EXPECT_EQ(calls.journal(),
+            (Journal{"override", "per-user type libraries", "unregister type library",
+                     "remove class script", "restore"}));
 }
 
 }  // namespace

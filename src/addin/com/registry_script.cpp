@@ -215,25 +215,6 @@ class Parser {
   ScriptKey* current_ = nullptr;  // the key whose body is being read
 };
 
-class RegKey {
- public:
-  RegKey() = default;
-  RegKey(const RegKey&) = delete;
-  RegKey& operator=(const RegKey&) = delete;
-  ~RegKey() {
-    if (key_) RegCloseKey(key_);
-  }
-  HKEY Get() const { return key_; }
-  HKEY* Put() { return &key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-HRESULT FromRegistry(LONG result) {
-  return result == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(result));
-}
-
 // The key with everything below it; removing what is not there is no failure.
 HRESULT DeleteTree(HKEY parent, const std::u16string& name) {
   const LONG result = RegDeleteTreeW(parent, AsWin(name));

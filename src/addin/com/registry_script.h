@@ -38,6 +38,33 @@ struct ScriptRoot {
 
 using Replacements = std::map<std::u16string, std::u16string>;
 
+// An open registry key, closed when dropped.
+class RegKey {
+ public:
+  RegKey() = default;
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+  ~RegKey() { Reset(); }
+  HKEY Get() const { return key_; }
+  // For out-parameters: closes the current key first.
+  HKEY* Put() {
+    Reset();
+    return &key_;
+  }
+  void Reset() {
+    if (key_) RegCloseKey(key_);
+    key_ = nullptr;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// A registry call's result as an HRESULT.
+inline HRESULT FromRegistry(LONG result) {
+  return result == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(result));
+}
+
 // E_INVALIDARG, with `error` saying where, for text that is not a script or
 // names a replacement that is not given.
 HRESULT ParseRegistryScript(std::u16string_view text, const Replacements& replacements,

@@ -1,0 +1,302 @@
+// The installer, run silently as a deployment script would, in a Wine prefix
+// of its own for each test (tests/wine/in-fresh-prefix): what it installs,
+// registers and removes, read back from the files and the registry. The
+// installers are in the folder VEILMARK_INSTALLERS names: "current" holds
+// this build's, "older" one of the same code with an older version resource.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "VeilmarkAddIn.h"
+#include "addin/com/com_ptr.h"
+#include "wine_support.h"
+
+namespace veilmark::wine_tests {
+namespace {
+
+const std::wstring kClasses = L"Software\\Classes\\";
+const std::wstring kClsid = L"{1A23B247-C9CF-43F5-A7AE-6B1FF4BDB52A}";
+const std::wstring kTypeLib = L"TypeLib\\{24919A8D-2502-49CA-B37B-C348EE6E708C}";
+const std::wstring kInterface = L"Interface\\{4CA564D7-4F81-4C2C-9429-6609A57D26A5}";
+const std::wstring kAddinKey =
+    L"Software\\Microsoft\\Office\\Outlook\\Addins\\VeilmarkAddIn.Connect";
+const std::wstring kUninstallKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veilmark";
+// What the installer may never write under HKEY_LOCAL_MACHINE.
+const std::wstring kMachinePaths[] = {
+    kClasses + L"CLSID\\" + kClsid,
+    kClasses + L"Wow6432Node\\CLSID\\" + kClsid,
+    kClasses + L"VeilmarkAddIn.Connect",
+    kClasses + L"VeilmarkAddIn.Connect.1",
+    kClasses + kTypeLib,
+    kClasses + kInterface,
+    kAddinKey,
+    kUninstallKey,
+    L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veilmark",
+};
+
+using Handle = std::unique_ptr<void, decltype(&CloseHandle)>;
+
+std::wstring Folder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) {
+    throw std::runtime_error("no such folder");
+  }
+  return path;
+}
+
+std::wstring InstallFolder() {
+  return Folder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\Veilmark";
+}
+
+std::wstring DataFolder() {
+  return Folder(CSIDL_APPDATA) + L"\\Veilmark";
+}
+
+bool FileExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The one VeilmarkSetup-<version>.exe in VEILMARK_INSTALLERS\<build>.
+std::wstring Installer(const wchar_t* build) {
+  const wchar_t* folder = _wgetenv(L"VEILMARK_INSTALLERS");
+  if (!folder) throw std::runtime_error("VEILMARK_INSTALLERS is not set");
+  std::wstring dir = folder;
+  if (dir.front() == L'/') dir = L"Z:" + dir;  // a Linux path: Wine's Z: is the root
+  for (wchar_t& c : dir) {
+    if (c == L'/') c = L'\\';
+  }
+  dir += std::wstring(L"\\") + build + L"\\";
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW((dir + L"VeilmarkSetup-*.exe").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) throw std::runtime_error("no installer");
+  const Handle closer(search, [](HANDLE h) { return FindClose(h); });
+  const std::wstring path = dir + found.cFileName;
+  if (FindNextFileW(search, &found)) throw std::runtime_error("more than one installer");
+  return path;
+}
+
+// "1.0.0.1" from the name VeilmarkSetup-1.0.0.1.exe.
+std::wstring VersionInName(const std::wstring& installer) {
+  const std::size_t dash = installer.rfind(L'-');
+  return installer.substr(dash + 1, installer.size() - dash - 1 - 4);
+}
+
+std::wstring FileVersion(const std::wstring& path) {
+  std::vector<char> info(GetFileVersionInfoSizeW(path.c_str(), nullptr));
+  if (info.empty() ||
+      !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data())) {
+    return L"";
+  }
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  if (!VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &size)) return L"";
+  return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
+         std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
+         std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
+         std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+}
+
+// Runs a command line to its end, and the processes it started too: the
+// uninstaller runs from a copy of itself, started as it exits.
+DWORD RunWithChildren(const std::wstring& commandLine) {
+  std::wstring line = commandLine;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    throw std::runtime_error("program does not start");
+  }
+  const Handle thread(process.hThread, &CloseHandle);
+  const Handle program(process.hProcess, &CloseHandle);
+  if (WaitForSingleObject(program.get(), 120000) != WAIT_OBJECT_0) {
+    throw std::runtime_error("program does not end");
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(program.get(), &code);
+
+  wchar_t windows[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  const Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0), &CloseHandle);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ParentProcessID != process.dwProcessId) continue;
+    const Handle child(
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID),
+        &CloseHandle);
+    if (!child) continue;
+    // Not the services the system starts on a program's first call, which
+    // stay.
+    wchar_t image[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    if (!QueryFullProcessImageNameW(child.get(), 0, image, &length)) continue;
+    if (_wcsnicmp(image, windows, wcslen(windows)) == 0) continue;
+    if (WaitForSingleObject(child.get(), 120000) != WAIT_OBJECT_0) {
+      throw std::runtime_error("the uninstaller's copy does not end");
+    }
+  }
+  return code;
+}
+
+DWORD Install(const std::wstring& installer) {
+  return RunWithChildren(L"\"" + installer + L"\" /S");
+}
+
+// Through the entry Add/Remove Programs shows, as a deployment script would.
+DWORD Uninstall(const std::wstring& options = L"") {
+  const auto quiet = ReadText(HKEY_CURRENT_USER, kUninstallKey, L"QuietUninstallString");
+  if (!quiet) throw std::runtime_error("no QuietUninstallString");
+  return RunWithChildren(*quiet + options);
+}
+
+void WriteSessionFile() {
+  CreateDirectoryW(DataFolder().c_str(), nullptr);
+  const HANDLE file = CreateFileW((DataFolder() + L"\\alice@example.com").c_str(), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+}
+
+void ExpectNothingOnTheMachine() {
+  for (const std::wstring& path : kMachinePaths) {
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path))
+        << "HKLM\\" << std::string(path.begin(), path.end());
+  }
+}
+
+void ExpectInstalled(const std::wstring& version) {
+  const std::wstring folder = InstallFolder();
+  const std::wstring x64 = folder + L"\\x64\\VeilmarkAddIn.dll";
+  EXPECT_EQ(FileVersion(x64), version);
+  EXPECT_TRUE(FileExists(folder + L"\\x86\\VeilmarkAddIn.dll"));
+  EXPECT_TRUE(FileExists(folder + L"\\Uninstall.exe"));
+
+  // The x86_64 DLL's class, for the user.
+  const auto server =
+      ReadText(HKEY_CURRENT_USER, kClasses + L"CLSID\\" + kClsid + L"\\InprocServer32");
+  ASSERT_TRUE(server);
+  EXPECT_EQ(_wcsicmp(server->c_str(), x64.c_str()), 0)
+      << std::string(server->begin(), server->end());
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kClasses + L"VeilmarkAddIn.Connect\\CurVer"),
+            L"VeilmarkAddIn.Connect.1");
+  const auto library = ReadText(HKEY_CURRENT_USER, kClasses + kTypeLib + L"\\1.0\\409\\win64");
+  ASSERT_TRUE(library);
+  EXPECT_EQ(_wcsicmp(library->c_str(), x64.c_str()), 0);
+  EXPECT_EQ(ReadNumber(HKEY_CURRENT_USER, kAddinKey, L"LoadBehavior"), 3u);
+
+  // The Add/Remove Programs entry.
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUninstallKey, L"DisplayName"), L"Veilmark");
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUninstallKey, L"DisplayVersion"), version);
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUninstallKey, L"Publisher"), L"Veilmark");
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUninstallKey, L"InstallLocation"), folder);
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUninstallKey, L"DisplayIcon"),
+            folder + L"\\Uninstall.exe,0");
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
+            L"\"" + folder + L"\\Uninstall.exe\"");
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUninstallKey, L"QuietUninstallString"),
+            L"\"" + folder + L"\\Uninstall.exe\" /S");
+  EXPECT_EQ(ReadNumber(HKEY_CURRENT_USER, kUninstallKey, L"NoModify"), 1u);
+  EXPECT_EQ(ReadNumber(HKEY_CURRENT_USER, kUninstallKey, L"NoRepair"), 1u);
+  // Two DLLs of some megabytes each, in kilobytes.
+  EXPECT_GT(ReadNumber(HKEY_CURRENT_USER, kUninstallKey, L"EstimatedSize").value_or(0), 1000u);
+
+  ExpectNothingOnTheMachine();
+}
+
+void ExpectRemoved() {
+  EXPECT_FALSE(FileExists(InstallFolder()));
+  for (const std::wstring& path :
+       {kClasses + L"CLSID\\" + kClsid, kClasses + L"VeilmarkAddIn.Connect",
+        kClasses + L"VeilmarkAddIn.Connect.1", kClasses + kTypeLib, kClasses + kInterface,
+        kAddinKey, kUninstallKey}) {
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path)) << std::string(path.begin(), path.end());
+  }
+  ExpectNothingOnTheMachine();
+}
+
+TEST(Installer, InstallsForTheUserAndTheDllLoadsByProgId) {
+  const std::wstring installer = Installer(L"current");
+  ASSERT_EQ(Install(installer), 0u);
+  ExpectInstalled(VersionInName(installer));
+
+  // COM, as Outlook uses it: the ProgID of the Addins key, on through CurVer
+  // (which Windows follows by itself and Wine's CLSIDFromProgID does not).
+  const UserClassesSeenByCom seen;
+  const Apartment apartment;
+  ASSERT_EQ(apartment.status(), S_OK);
+  const auto current = ReadText(HKEY_CLASSES_ROOT, L"VeilmarkAddIn.Connect\\CurVer");
+  ASSERT_TRUE(current);
+  CLSID clsid{};
+  ASSERT_EQ(CLSIDFromProgID(current->c_str(), &clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_Connect));
+  com::ComPtr<IDispatch> connect;
+  ASSERT_EQ(
+      CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, connect.PutVoid()),
+      S_OK);
+  // The object's code is the installed DLL's.
+  HMODULE module = nullptr;
+  ASSERT_TRUE(GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      *reinterpret_cast<LPCWSTR*>(connect.Get()), &module));
+  wchar_t loaded[MAX_PATH] = {};
+  GetModuleFileNameW(module, loaded, MAX_PATH);
+  EXPECT_EQ(_wcsicmp(loaded, (InstallFolder() + L"\\x64\\VeilmarkAddIn.dll").c_str()), 0);
+}
+
+TEST(Installer, UninstallRemovesEverythingButTheUsersData) {
+  ASSERT_EQ(Install(Installer(L"current")), 0u);
+  WriteSessionFile();
+  ASSERT_EQ(Uninstall(), 0u);
+  ExpectRemoved();
+  EXPECT_TRUE(FileExists(DataFolder() + L"\\alice@example.com"));
+}
+
+TEST(Installer, UninstallWithRemoveDataRemovesTheUsersDataToo) {
+  ASSERT_EQ(Install(Installer(L"current")), 0u);
+  WriteSessionFile();
+  ASSERT_EQ(Uninstall(L" /REMOVEDATA"), 0u);
+  ExpectRemoved();
+  EXPECT_FALSE(FileExists(DataFolder()));
+}
+
+TEST(Installer, UpgradesAnOlderBuildInPlace) {
+  const std::wstring older = Installer(L"older");
+  const std::wstring current = Installer(L"current");
+  ASSERT_NE(VersionInName(older), VersionInName(current));
+  ASSERT_EQ(Install(older), 0u);
+  ExpectInstalled(VersionInName(older));
+  WriteSessionFile();
+
+  ASSERT_EQ(Install(current), 0u);
+  ExpectInstalled(VersionInName(current));
+  EXPECT_TRUE(FileExists(DataFolder() + L"\\alice@example.com"));
+}
+
+TEST(Installer, WaitsForOutlookToLetGoOfTheDll) {
+  const std::wstring older = Installer(L"older");
+  ASSERT_EQ(Install(older), 0u);
+  // This process holds the DLL as Outlook would.
+  const HMODULE held = LoadLibraryW((InstallFolder() + L"\\x64\\VeilmarkAddIn.dll").c_str());
+  ASSERT_NE(held, nullptr);
+  // Silent, it cannot ask to close Outlook: it gives up with 2, changing
+  // nothing; so does the uninstaller.
+  EXPECT_EQ(Install(Installer(L"current")), 2u);
+  Uninstall();
+  FreeLibrary(held);
+  ExpectInstalled(VersionInName(older));
+
+  ASSERT_EQ(Install(Installer(L"current")), 0u);
+  ExpectInstalled(VersionInName(Installer(L"current")));
+}
+
+}  // namespace
+}  // namespace veilmark::wine_tests
