@@ -76,7 +76,7 @@ std::wstring Installer(const wchar_t* build) {
   WIN32_FIND_DATAW found{};
   const HANDLE search = FindFirstFileW((dir + L"VeilmarkSetup-*.exe").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) throw std::runtime_error("no installer");
-  const Handle closer(search, [](HANDLE h) { return FindClose(h); });
+  const Handle closer(search, &FindClose);  // WINAPI, as the deleter type wants on i686
   const std::wstring path = dir + found.cFileName;
   if (FindNextFileW(search, &found)) throw std::runtime_error("more than one installer");
   return path;

@@ -63,9 +63,9 @@ HRESULT AddinModule::GetClassObject(REFCLSID clsid, REFIID iid, void** out) cons
   return Cast<Function>(Export("DllGetClassObject"))(clsid, iid, out);
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) {
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
   RegCloseKey(key);
   return true;
 }
@@ -95,8 +95,11 @@ std::optional<DWORD> ReadNumber(HKEY root, const std::wstring& path, const wchar
   return value;
 }
 
-void DeleteTree(HKEY root, const std::wstring& path) {
-  RegDeleteTreeW(root, path.c_str());
+void DeleteTree(HKEY root, const std::wstring& path, REGSAM view) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+  RegDeleteTreeW(key, nullptr);
+  RegCloseKey(key);
 }
 
 namespace {

@@ -49,12 +49,12 @@ class Apartment {
   HRESULT hr_;
 };
 
-bool KeyExists(HKEY root, const std::wstring& path);
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
 // The value as text; none when the key or value is missing or not text.
 std::optional<std::wstring> ReadText(HKEY root, const std::wstring& path,
                                      const wchar_t* name = nullptr);
 std::optional<DWORD> ReadNumber(HKEY root, const std::wstring& path, const wchar_t* name);
-void DeleteTree(HKEY root, const std::wstring& path);
+void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 
 // Wine's COM looks for classes under the machine's classes only, where
 // Windows sees the user's classes merged in. While it lives, this presents
