@@ -1,4 +1,5 @@
-// The view with 50 attachments, and a cache lookup in a full cache.
+// The view with 50 attachments, sanitizing a 10 MB message, and a cache
+// lookup in a full cache.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -6,6 +7,7 @@
 
 #include "read/cache_manager.h"
 #include "read/decrypted_view.h"
+#include "read/html_sanitizer.h"
 
 namespace {
 
@@ -18,8 +20,32 @@ void BM_ComposeViewFiftyAttachments(benchmark::State& state) {
   }
   const std::u16string clear = u"<html><body><p>See the files.</p></body></html>";
   for (auto _ : state) {
-    benchmark::DoNotOptimize(veilmark::ComposeDecryptedView(clear, attachments));
+    benchmark::DoNotOptimize(veilmark::ComposeDecryptedView(clear, attachments, u"vault.example"));
   }
+}
+
+// A long newsletter: styled paragraphs, links, tables, lists, an inline and a
+// remote image, a script and comments, repeated to 10 MB.
+std::u16string TenMegabyteMessage() {
+  const std::u16string block =
+      u"<p style=\"font-family:Arial;color:#333;margin:0 0 8px\">Dear <b>reader</b>, this "
+      u"week's <a href=\"https://news.example/item?id=1&amp;ref=mail\">news</a> &amp; notes "
+      u"&ndash; caf&eacute;.</p><table border=\"0\" cellpadding=\"4\" width=\"100%\"><tr>"
+      u"<td bgcolor=\"#eeeeee\" onclick=\"track()\">Price</td><td align=\"right\">12.00</td>"
+      u"</tr></table><ul><li>one</li><li>two<!-- note --></li></ul><img src=\"data:image/png;"
+      u"base64,iVBORw0KGgoAAAANSUhEUgAAAAE=\" alt=\"dot\"><img src=\"http://t.example/o.gif\" "
+      u"width=\"1\" height=\"1\"><script>var x = 1;</script>\n";
+  std::u16string html = u"<html><head><title>News</title></head><body>";
+  while (html.size() < 10 * 1024 * 1024) html += block;
+  return html + u"</body></html>";
+}
+
+void BM_SanitizeTenMegabytes(benchmark::State& state) {
+  const std::u16string html = TenMegabyteMessage();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(veilmark::SanitizeHtml(html, u"https://vault.example"));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * html.size()));
 }
 
 void BM_CacheLookupAtHundredEntries(benchmark::State& state) {
@@ -41,4 +67,5 @@ void BM_CacheLookupAtHundredEntries(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_ComposeViewFiftyAttachments);
+BENCHMARK(BM_SanitizeTenMegabytes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CacheLookupAtHundredEntries);

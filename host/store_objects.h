@@ -146,7 +146,8 @@ struct RecipientEntry {
 };
 
 // An SMTP recipient resolves when its address has an "@"; a list always
-// does, and has no SMTP address of its own.
+// does, and has no SMTP address of its own. The display type is the
+// recipient's own, resolved or not.
 class StoreRecipient final : public host::Recipient, private Traced {
  public:
   StoreRecipient(std::shared_ptr<Trace> trace, RecipientEntry entry);

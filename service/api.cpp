@@ -1,9 +1,11 @@
 #include "api.h"
 
 #include <glib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <iostream>
@@ -28,6 +30,28 @@ constexpr std::int64_t kOpenIdSeconds = 600;
 constexpr int kMaxFailures = 5;
 constexpr std::size_t kMaxRecipients = 100;
 constexpr std::size_t kMinPasswordLength = 8;
+// New recipient addresses get a key on first mail; a request may not make
+// more than this many, so one message cannot keep the service making keys.
+constexpr std::size_t kMaxNewKeys = 20;
+// A repeated identical send within this time was a retry, not a new message.
+constexpr std::int64_t kResendWindowSeconds = 600;
+// Guessing: free failures, then a doubling delay, then a lock.
+struct GuessLimits {
+  int freeFailures;
+  int lockAfter;
+};
+constexpr GuessLimits kAccountLimits{3, 10};
+// Many people may share one client address; it gets more room.
+constexpr GuessLimits kClientLimits{10, 30};
+constexpr std::int64_t kLockSeconds = 15 * 60;
+constexpr const char* kConfirmMessage =
+    "Please confirm your e-mail address first: open the link in the mail we sent to it when "
+    "you registered, then try again.";
+// Questions offered for addresses without an account or without a
+// question, so the answer does not tell whether an account exists.
+const char* const kDecoyQuestions[] = {
+    "What was the name of your first pet?", "In which city were you born?",
+    "What was your first school called?", "What is your favourite book?"};
 
 std::string Trim(const std::string& text) {
   const auto first = text.find_first_not_of(" \t\r\n");
@@ -54,6 +78,31 @@ std::string ValidUtf8(const std::string& bytes) {
   std::unique_ptr<gchar, void (*)(gpointer)> valid(
       g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size())), g_free);
   return valid.get();
+}
+
+// A text body as HTML that shows it as it is: escaped and preformatted, so
+// a plain reply can never become markup.
+std::string PlainTextAsHtml(const std::string& text) {
+  std::string html = "<pre>";
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        html += "&amp;";
+        break;
+      case '<':
+        html += "&lt;";
+        break;
+      case '>':
+        html += "&gt;";
+        break;
+      case '"':
+        html += "&quot;";
+        break;
+      default:
+        html += c;
+    }
+  }
+  return html + "</pre>";
 }
 
 std::string Param(const Params& params, const char* name) {
@@ -160,11 +209,68 @@ std::string CookieValue(const std::string& header, const std::string& name) {
   return "";
 }
 
+const std::string& DecoyHash() {
+  static const std::string hash = HashSecret(RandomHex(16));
+  return hash;
+}
+
+// The same made-up question for an address every time it is asked.
+std::string DecoyQuestion(const std::string& address) {
+  const std::string digest = Sha256Hex("decoy-question:" + Lower(Trim(address)));
+  const std::size_t count = sizeof kDecoyQuestions / sizeof kDecoyQuestions[0];
+  return kDecoyQuestions[std::stoul(digest.substr(0, 8), nullptr, 16) % count];
+}
+
+std::string HtmlEscape(const std::string& text) {
+  std::string escaped;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      case '\'':
+        escaped += "&#39;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+Page HtmlPage(int status, const std::string& title, const std::string& body) {
+  return Page{status,
+              "text/html; charset=utf-8",
+              "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + HtmlEscape(title) +
+                  "</title></head><body><h1>" + HtmlEscape(title) + "</h1>\n" + body +
+                  "</body></html>\n",
+              {{"Content-Security-Policy", "default-src 'none'; form-action 'self'"},
+               {"X-Frame-Options", "DENY"}}};
+}
+
 Page JsonPage(int status, const Json::Value& json) {
   return Page{status, "application/json; charset=utf-8", WriteJson(json), {}};
 }
 
 }  // namespace
+
+std::string ConfirmationText(const std::string& email, const std::string& link) {
+  return "Your Veilmark account " + email +
+         " is ready.\n\nTo read protected mail, confirm that this address is yours by opening "
+         "this link:\n\n" +
+         link +
+         "\n\nIf you did not register, ignore this mail: nobody can read your mail through "
+         "that account.\n";
+}
 
 Json::Value StatusReply(const std::string& request, const std::string& code,
                         const std::string& message) {
@@ -209,11 +315,21 @@ std::int64_t Api::Now() const {
   return static_cast<std::int64_t>(std::time(nullptr));
 }
 
+std::int64_t Api::NowMillis() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 std::string Api::OwnAddress(const std::string& path) const {
   return "https://localhost:" + std::to_string(publicPort_.load()) + path;
 }
 
-Json::Value Api::Command(const std::string& command, const Params& params) {
+thread_local std::string Api::client_;
+
+Json::Value Api::Command(const std::string& command, const Params& params,
+                         const std::string& client) {
+  client_ = client;
   const auto handler = handlers_.find(command);
   if (handler == handlers_.end()) {
     return StatusReply(command, "UNKNOWN_COMMAND", "No such command: " + command);
@@ -271,6 +387,58 @@ Json::Value Api::LoginReply(const std::string& request, const User& user) {
   return reply;
 }
 
+Api::Guess Api::GuessOf(const std::string& kind, const std::string& account) const {
+  return {kind + ":account:" + Lower(Trim(account)), kind + ":client:" + client_};
+}
+
+std::optional<Json::Value> Api::Throttled(const std::string& request, const Guess& guess) {
+  std::int64_t wait = 0;
+  bool locked = false;
+  const std::pair<const std::string*, GuessLimits> keys[] = {{&guess.accountKey, kAccountLimits},
+                                                             {&guess.clientKey, kClientLimits}};
+  for (const auto& [key, limits] : keys) {
+    const Attempts attempts = store_.FindAttempts(*key);
+    const std::int64_t left = attempts.blockedUntil - NowMillis();
+    if (left <= 0) continue;
+    wait = std::max(wait, left);
+    locked = locked || attempts.failures >= limits.lockAfter;
+  }
+  if (wait <= 0) return std::nullopt;
+  wait = (wait + 999) / 1000;
+  if (locked) {
+    const std::int64_t minutes = (wait + 59) / 60;
+    return StatusReply(request, "TEMPORARILY_LOCKED",
+                       "After too many wrong attempts, logging in is locked for " +
+                           std::to_string(minutes) + (minutes == 1 ? " minute." : " minutes.") +
+                           " Sessions already open go on.");
+  }
+  return StatusReply(request, "TOO_MANY_ATTEMPTS",
+                     "Too many wrong attempts. Please try again in " + std::to_string(wait) +
+                         (wait == 1 ? " second." : " seconds."));
+}
+
+void Api::Failed(const Guess& guess) {
+  const std::pair<const std::string*, GuessLimits> keys[] = {{&guess.accountKey, kAccountLimits},
+                                                             {&guess.clientKey, kClientLimits}};
+  for (const auto& [key, limits] : keys) {
+    Attempts attempts = store_.FindAttempts(*key);
+    ++attempts.failures;
+    // Free failures leave the time too: the counter is kept a day after it.
+    attempts.blockedUntil = NowMillis();
+    if (attempts.failures >= limits.lockAfter) {
+      attempts.blockedUntil = NowMillis() + kLockSeconds * 1000;
+    } else if (attempts.failures >= limits.freeFailures) {
+      attempts.blockedUntil =
+          NowMillis() + (std::int64_t{1000} << (attempts.failures - limits.freeFailures));
+    }
+    store_.PutAttempts(*key, attempts);
+  }
+}
+
+void Api::Succeeded(const Guess& guess) {
+  store_.PutAttempts(guess.accountKey, {});
+}
+
 Json::Value Api::GetTempSession(const std::string& request, const Params&) {
   Session session;
   session.id = RandomHex(16);
@@ -325,15 +493,16 @@ Json::Value Api::Register(const std::string& request, const Params& params) {
   user.email = email;
   user.registeredFrom = "VEILMARK";
   user.registerState = "REGISTERED";
+  user.confirmed = false;
+  user.confirmToken = RandomHex(32);
   user.passwordHash = HashSecret(password);
   user.securityQuestion = ValidUtf8(Trim(Param(params, "securityQuestion")));
   user.securityAnswerHash = HashSecret(NormalizeAnswer(Param(params, "securityAnswer")));
   user.id = store_.AddUser(user);
   store_.DeleteSession(session->id);
   KeyFor(email);
-  Notify(email, "Welcome to Veilmark",
-         "Your Veilmark account " + email +
-             " is ready.\n\nYou can now log in and send and read protected mail.\n");
+  Notify(email, kConfirmSubject,
+         ConfirmationText(email, OwnAddress("/confirm?token=" + user.confirmToken)));
   Json::Value reply = OkReply(request, "Registered " + email);
   reply["users"].append(UserJson(user));
   return reply;
@@ -342,10 +511,16 @@ Json::Value Api::Register(const std::string& request, const Params& params) {
 Json::Value Api::Login(const std::string& request, const Params& params) {
   const std::string missing = Missing(params, {"email", "password"});
   if (!missing.empty()) return StatusReply(request, "MISSING_PARAMETER", "Missing: " + missing);
+  const Guess guess = GuessOf("password", Param(params, "email"));
+  if (auto refusal = Throttled(request, guess)) return *refusal;
   const auto user = store_.FindUser(Trim(Param(params, "email")));
+  // An unknown address costs the same time as a wrong password.
+  if (!user) VerifySecret(Param(params, "password"), DecoyHash());
   if (!user || !VerifySecret(Param(params, "password"), user->passwordHash)) {
+    Failed(guess);
     return StatusReply(request, "INVALID_CREDENTIALS", "Wrong e-mail address or password");
   }
+  Succeeded(guess);
   return LoginReply(request, *user);
 }
 
@@ -387,7 +562,9 @@ Page Api::OpenIdStart(const std::string& ticketId) {
   return page;
 }
 
-Page Api::OpenIdAuthorize(const std::string& ticketId, const std::string& cookieHeader) {
+Page Api::OpenIdAuthorize(const std::string& ticketId, const std::string& cookieHeader,
+                          const std::string& email, const std::string& password,
+                          const std::string& client) {
   auto ticket = store_.FindTicket(ticketId);
   if (!ticket || ticket->expires <= Now() || ticket->step != 1) {
     return OpenIdFailure("This login link is not valid any more");
@@ -395,25 +572,49 @@ Page Api::OpenIdAuthorize(const std::string& ticketId, const std::string& cookie
   if (CookieValue(cookieHeader, kOpenIdCookie) != ticket->cookie) {
     return OpenIdFailure("The browser did not keep the provider's cookie");
   }
-  // The account signed in at the mock provider: the one asked for, else the
-  // newest user registered through that provider.
-  std::optional<User> user;
-  if (ticket->provider == "Yahoo" && !ticket->yahooEmail.empty()) {
-    user = store_.FindUserByAddress(ticket->yahooEmail);
-  } else if (ticket->provider == "Google" && !ticket->googleAppDomain.empty()) {
-    user = store_.LatestUserFrom("GOOGLE_APP", "@" + ticket->googleAppDomain);
-  } else {
-    user = store_.LatestUserFrom(ticket->provider == "Google" ? "GMAIL" : "YAHOO", "");
+  // The provider's own login page: its accounts and passwords are not
+  // Veilmark's. The form is sent with GET because the add-in's browser
+  // only follows links.
+  std::string problem;
+  if (!email.empty() || !password.empty()) {
+    client_ = client;
+    const Guess guess = GuessOf("provider-" + ticket->provider, email);
+    if (auto refusal = Throttled("login-with-open-id", guess)) {
+      problem = (*refusal)["status"]["message"][0].asString();
+    } else {
+      const auto hash = store_.ProviderPassword(ticket->provider, Lower(Trim(email)));
+      if (!hash) VerifySecret(password, DecoyHash());
+      if (hash && VerifySecret(password, *hash)) {
+        Succeeded(guess);
+        ticket->assertion = RandomHex(16);
+        ticket->account = Lower(Trim(email));
+        ticket->step = 2;
+        store_.PutTicket(*ticket);
+        Page page{302, "text/plain; charset=utf-8", "Returning to Veilmark\n", {}};
+        page.headers.emplace_back("Location", OwnAddress("/openid/finish?ticket=" + ticketId +
+                                                         "&assertion=" + ticket->assertion));
+        return page;
+      }
+      Failed(guess);
+      problem = "Wrong " + ticket->provider + " address or password.";
+    }
   }
-  if (!user) return OpenIdFailure("No " + ticket->provider + " account is signed in");
-  ticket->assertion = RandomHex(16);
-  ticket->account = user->email;
-  ticket->step = 2;
-  store_.PutTicket(*ticket);
-  Page page{302, "text/plain; charset=utf-8", "Returning to Veilmark\n", {}};
-  page.headers.emplace_back("Location", OwnAddress("/openid/finish?ticket=" + ticketId +
-                                                   "&assertion=" + ticket->assertion));
-  return page;
+  const std::string shownEmail =
+      !email.empty() ? email : (ticket->provider == "Yahoo" ? ticket->yahooEmail : "");
+  return HtmlPage(problem.empty() ? 200 : 403, "Sign in with " + ticket->provider,
+                  (problem.empty() ? "" : "<p role=\"alert\">" + HtmlEscape(problem) + "</p>\n") +
+                      "<p>Veilmark asks " + HtmlEscape(ticket->provider) +
+                      " to confirm who you are. Your " + HtmlEscape(ticket->provider) +
+                      " password is not sent to Veilmark.</p>\n"
+                      "<form method=\"get\" action=\"/openid/authorize\">\n"
+                      "<input type=\"hidden\" name=\"ticket\" value=\"" +
+                      HtmlEscape(ticketId) +
+                      "\">\n"
+                      "<label>E-mail address <input name=\"email\" type=\"email\" value=\"" +
+                      HtmlEscape(shownEmail) +
+                      "\"></label>\n"
+                      "<label>Password <input name=\"password\" type=\"password\"></label>\n"
+                      "<button type=\"submit\">Sign in</button>\n</form>\n");
 }
 
 Page Api::OpenIdFinish(const std::string& ticketId, const std::string& assertion,
@@ -427,42 +628,71 @@ Page Api::OpenIdFinish(const std::string& ticketId, const std::string& assertion
     return OpenIdFailure("The provider's answer does not belong to this browser");
   }
   store_.DeleteTicket(ticketId);  // one login per ticket
+  // The provider vouches for an address; it opens only an account that was
+  // registered through that provider (and, for Apps, that domain).
   const auto user = store_.FindUser(ticket->account);
-  if (!user) return OpenIdFailure("The account is gone");
+  bool through = false;
+  if (user && ticket->provider == "Yahoo") {
+    through = user->registeredFrom == "YAHOO";
+  } else if (user && !ticket->googleAppDomain.empty()) {
+    const std::string suffix = "@" + ticket->googleAppDomain;
+    const std::string address = Lower(user->email);
+    through = user->registeredFrom == "GOOGLE_APP" && address.size() > suffix.size() &&
+              address.compare(address.size() - suffix.size(), suffix.size(), suffix) == 0;
+  } else if (user) {
+    through = user->registeredFrom == "GMAIL" || user->registeredFrom == "GOOGLE_APP";
+  }
+  if (!through) {
+    return OpenIdFailure("No Veilmark account was registered through " + ticket->provider +
+                         " for " + ticket->account);
+  }
   return JsonPage(200, LoginReply("login-with-open-id", *user));
 }
 
 Json::Value Api::RetrieveSecurityQuestion(const std::string& request, const Params& params) {
-  if (Trim(Param(params, "email")).empty()) {
-    return StatusReply(request, "MISSING_PARAMETER", "Missing: email");
-  }
-  const auto user = store_.FindUser(Trim(Param(params, "email")));
-  if (!user) return StatusReply(request, "USER_NOT_FOUND", "No account for this address");
-  if (user->securityQuestion.empty()) {
-    return StatusReply(request, "NO_SECURITY_QUESTION", "This account has no security question");
-  }
+  const std::string email = Trim(Param(params, "email"));
+  if (email.empty()) return StatusReply(request, "MISSING_PARAMETER", "Missing: email");
+  // Known or not, with or without a question: the same kind of answer.
+  const auto user = store_.FindUser(email);
   Json::Value reply = OkReply(request);
-  reply["securityQuestion"] = user->securityQuestion;
+  reply["securityQuestion"] =
+      user && !user->securityQuestion.empty() ? user->securityQuestion : DecoyQuestion(email);
   return reply;
 }
 
 Json::Value Api::ResetPassword(const std::string& request, const Params& params) {
   const std::string missing = Missing(params, {"email", "securityQuestion", "securityAnswer"});
   if (!missing.empty()) return StatusReply(request, "MISSING_PARAMETER", "Missing: " + missing);
-  const auto user = store_.FindUser(Trim(Param(params, "email")));
-  if (!user) return StatusReply(request, "USER_NOT_FOUND", "No account for this address");
-  if (user->securityQuestion.empty() ||
-      Trim(Param(params, "securityQuestion")) != user->securityQuestion ||
-      !VerifySecret(NormalizeAnswer(Param(params, "securityAnswer")), user->securityAnswerHash)) {
+  const std::string email = Trim(Param(params, "email"));
+  const Guess guess = GuessOf("answer", email);
+  if (auto refusal = Throttled(request, guess)) return *refusal;
+  const auto user = store_.FindUser(email);
+  const std::string answer = NormalizeAnswer(Param(params, "securityAnswer"));
+  // An unknown address is a wrong answer, in the same time.
+  const bool right = user && !user->securityQuestion.empty() &&
+                     Trim(Param(params, "securityQuestion")) == user->securityQuestion &&
+                     VerifySecret(answer, user->securityAnswerHash);
+  if (!user) VerifySecret(answer, DecoyHash());
+  if (!right) {
+    Failed(guess);
     return StatusReply(request, "INVALID_SECURITY_ANSWER",
                        "The security question or its answer is not right");
   }
+  Succeeded(guess);
+  // The notice first: a password nobody was told would lock the user out.
   const std::string password = RandomText(12, "abcdefghijkmnpqrstuvwxyz23456789");
-  store_.SetPassword(user->id, HashSecret(password));
-  store_.DeleteSessionsOf(user->id);
-  Notify(user->email, "Your Veilmark password was reset",
-         "The password of your Veilmark account " + user->email +
-             " was reset.\n\nNew password: " + password + "\n\nPlease log in with it.\n");
+  const std::string notice = DeliverToMaildir(
+      config_.stateDir + "/mail", user->email, kServiceSender,
+      BuildNoticeMessage({kServiceSender, {user->email}, {}, "Your Veilmark password was reset"},
+                         "The password of your Veilmark account " + user->email +
+                             " was reset.\n\nNew password: " + password +
+                             "\n\nPlease log in with it.\n"));
+  try {
+    store_.ChangePassword(user->id, HashSecret(password));
+  } catch (...) {
+    ::unlink(notice.c_str());  // that password never took effect
+    throw;
+  }
   return OkReply(request, "A new password was sent to " + user->email);
 }
 
@@ -518,6 +748,10 @@ Json::Value Api::CurrentUserAliases(const std::string& request, const Params& pa
 Json::Value Api::Logout(const std::string& request, const Params& params) {
   const std::string id = WithoutExtraPasswordMark(Trim(Param(params, "sessionId")));
   if (id.empty()) return StatusReply(request, "INVALID_SESSION", "No session given");
+  // Whatever was decrypted for the user is no longer served after a logout.
+  if (const auto session = store_.FindSession(id); session && session->userId != 0) {
+    store_.DeleteCopiesOf(session->userId);
+  }
   store_.DeleteSession(id);
   return OkReply(request, "Logged out");
 }
@@ -587,7 +821,7 @@ Json::Value Api::Encrypt(const std::string& request, const Params& params) {
     std::optional<StoredFile> file;
     if (!id.empty() && id.size() <= 8 &&
         std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-      file = store_.FindUpload(std::stoll(id), caller->user.id);
+      file = store_.FindUpload(std::stoll(id), caller->user.id, Now());
     }
     if (!file) {
       return StatusReply(request, "UNKNOWN_ATTACHMENT", "No uploaded attachment " + ValidUtf8(id));
@@ -597,6 +831,20 @@ Json::Value Api::Encrypt(const std::string& request, const Params& params) {
       return StatusReply(request, "MESSAGE_TOO_LARGE", "The attachments together are too large");
     }
     files.push_back({file->name, file->contentType, std::move(file->data)});
+  }
+
+  std::set<std::string> newKeys;
+  for (const auto& list : lists) {
+    for (const auto& address : list) {
+      const auto owner = store_.FindUserByAddress(address);
+      const std::string keyAddress = Lower(owner ? owner->email : address);
+      if (!store_.KeyFingerprint(keyAddress)) newKeys.insert(keyAddress);
+    }
+  }
+  if (newKeys.size() > kMaxNewKeys) {
+    return StatusReply(
+        request, "TOO_MANY_NEW_RECIPIENTS",
+        "At most " + std::to_string(kMaxNewKeys) + " recipients new to Veilmark per message");
   }
 
   const std::string clear = BuildClearEntity(Param(params, "body"), files);
@@ -614,25 +862,45 @@ Json::Value Api::Encrypt(const std::string& request, const Params& params) {
     return reply;
   }
 
+  // A retry of a send that went through (its answer lost on the way) is
+  // answered as the first one was, without a second delivery.
+  std::string digest = std::to_string(caller->user.id);
+  for (const char* name : {"to", "cc", "bcc", "subject", "body", "attachment"}) {
+    const std::string value = Param(params, name);
+    digest += "\n" + std::to_string(value.size()) + ":" + value;
+  }
+  digest = Sha256Hex(digest);
+  const std::string sent =
+      "Sent to " + std::to_string(total) + " recipient" + (total == 1 ? "" : "s");
+  if (!store_.ClaimSend(digest, Now(), kResendWindowSeconds)) return OkReply(request, sent);
+
+  // Every copy is written first and published together, or none is.
   const std::string mailRoot = config_.stateDir + "/mail";
-  if (!visible.empty()) {
-    const std::string message = BuildEncryptedMessage(envelope, keyring_.Encrypt(clear, visible));
-    for (const auto* list : {&to, &cc}) {
-      for (const auto& address : *list) {
-        DeliverToMaildir(mailRoot, address, caller->user.email, message);
+  std::vector<StagedMail> staged;
+  try {
+    if (!visible.empty()) {
+      const std::string message = BuildEncryptedMessage(envelope, keyring_.Encrypt(clear, visible));
+      for (const auto* list : {&to, &cc}) {
+        for (const auto& address : *list) {
+          staged.push_back(StageToMaildir(mailRoot, address, caller->user.email, message));
+        }
       }
     }
+    // Each blind copy is encrypted to its own reader besides the visible ones,
+    // so no recipient learns of another's blind copy from the key ids.
+    for (const auto& address : bcc) {
+      std::vector<std::string> keys = visible;
+      keys.push_back(KeyFor(address));
+      const std::string message = BuildEncryptedMessage(envelope, keyring_.Encrypt(clear, keys));
+      staged.push_back(StageToMaildir(mailRoot, address, caller->user.email, message));
+    }
+    PublishStaged(staged);
+  } catch (...) {
+    DiscardStaged(staged);
+    store_.ReleaseSend(digest);
+    throw;
   }
-  // Each blind copy is encrypted to its own reader besides the visible ones,
-  // so no recipient learns of another's blind copy from the key ids.
-  for (const auto& address : bcc) {
-    std::vector<std::string> keys = visible;
-    keys.push_back(KeyFor(address));
-    const std::string message = BuildEncryptedMessage(envelope, keyring_.Encrypt(clear, keys));
-    DeliverToMaildir(mailRoot, address, caller->user.email, message);
-  }
-  return OkReply(request,
-                 "Sent to " + std::to_string(total) + " recipient" + (total == 1 ? "" : "s"));
+  return OkReply(request, sent);
 }
 
 Json::Value Api::DecryptMime(const std::string& request, const Params& params) {
@@ -658,41 +926,44 @@ Json::Value Api::DecryptMime(const std::string& request, const Params& params) {
     return StatusReply(request, "NOT_OPENPGP", "The payload is not an OpenPGP message");
   }
 
-  const auto userKey = store_.KeyFingerprint(Lower(caller->user.email));
-  const std::vector<std::string> ownKeyIds =
-      userKey ? keyring_.KeyIds(*userKey) : std::vector<std::string>();
-  DecryptOutcome outcome = keyring_.Decrypt(payload, config_.maxPlaintextBytes);
+  // Mail to the address may predate the account: only its proven owner reads it.
+  if (!caller->user.confirmed) return StatusReply(request, "EMAIL_NOT_CONFIRMED", kConfirmMessage);
+  KeyFor(caller->user.email);  // a key of its own, also for a user nobody wrote to yet
+
+  // Only the caller's own secret key takes part, whatever the packets claim.
+  DecryptOutcome outcome =
+      keyring_.Decrypt(payload, config_.maxPlaintextBytes, Lower(caller->user.email));
   // Packets that name no recipient at all are no message encrypted to a key.
   if (outcome.status == DecryptOutcome::Status::kNotOpenPgp ||
-      (outcome.recipientKeyIds.empty() && outcome.status != DecryptOutcome::Status::kOk)) {
+      (outcome.recipientKeyIds.empty() && outcome.status != DecryptOutcome::Status::kOk &&
+       outcome.status != DecryptOutcome::Status::kNoSecretKey)) {
     return StatusReply(request, "NOT_OPENPGP", "The payload is not an OpenPGP message");
-  }
-  // The keyring holds every user's key; only the caller's may count.
-  const bool forCaller = std::any_of(
-      outcome.recipientKeyIds.begin(), outcome.recipientKeyIds.end(), [&](const std::string& id) {
-        return std::find(ownKeyIds.begin(), ownKeyIds.end(), id) != ownKeyIds.end();
-      });
-  if (!forCaller && outcome.status != DecryptOutcome::Status::kTooLarge) {
-    return StatusReply(request, "NOT_A_RECIPIENT",
-                       "This message was not encrypted for " + caller->user.email);
   }
   if (outcome.status == DecryptOutcome::Status::kTooLarge) {
     return StatusReply(request, "MESSAGE_TOO_LARGE", "The decrypted message is too large");
   }
+  // Whatever packets it carries, a message the caller's key does not open
+  // is not the caller's to read.
   if (outcome.status != DecryptOutcome::Status::kOk) {
-    return StatusReply(request, "DECRYPTION_FAILED", "The message cannot be decrypted");
+    return StatusReply(
+        request, "NOT_A_RECIPIENT",
+        outcome.status == DecryptOutcome::Status::kNoSecretKey
+            ? "This message was not encrypted for " + caller->user.email
+            : "This message cannot be decrypted with the key of " + caller->user.email);
   }
 
   auto content = ReadClearEntity(outcome.plaintext);
   if (!content) content = ClearContent{outcome.plaintext, false, {}};
   Json::Value reply = OkReply(request);
-  reply["clearText"] = ValidUtf8(content->text);
+  const std::string clearText = ValidUtf8(content->text);
+  reply["clearText"] = content->html ? clearText : PlainTextAsHtml(clearText);
   reply["decryptedAttachments"] = Json::Value(Json::arrayValue);
   for (const auto& file : content->attachments) {
     const std::string name = SafeFileName(file.name);
     const std::string type =
         IsMimeType(file.contentType) ? Lower(file.contentType) : "application/octet-stream";
-    const std::string token = store_.KeepCopy(caller->user.id, {name, type, file.data});
+    const std::string token =
+        store_.KeepCopy(caller->user.id, {name, type, file.data}, Now() + config_.copyTtlSeconds);
     Json::Value attachment(Json::objectValue);
     attachment["name"] = name;
     attachment["url"] = "/attachments/" + token + "/" + PercentEncode(name);
@@ -724,7 +995,9 @@ Json::Value Api::UploadAttachments(const std::vector<FormPart>& parts) {
     const std::string name = SafeFileName(*file->fileName);
     const std::string type = IsMimeType(Trim(file->contentType)) ? Lower(Trim(file->contentType))
                                                                  : "application/octet-stream";
-    const std::int64_t id = store_.AddUpload(caller->user.id, {name, type, file->data});
+    store_.DeleteExpired(Now());
+    const std::int64_t id = store_.AddUpload(caller->user.id, {name, type, file->data},
+                                             Now() + config_.uploadTtlSeconds);
     Json::Value reply = OkReply(request);
     Json::Value attachment(Json::objectValue);
     attachment["id"] = static_cast<Json::Int64>(id);
@@ -737,8 +1010,19 @@ Json::Value Api::UploadAttachments(const std::vector<FormPart>& parts) {
   }
 }
 
+Page Api::ConfirmAddress(const std::string& token) {
+  const auto user = store_.ConfirmAddress(token);
+  if (!user) {
+    return HtmlPage(404, "Link not valid",
+                    "<p>This confirmation link is not valid, or was used already.</p>\n");
+  }
+  return HtmlPage(200, "Address confirmed",
+                  "<p>Thank you: " + HtmlEscape(user->email) +
+                      " is confirmed. You can now read your protected mail.</p>\n");
+}
+
 std::optional<Page> Api::AttachmentCopy(const std::string& token, bool preview) {
-  auto copy = store_.FindCopy(token);
+  auto copy = store_.FindCopy(token, Now());
   if (!copy || (preview && !IsImageType(copy->contentType))) return std::nullopt;
   Page page{200, copy->contentType, std::move(copy->data), {}};
   // An ASCII name for old clients: one "_" per other character.

@@ -25,6 +25,8 @@ struct ApiConfig {
   std::int64_t sessionTtlSeconds = 30 * 24 * 3600;
   std::size_t maxAttachmentBytes = 25u << 20;
   std::size_t maxPlaintextBytes = 64u << 20;
+  std::int64_t uploadTtlSeconds = 24 * 3600;
+  std::int64_t copyTtlSeconds = 7 * 24 * 3600;
 };
 
 // A page of the mock OpenID provider or a file the service serves.
@@ -40,6 +42,10 @@ Json::Value StatusReply(const std::string& request, const std::string& code,
                         const std::string& message);
 std::string WriteJson(const Json::Value& value);
 
+// The mail that asks a new account's owner to follow `link`.
+inline constexpr const char* kConfirmSubject = "Please confirm your Veilmark account";
+std::string ConfirmationText(const std::string& email, const std::string& link);
+
 class Api {
  public:
   Api(ApiConfig config, Store& store, Keyring& keyring);
@@ -47,24 +53,45 @@ class Api {
   // The port in the service's own addresses (OpenID pages); set once listening.
   void SetPublicPort(std::uint16_t port) { publicPort_ = port; }
 
-  Json::Value Command(const std::string& command, const Params& params);
+  // `client` is the caller's network address, for the guessing limits.
+  Json::Value Command(const std::string& command, const Params& params,
+                      const std::string& client = "");
   Json::Value UploadAttachments(const std::vector<FormPart>& parts);
 
   // The CAPTCHA of a registration session, as PNG.
   std::optional<std::string> CaptchaPng(const std::string& sessionId);
 
   // The mock OpenID provider: start sets a cookie, authorize checks it and
-  // vouches for an account, finish checks both and answers as a login does.
+  // shows the provider's login page, whose form (sent to authorize again
+  // with the address and the provider password) vouches for that account;
+  // finish checks cookie and assertion and answers as a login does.
   Page OpenIdStart(const std::string& ticket);
-  Page OpenIdAuthorize(const std::string& ticket, const std::string& cookieHeader);
+  Page OpenIdAuthorize(const std::string& ticket, const std::string& cookieHeader,
+                       const std::string& email, const std::string& password,
+                       const std::string& client);
   Page OpenIdFinish(const std::string& ticket, const std::string& assertion,
                     const std::string& cookieHeader);
+
+  // The page behind the link that registration mails.
+  Page ConfirmAddress(const std::string& token);
 
   // A kept copy of a decrypted attachment; previews exist for images only.
   std::optional<Page> AttachmentCopy(const std::string& token, bool preview);
 
  private:
   using Handler = Json::Value (Api::*)(const std::string& request, const Params& params);
+
+  // The guesses of one secret (a password, an answer) about one account
+  // from one client: both are slowed down by their failures, apart.
+  struct Guess {
+    std::string accountKey;
+    std::string clientKey;
+  };
+  Guess GuessOf(const std::string& kind, const std::string& account) const;
+  // The refusal to give instead of checking the guess, if any.
+  std::optional<Json::Value> Throttled(const std::string& request, const Guess& guess);
+  void Failed(const Guess& guess);
+  void Succeeded(const Guess& guess);
 
   struct Caller {
     Session session;
@@ -96,11 +123,14 @@ class Api {
   Page OpenIdFailure(const std::string& message);
   std::string OwnAddress(const std::string& path) const;
   std::int64_t Now() const;
+  std::int64_t NowMillis() const;
 
   ApiConfig config_;
   Store& store_;
   Keyring& keyring_;
   std::atomic<std::uint16_t> publicPort_{0};
+  // The caller's address while a command runs (each runs on its own thread).
+  static thread_local std::string client_;
   std::map<std::string, Handler> handlers_;
 };
 

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <stdexcept>
@@ -137,15 +138,24 @@ void PortFront::AcceptLoop() {
     const int ready = ::poll(fds, 2, 1000);
     ReapFinished();
     if (ready <= 0 || (fds[1].revents & POLLIN)) continue;
-    const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    sockaddr_in peer{};
+    socklen_t peerLength = sizeof peer;
+    const int client =
+        ::accept4(listener_, reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_CLOEXEC);
     if (client < 0) continue;
     std::lock_guard lock(mutex_);
-    if (static_cast<int>(connections_.size()) >= options_.maxConnections) {
+    int fromPeer = 0;
+    for (const auto& open : connections_) {
+      if (!open.done && open.address == peer.sin_addr.s_addr) ++fromPeer;
+    }
+    if (static_cast<int>(connections_.size()) >= options_.maxConnections ||
+        fromPeer >= options_.maxPerClient) {
       ::close(client);  // over the limit: refused rather than queued for ever
       continue;
     }
     Connection& connection = connections_.emplace_back();
     connection.client = client;
+    connection.address = peer.sin_addr.s_addr;
     connection.thread = std::thread([this, &connection] { Relay(&connection); });
   }
 }
@@ -157,9 +167,14 @@ void PortFront::Relay(Connection* connection) {
     ~MarkDone() { done = true; }
   } markDone{connection->done};
 
+  using Clock = std::chrono::steady_clock;
   const int idleMillis = options_.idleSeconds * 1000;
+  const auto requestTime = std::chrono::seconds(options_.requestSeconds);
   pollfd first[2] = {{client.get(), POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-  if (::poll(first, 2, idleMillis) <= 0 || !(first[0].revents & (POLLIN | POLLHUP))) return;
+  if (::poll(first, 2, std::min(idleMillis, options_.requestSeconds * 1000)) <= 0 ||
+      !(first[0].revents & (POLLIN | POLLHUP))) {
+    return;
+  }
   unsigned char byte = 0;
   if (::recv(client.get(), &byte, 1, MSG_PEEK) != 1) return;
 
@@ -171,11 +186,21 @@ void PortFront::Relay(Connection* connection) {
 
   char buffer[16384];
   bool open[2] = {true, true};  // client to server, server to client
+  // Set while the client has sent bytes the server has not answered yet.
+  bool awaiting = false;
+  Clock::time_point answerBy{};
   while (open[0] || open[1]) {
     pollfd fds[3] = {{open[0] ? client.get() : -1, POLLIN, 0},
                      {open[1] ? server.get() : -1, POLLIN, 0},
                      {wakeRead_, POLLIN, 0}};
-    if (::poll(fds, 3, idleMillis) <= 0 || (fds[2].revents & POLLIN)) return;
+    int timeout = idleMillis;
+    if (awaiting) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(answerBy - Clock::now()).count();
+      if (left <= 0) return;
+      timeout = static_cast<int>(std::min<long long>(left, idleMillis));
+    }
+    if (::poll(fds, 3, timeout) <= 0 || (fds[2].revents & POLLIN)) return;
     for (int side = 0; side < 2; ++side) {
       if (!open[side] || !(fds[side].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       const int from = side == 0 ? client.get() : server.get();
@@ -189,6 +214,12 @@ void PortFront::Relay(Connection* connection) {
         continue;
       }
       if (!SendAll(to, buffer, static_cast<std::size_t>(count))) return;
+      if (side == 1) {
+        awaiting = false;
+      } else if (!awaiting) {
+        awaiting = true;
+        answerBy = Clock::now() + requestTime;
+      }
     }
   }
 }

@@ -18,7 +18,12 @@ class PortFront {
     std::uint16_t tlsTarget = 0;
     std::uint16_t plainTarget = 0;
     int idleSeconds = 30;  // silence after which a connection is dropped
+    // Time a client has, from the first byte of a request (or of the TLS
+    // handshake), until the server answers: a client that trickles its
+    // request in holds a slot this long at most.
+    int requestSeconds = 20;
     int maxConnections = 64;
+    int maxPerClient = 32;  // by client address, so one client cannot take every slot
   };
 
   PortFront() = default;
@@ -34,6 +39,7 @@ class PortFront {
  private:
   struct Connection {
     int client = -1;
+    std::uint32_t address = 0;  // the client's IPv4 address
     std::thread thread;
     std::atomic<bool> done{false};
   };

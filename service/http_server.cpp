@@ -131,7 +131,7 @@ void HttpServer::AddHttpsRoutes() {
   https_->Post(R"(/api/([A-Za-z0-9-]+))", [this](const httplib::Request& request,
                                                  httplib::Response& response) {
     const std::string command = request.matches[1];
-    Json::Value reply = api_.Command(command, ParseUrlEncoded(request.body));
+    Json::Value reply = api_.Command(command, ParseUrlEncoded(request.body), request.remote_addr);
     const int status = reply["status"]["statusCode"].asString() == "UNKNOWN_COMMAND" ? 404 : 200;
     SendJson(response, status, reply);
   });
@@ -149,17 +149,30 @@ void HttpServer::AddHttpsRoutes() {
               [this](const httplib::Request& request, httplib::Response& response) {
                 SendPage(response, api_.OpenIdStart(request.get_param_value("ticket")));
               });
-  https_->Get("/openid/authorize",
-              [this](const httplib::Request& request, httplib::Response& response) {
-                SendPage(response, api_.OpenIdAuthorize(request.get_param_value("ticket"),
-                                                        request.get_header_value("Cookie")));
-              });
+  https_->Get(
+      "/openid/authorize", [this](const httplib::Request& request, httplib::Response& response) {
+        // Read as a browser sends a GET form: "+" is a space.
+        const std::size_t query = request.target.find('?');
+        const auto form =
+            ParseUrlEncoded(query == std::string::npos ? "" : request.target.substr(query + 1));
+        auto field = [&form](const char* name) {
+          const auto found = form.find(name);
+          return found == form.end() ? std::string() : found->second;
+        };
+        SendPage(response,
+                 api_.OpenIdAuthorize(field("ticket"), request.get_header_value("Cookie"),
+                                      field("email"), field("password"), request.remote_addr));
+      });
   https_->Get("/openid/finish",
               [this](const httplib::Request& request, httplib::Response& response) {
                 SendPage(response, api_.OpenIdFinish(request.get_param_value("ticket"),
                                                      request.get_param_value("assertion"),
                                                      request.get_header_value("Cookie")));
               });
+
+  https_->Get("/confirm", [this](const httplib::Request& request, httplib::Response& response) {
+    SendPage(response, api_.ConfirmAddress(request.get_param_value("token")));
+  });
 
   auto copy = [this](bool preview) {
     return [this, preview](const httplib::Request& request, httplib::Response& response) {
@@ -168,7 +181,8 @@ void HttpServer::AddHttpsRoutes() {
         SendJson(response, 404, StatusReply("attachment", "NOT_FOUND", "No such attachment"));
         return;
       }
-      response.set_header("Cache-Control", "private, max-age=3600");
+      // Links are revoked at logout: no copy may outlive them in a cache.
+      response.set_header("Cache-Control", "no-store");
       for (auto& [name, value] : page->headers) response.set_header(name.c_str(), value);
       response.set_content(std::move(page->body), page->contentType.c_str());
     };
@@ -204,6 +218,7 @@ std::uint16_t HttpServer::Start() {
   front.tlsTarget = static_cast<std::uint16_t>(httpsPort);
   front.plainTarget = static_cast<std::uint16_t>(plainPort);
   front.idleSeconds = options_.idleSeconds;
+  front.requestSeconds = options_.requestSeconds;
   try {
     return front_.Start(front);
   } catch (...) {

@@ -20,6 +20,7 @@ namespace veilmark::service {
 struct ServerOptions {
   std::uint16_t port = 0;
   int idleSeconds = 30;
+  int requestSeconds = 20;
   // A message with a 25 MiB attachment, armored and form-encoded, is about
   // 40 MiB on the wire.
   std::size_t maxBodyBytes = 96u << 20;

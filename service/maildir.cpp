@@ -81,8 +81,8 @@ bool IsDeliverableAddress(const std::string& address) {
   return part(0, at, "._%+-") && part(at + 1, address.size(), ".-");
 }
 
-std::string DeliverToMaildir(const std::string& root, const std::string& recipient,
-                             const std::string& envelopeFrom, const std::string& message) {
+StagedMail StageToMaildir(const std::string& root, const std::string& recipient,
+                          const std::string& envelopeFrom, const std::string& message) {
   if (!IsDeliverableAddress(recipient)) throw std::invalid_argument("bad recipient " + recipient);
   const std::string folder = root + "/" + Lower(recipient);
   MakeDirectory(root);
@@ -105,24 +105,43 @@ std::string DeliverToMaildir(const std::string& root, const std::string& recipie
                             HostName() + " (veilmark-service) with HTTPS id " + queueId +
                             "\n\tfor <" + recipient + ">; " + RfcDate(seconds) + "\n";
 
-  const std::string temporary = folder + "/tmp/" + unique;
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) throw std::runtime_error("cannot create " + temporary);
+  StagedMail staged{folder + "/tmp/" + unique, folder + "/new/" + unique};
+  const int fd = ::open(staged.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) throw std::runtime_error("cannot create " + staged.temporary);
   try {
-    WriteAll(fd, trace + message, temporary);
-    if (::fsync(fd) != 0) throw std::runtime_error("cannot sync " + temporary);
+    WriteAll(fd, trace + message, staged.temporary);
+    if (::fsync(fd) != 0) throw std::runtime_error("cannot sync " + staged.temporary);
   } catch (...) {
     ::close(fd);
-    ::unlink(temporary.c_str());
+    ::unlink(staged.temporary.c_str());
     throw;
   }
   ::close(fd);
-  const std::string final = folder + "/new/" + unique;
-  if (std::rename(temporary.c_str(), final.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    throw std::runtime_error("cannot move " + temporary + " into new/");
+  return staged;
+}
+
+void PublishStaged(const std::vector<StagedMail>& staged) {
+  std::size_t published = 0;
+  for (; published < staged.size(); ++published) {
+    const StagedMail& mail = staged[published];
+    if (std::rename(mail.temporary.c_str(), mail.final.c_str()) != 0) break;
   }
-  return final;
+  if (published == staged.size()) return;
+  // Take back what was published, so that a retry delivers no duplicates.
+  for (std::size_t i = 0; i < published; ++i) ::unlink(staged[i].final.c_str());
+  DiscardStaged(staged);
+  throw std::runtime_error("cannot move " + staged[published].temporary + " into new/");
+}
+
+void DiscardStaged(const std::vector<StagedMail>& staged) {
+  for (const StagedMail& mail : staged) ::unlink(mail.temporary.c_str());
+}
+
+std::string DeliverToMaildir(const std::string& root, const std::string& recipient,
+                             const std::string& envelopeFrom, const std::string& message) {
+  const StagedMail staged = StageToMaildir(root, recipient, envelopeFrom, message);
+  PublishStaged({staged});
+  return staged.final;
 }
 
 }  // namespace veilmark::service

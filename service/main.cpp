@@ -26,11 +26,17 @@ namespace {
 const char kUsage[] =
     "usage:\n"
     "  veilmark-service --state DIR [--port N] [--session-ttl SECONDS] [--idle-timeout SECONDS]\n"
+    "      [--upload-ttl SECONDS] [--attachment-link-ttl SECONDS] [--request-timeout SECONDS]\n"
     "      serve on 127.0.0.1:N (0 or none: a free port); prints\n"
     "      \"listening port=<P> ca=<DIR/ca.pem>\" once ready; stops on SIGTERM or SIGINT\n"
     "  veilmark-service --state DIR add-user EMAIL PASSWORD [--extra-password P]\n"
     "      [--alias A ...] [--registered-from VEILMARK|GMAIL|GOOGLE_APP|YAHOO|HOTMAIL|AOL]\n"
     "      [--security-question Q --security-answer A] [--first-name F] [--last-name L]\n"
+    "      [--provider-password P] [--confirm-at https://localhost:PORT]\n"
+    "      --provider-password: the account's password at the mock OpenID provider\n"
+    "      (GMAIL and GOOGLE_APP: Google, YAHOO: Yahoo), apart from the Veilmark one\n"
+    "      --confirm-at: the account reads nothing until its owner follows the link\n"
+    "      (on the running service at that address) mailed to EMAIL, as after registering\n"
     "  veilmark-service --state DIR add-alias EMAIL ALIAS...\n"
     "  veilmark-service --state DIR captcha-text SESSION_ID\n"
     "      the text of a registration session's CAPTCHA, for tests and demos\n"
@@ -96,6 +102,9 @@ std::string PrepareStateDir(const std::string& dir) {
   if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
     throw std::runtime_error("cannot create " + dir);
   }
+  // Keys, mail and the database are the owner's alone, also in a folder an
+  // older version left open to others.
+  if (::chmod(dir.c_str(), 0700) != 0) throw std::runtime_error("cannot restrict " + dir);
   char resolved[PATH_MAX];
   if (!::realpath(dir.c_str(), resolved)) throw std::runtime_error("cannot resolve " + dir);
   return resolved;
@@ -103,10 +112,11 @@ std::string PrepareStateDir(const std::string& dir) {
 
 int AddUser(const std::string& stateDir, const Arguments& arguments) {
   std::string error;
-  if (!CheckOptions(arguments,
-                    {"state", "extra-password", "alias", "registered-from", "security-question",
-                     "security-answer", "first-name", "last-name"},
-                    error)) {
+  if (!CheckOptions(
+          arguments,
+          {"state", "extra-password", "alias", "registered-from", "security-question",
+           "security-answer", "first-name", "last-name", "provider-password", "confirm-at"},
+          error)) {
     return UsageError(error);
   }
   if (arguments.words.size() != 3) return UsageError("add-user takes EMAIL and PASSWORD");
@@ -126,6 +136,13 @@ int AddUser(const std::string& stateDir, const Arguments& arguments) {
   for (char& c : user.registeredFrom)
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   user.registerState = "REGISTERED";
+  const std::string confirmAt = arguments.Option("confirm-at");
+  if (!confirmAt.empty()) {
+    if (confirmAt.rfind("https://", 0) != 0)
+      return UsageError("--confirm-at takes https://HOST:PORT");
+    user.confirmed = false;
+    user.confirmToken = RandomHex(32);
+  }
   user.firstName = arguments.Option("first-name");
   user.lastName = arguments.Option("last-name");
   user.securityQuestion = question;
@@ -138,17 +155,39 @@ int AddUser(const std::string& stateDir, const Arguments& arguments) {
     for (char& c : normalized) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     user.securityAnswerHash = HashSecret(normalized);
   }
+  const std::string providerPassword = arguments.Option("provider-password");
+  std::string provider;
+  if (user.registeredFrom == "GMAIL" || user.registeredFrom == "GOOGLE_APP") provider = "Google";
+  if (user.registeredFrom == "YAHOO") provider = "Yahoo";
+  if (!providerPassword.empty() && provider.empty()) {
+    return UsageError("--provider-password needs --registered-from GMAIL, GOOGLE_APP or YAHOO");
+  }
   Store store(stateDir + "/service.db");
   if (store.AddressTaken(user.email)) {
     std::cerr << "veilmark-service: " << user.email << " exists already\n";
     return 1;
   }
   const std::int64_t id = store.AddUser(user);
+  if (!providerPassword.empty()) {
+    std::string address = user.email;
+    for (char& c : address) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    store.SetProviderPassword(provider, address, HashSecret(providerPassword));
+  }
   for (auto [it, end] = arguments.options.equal_range("alias"); it != end; ++it) {
     if (!IsDeliverableAddress(it->second) || !store.AddAlias(id, it->second)) {
       std::cerr << "veilmark-service: alias " << it->second << " is taken or not an address\n";
       return 1;
     }
+  }
+  if (!user.confirmed) {
+    InitMime();
+    const char* sender = "no-reply@veilmark.localhost";
+    DeliverToMaildir(
+        stateDir + "/mail", user.email, sender,
+        BuildNoticeMessage(
+            {sender, {user.email}, {}, kConfirmSubject},
+            ConfirmationText(user.email, confirmAt + "/confirm?token=" + user.confirmToken)));
+    ShutdownMime();
   }
   std::cout << "added " << user.email << "\n";
   return 0;
@@ -209,7 +248,10 @@ int ExpireSessions(const std::string& stateDir, const Arguments& arguments) {
 
 int Serve(const std::string& stateDir, const Arguments& arguments) {
   std::string error;
-  if (!CheckOptions(arguments, {"state", "port", "session-ttl", "idle-timeout"}, error)) {
+  if (!CheckOptions(arguments,
+                    {"state", "port", "session-ttl", "idle-timeout", "upload-ttl",
+                     "attachment-link-ttl", "request-timeout"},
+                    error)) {
     return UsageError(error);
   }
   long port = 0;
@@ -224,6 +266,24 @@ int Serve(const std::string& stateDir, const Arguments& arguments) {
   if (!ParseSeconds(arguments.Option("idle-timeout", "30"), 3600, idle) || idle == 0) {
     return UsageError("bad --idle-timeout");
   }
+  long requestTimeout = 20;
+  if (!ParseSeconds(arguments.Option("request-timeout", "20"), 3600, requestTimeout) ||
+      requestTimeout == 0) {
+    return UsageError("bad --request-timeout");
+  }
+  ApiConfig config;
+  long uploadTtl = static_cast<long>(config.uploadTtlSeconds);
+  long linkTtl = static_cast<long>(config.copyTtlSeconds);
+  if (!ParseSeconds(arguments.Option("upload-ttl", std::to_string(uploadTtl)), 365L * 24 * 3600,
+                    uploadTtl) ||
+      uploadTtl == 0) {
+    return UsageError("bad --upload-ttl");
+  }
+  if (!ParseSeconds(arguments.Option("attachment-link-ttl", std::to_string(linkTtl)),
+                    365L * 24 * 3600, linkTtl) ||
+      linkTtl == 0) {
+    return UsageError("bad --attachment-link-ttl");
+  }
 
   // Signals are taken by sigwait below, never by a handler in some thread.
   sigset_t stopSignals;
@@ -237,14 +297,20 @@ int Serve(const std::string& stateDir, const Arguments& arguments) {
   Keyring::InitGpgme();
   const TlsFiles tls = LoadOrCreateTls(stateDir);
   Store store(stateDir + "/service.db");
-  Keyring keyring(stateDir + "/gnupg");
-  ApiConfig config;
+  Keyring keyring(stateDir + "/gnupg", stateDir + "/keys");
+  if (const int moved = keyring.MoveSharedSecretKeys()) {
+    std::cerr << "veilmark-service: moved " << moved
+              << " secret key(s) from the shared GnuPG home into homes of their own\n";
+  }
   config.stateDir = stateDir;
+  config.uploadTtlSeconds = uploadTtl;
+  config.copyTtlSeconds = linkTtl;
   config.sessionTtlSeconds = ttl;
   Api api(config, store, keyring);
   ServerOptions options;
   options.port = static_cast<std::uint16_t>(port);
   options.idleSeconds = static_cast<int>(idle);
+  options.requestSeconds = static_cast<int>(requestTimeout);
   HttpServer server(api, tls, options);
   const std::uint16_t publicPort = server.Start();
   api.SetPublicPort(publicPort);
@@ -272,6 +338,8 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, arguments, error)) return UsageError(error);
   const std::string state = arguments.Option("state");
   if (state.empty()) return UsageError("--state DIR is required");
+  // Everything the service writes (database, keys, mail) is for its owner only.
+  ::umask(077);
   try {
     const std::string stateDir = PrepareStateDir(state);
     const std::string command = arguments.words.empty() ? "" : arguments.words[0];

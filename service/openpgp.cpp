@@ -1,15 +1,18 @@
 #include "openpgp.h"
 
+#include <dirent.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
 
 #include "handles.h"
+#include "secrets.h"
 
 extern char** environ;
 
@@ -97,18 +100,57 @@ void Keyring::InitGpgme() {
   }
 }
 
-Keyring::Keyring(std::string home) : home_(std::move(home)) {
-  if (::mkdir(home_.c_str(), 0700) != 0 && errno != EEXIST) {
-    throw std::runtime_error("cannot create " + home_);
+namespace {
+
+void MakePrivateDirectory(const std::string& path) {
+  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    throw std::runtime_error("cannot create " + path);
   }
-  ::chmod(home_.c_str(), 0700);
+  ::chmod(path.c_str(), 0700);
+}
+
+void KillAgent(const std::string& home) {
+  const char* gpgconf = gpgme_get_dirinfo("gpgconf-name");
+  if (!gpgconf) return;
+  std::string program = gpgconf;
+  std::string homedirFlag = "--homedir";
+  std::string homedir = home;
+  std::string kill = "--kill";
+  std::string agent = "gpg-agent";
+  char* argv[] = {program.data(), homedirFlag.data(), homedir.data(),
+                  kill.data(),    agent.data(),       nullptr};
+  pid_t pid = 0;
+  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return;
+  // gpgconf returns at once; give it a few seconds at most.
+  for (int i = 0; i < 100; ++i) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) != 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ::kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+Keyring::Keyring(std::string publicHome, std::string secretRoot)
+    : home_(std::move(publicHome)), secretRoot_(std::move(secretRoot)) {
+  MakePrivateDirectory(home_);
+  MakePrivateDirectory(secretRoot_);
+}
+
+std::string Keyring::SecretHome(const std::string& address) const {
+  // A fixed-length name keeps the agent's socket paths short.
+  return secretRoot_ + "/" + Sha256Hex(address).substr(0, 24);
 }
 
 Keyring::~Keyring() = default;
 
 std::string Keyring::CreateKey(const std::string& address) {
   std::lock_guard lock(createMutex_);
-  GpgmeCtxPtr context = NewContext(home_);
+  const std::string secretHome = SecretHome(address);
+  MakePrivateDirectory(secretHome);
+  GpgmeCtxPtr context = NewContext(secretHome);
   const unsigned flags = GPGME_CREATE_NOPASSWD | GPGME_CREATE_NOEXPIRE | GPGME_CREATE_FORCE;
   // "future-default" is Ed25519 for signing with a Curve25519 encryption subkey.
   if (const gpgme_error_t error = gpgme_op_createkey(context.get(), ("<" + address + ">").c_str(),
@@ -117,7 +159,28 @@ std::string Keyring::CreateKey(const std::string& address) {
   }
   gpgme_genkey_result_t result = gpgme_op_genkey_result(context.get());
   if (!result || !result->fpr) throw std::runtime_error("creating a key: no fingerprint");
-  return result->fpr;
+  const std::string fingerprint = result->fpr;
+
+  // Only the public half goes to the shared home that every sender encrypts with.
+  GpgmeDataPtr exported = EmptyData();
+  if (const gpgme_error_t error = gpgme_op_export(context.get(), fingerprint.c_str(),
+                                                  GPGME_EXPORT_MODE_MINIMAL, exported.get())) {
+    Fail("exporting a public key", error);
+  }
+  gpgme_data_seek(exported.get(), 0, SEEK_SET);
+  GpgmeCtxPtr shared = NewContext(home_);
+  if (const gpgme_error_t error = gpgme_op_import(shared.get(), exported.get())) {
+    Fail("importing a public key", error);
+  }
+  gpgme_import_result_t imported = gpgme_op_import_result(shared.get());
+  if (!imported || imported->considered == 0 || imported->secret_imported != 0) {
+    throw std::runtime_error("importing a public key: nothing imported");
+  }
+  // Most new keys are for addresses that may never read: their homes keep
+  // no agent running until a decryption needs one.
+  context.reset();
+  KillAgent(secretHome);
+  return fingerprint;
 }
 
 std::vector<std::string> Keyring::KeyIds(const std::string& fingerprint) {
@@ -157,9 +220,17 @@ std::string Keyring::Encrypt(const std::string& plaintext,
   return TakeBytes(out.get());
 }
 
-DecryptOutcome Keyring::Decrypt(const std::string& ciphertext, std::size_t maxPlaintext) {
+DecryptOutcome Keyring::Decrypt(const std::string& ciphertext, std::size_t maxPlaintext,
+                                const std::string& address) {
   DecryptOutcome outcome;
-  GpgmeCtxPtr context = NewContext(home_);
+  const std::string secretHome = SecretHome(address);
+  struct stat info {};
+  if (::stat(secretHome.c_str(), &info) != 0) {
+    // No key yet: nothing was ever encrypted to this address.
+    outcome.status = DecryptOutcome::Status::kNoSecretKey;
+    return outcome;
+  }
+  GpgmeCtxPtr context = NewContext(secretHome);
   GpgmeDataPtr in = DataFrom(ciphertext);
   BoundedSink sink;
   sink.limit = maxPlaintext;
@@ -195,25 +266,71 @@ DecryptOutcome Keyring::Decrypt(const std::string& ciphertext, std::size_t maxPl
   return outcome;
 }
 
-void Keyring::StopAgent() {
-  const char* gpgconf = gpgme_get_dirinfo("gpgconf-name");
-  if (!gpgconf) return;
-  std::string program = gpgconf;
-  std::string homedirFlag = "--homedir";
-  std::string kill = "--kill";
-  std::string agent = "gpg-agent";
-  char* argv[] = {program.data(), homedirFlag.data(), home_.data(),
-                  kill.data(),    agent.data(),       nullptr};
-  pid_t pid = 0;
-  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return;
-  // gpgconf returns at once; give it a few seconds at most.
-  for (int i = 0; i < 100; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) != 0) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+int Keyring::MoveSharedSecretKeys() {
+  std::lock_guard lock(createMutex_);
+  GpgmeCtxPtr shared = NewContext(home_);
+  std::vector<std::pair<std::string, std::string>> found;  // fingerprint, address
+  if (gpgme_op_keylist_start(shared.get(), nullptr, 1) == 0) {
+    gpgme_key_t raw = nullptr;
+    while (gpgme_op_keylist_next(shared.get(), &raw) == 0) {
+      GpgmeKeyPtr key(raw);
+      if (!key->subkeys || !key->subkeys->fpr || !key->uids || !key->uids->email) continue;
+      std::string address = key->uids->email;
+      for (char& c : address) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      found.emplace_back(key->subkeys->fpr, address);
+    }
+    gpgme_op_keylist_end(shared.get());
   }
-  ::kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
+  for (const auto& [fingerprint, address] : found) {
+    GpgmeDataPtr secret = EmptyData();
+    if (const gpgme_error_t error = gpgme_op_export(shared.get(), fingerprint.c_str(),
+                                                    GPGME_EXPORT_MODE_SECRET, secret.get())) {
+      Fail("exporting a secret key", error);
+    }
+    GpgmeDataPtr publicKey = EmptyData();
+    if (const gpgme_error_t error = gpgme_op_export(shared.get(), fingerprint.c_str(),
+                                                    GPGME_EXPORT_MODE_MINIMAL, publicKey.get())) {
+      Fail("exporting a public key", error);
+    }
+    const std::string secretHome = SecretHome(address);
+    MakePrivateDirectory(secretHome);
+    GpgmeCtxPtr own = NewContext(secretHome);
+    gpgme_data_seek(secret.get(), 0, SEEK_SET);
+    if (const gpgme_error_t error = gpgme_op_import(own.get(), secret.get())) {
+      Fail("importing a secret key", error);
+    }
+    gpgme_import_result_t imported = gpgme_op_import_result(own.get());
+    if (!imported || imported->secret_read == 0 ||
+        imported->secret_imported + imported->secret_unchanged == 0) {
+      throw std::runtime_error("moving the secret key of " + address + ": nothing imported");
+    }
+    // Only once the key is safe in its own home does it leave the shared one.
+    gpgme_key_t raw = nullptr;
+    if (const gpgme_error_t error = gpgme_get_key(shared.get(), fingerprint.c_str(), &raw, 1)) {
+      Fail("finding a secret key", error);
+    }
+    GpgmeKeyPtr key(raw);
+    if (const gpgme_error_t error = gpgme_op_delete_ext(
+            shared.get(), key.get(), GPGME_DELETE_ALLOW_SECRET | GPGME_DELETE_FORCE)) {
+      Fail("deleting a shared secret key", error);
+    }
+    gpgme_data_seek(publicKey.get(), 0, SEEK_SET);
+    if (const gpgme_error_t error = gpgme_op_import(shared.get(), publicKey.get())) {
+      Fail("importing a public key", error);
+    }
+  }
+  return static_cast<int>(found.size());
+}
+
+void Keyring::StopAgent() {
+  KillAgent(home_);
+  DIR* folder = ::opendir(secretRoot_.c_str());
+  if (!folder) return;
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") KillAgent(secretRoot_ + "/" + name);
+  }
+  ::closedir(folder);
 }
 
 }  // namespace veilmark::service

@@ -1,6 +1,8 @@
-// OpenPGP through GPGME over the service's own GnuPG home (and so its own
-// gpg-agent): one key per address, encryption to many, decryption that
-// reports whom the message was encrypted to.
+// OpenPGP through GPGME: one key per address, encryption to many, decryption
+// that reports whom the message was encrypted to. Public keys sit in one
+// shared GnuPG home; each address's secret key sits alone in a home of its
+// own (and so with its own gpg-agent), and a decryption runs in the home of
+// the one address it is for, so no request can reach another's secret key.
 #pragma once
 
 #include <mutex>
@@ -19,8 +21,9 @@ struct DecryptOutcome {
 
 class Keyring {
  public:
-  // Creates `home` (mode 0700) when missing. Call InitGpgme() first.
-  explicit Keyring(std::string home);
+  // Creates `publicHome` and `secretRoot` (mode 0700) when missing. Call
+  // InitGpgme() first.
+  Keyring(std::string publicHome, std::string secretRoot);
   ~Keyring();
   Keyring(const Keyring&) = delete;
   Keyring& operator=(const Keyring&) = delete;
@@ -33,13 +36,23 @@ class Keyring {
   std::vector<std::string> KeyIds(const std::string& fingerprint);
   // ASCII-armored message to all the keys. Throws on failure.
   std::string Encrypt(const std::string& plaintext, const std::vector<std::string>& fingerprints);
-  DecryptOutcome Decrypt(const std::string& ciphertext, std::size_t maxPlaintext);
+  // Decrypts with the secret key of `address` alone.
+  DecryptOutcome Decrypt(const std::string& ciphertext, std::size_t maxPlaintext,
+                         const std::string& address);
 
-  // Ends the agent that GnuPG started for this home.
+  // Moves every secret key found in the shared home (where older versions
+  // kept them all) into the home of its address; the shared home keeps the
+  // public halves. Returns how many moved.
+  int MoveSharedSecretKeys();
+
+  // Ends the agents that GnuPG started for these homes.
   void StopAgent();
 
  private:
+  std::string SecretHome(const std::string& address) const;
+
   std::string home_;
+  std::string secretRoot_;
   std::mutex createMutex_;
 };
 

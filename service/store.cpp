@@ -1,5 +1,7 @@
 #include "store.h"
 
+#include <sys/stat.h>
+
 #include "secrets.h"
 
 namespace veilmark::service {
@@ -71,7 +73,9 @@ CREATE TABLE IF NOT EXISTS users (
   password_hash TEXT NOT NULL,
   extra_password_hash TEXT NOT NULL DEFAULT '',
   security_question TEXT NOT NULL DEFAULT '',
-  security_answer_hash TEXT NOT NULL DEFAULT ''
+  security_answer_hash TEXT NOT NULL DEFAULT '',
+  confirmed INTEGER NOT NULL DEFAULT 1,
+  confirm_token TEXT NOT NULL DEFAULT ''
 );
 CREATE TABLE IF NOT EXISTS aliases (
   alias TEXT PRIMARY KEY COLLATE NOCASE,
@@ -101,7 +105,8 @@ CREATE TABLE IF NOT EXISTS uploads (
   user_id INTEGER NOT NULL,
   name TEXT NOT NULL,
   content_type TEXT NOT NULL,
-  data BLOB NOT NULL
+  data BLOB NOT NULL,
+  expires INTEGER NOT NULL DEFAULT 0
 );
 CREATE TABLE IF NOT EXISTS copies (
   token TEXT PRIMARY KEY,
@@ -109,18 +114,42 @@ CREATE TABLE IF NOT EXISTS copies (
   digest TEXT NOT NULL,
   name TEXT NOT NULL,
   content_type TEXT NOT NULL,
-  data BLOB NOT NULL
+  data BLOB NOT NULL,
+  expires INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX IF NOT EXISTS copies_by_digest ON copies(user_id, digest);
 CREATE TABLE IF NOT EXISTS keys (
   address TEXT PRIMARY KEY,
   fingerprint TEXT NOT NULL
 );
+CREATE TABLE IF NOT EXISTS provider_accounts (
+  provider TEXT NOT NULL,
+  email TEXT NOT NULL COLLATE NOCASE,
+  password_hash TEXT NOT NULL,
+  PRIMARY KEY (provider, email)
+);
+CREATE TABLE IF NOT EXISTS attempts (
+  key TEXT PRIMARY KEY,
+  failures INTEGER NOT NULL,
+  blocked_until INTEGER NOT NULL
+);
+CREATE TABLE IF NOT EXISTS sent (
+  digest TEXT PRIMARY KEY,
+  at INTEGER NOT NULL
+);
 )sql";
+
+// Columns added after the first release, for state folders made before them.
+const char* const kAddedColumns[][3] = {
+    {"users", "confirmed", "INTEGER NOT NULL DEFAULT 1"},
+    {"users", "confirm_token", "TEXT NOT NULL DEFAULT ''"},
+    {"uploads", "expires", "INTEGER NOT NULL DEFAULT 0"},
+    {"copies", "expires", "INTEGER NOT NULL DEFAULT 0"},
+};
 
 constexpr const char* kUserColumns =
     "id, email, first_name, middle_name, last_name, registered_from, register_state, "
-    "password_hash, extra_password_hash, security_question, security_answer_hash";
+    "password_hash, extra_password_hash, security_question, security_answer_hash, confirmed";
 
 }  // namespace
 
@@ -137,6 +166,32 @@ Store::Store(const std::string& path) {
   Exec("PRAGMA journal_mode=WAL");
   Exec("PRAGMA foreign_keys=ON");
   Exec(kSchema);
+  for (const auto& [table, column, declaration] : kAddedColumns) {
+    auto info = Prepare((std::string("SELECT 1 FROM pragma_table_info('") + table +
+                         "') WHERE name = '" + column + "'")
+                            .c_str());
+    if (!info.Step()) {
+      Exec((std::string("ALTER TABLE ") + table + " ADD COLUMN " + column + " " + declaration)
+               .c_str());
+    }
+  }
+  // The database holds password hashes and decrypted files: the owner's only,
+  // also when an older version left it readable.
+  for (const char* suffix : {"", "-wal", "-shm"}) ::chmod((path + suffix).c_str(), 0600);
+}
+
+template <class Body>
+void Store::InTransaction(Body body) {
+  Exec("BEGIN IMMEDIATE");
+  try {
+    body();
+    Exec("COMMIT");
+  } catch (...) {
+    char* message = nullptr;
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, &message);
+    sqlite3_free(message);
+    throw;
+  }
 }
 
 Store::Statement Store::Prepare(const char* sql) {
@@ -168,6 +223,7 @@ User ReadUser(Statement& row) {
   user.extraPasswordHash = row.Text(8);
   user.securityQuestion = row.Text(9);
   user.securityAnswerHash = row.Text(10);
+  user.confirmed = row.Int(11) != 0;
   return user;
 }
 
@@ -180,7 +236,8 @@ std::int64_t Store::AddUser(const User& user) {
   Prepare(
       "INSERT INTO users (email, first_name, middle_name, last_name, registered_from, "
       "register_state, password_hash, extra_password_hash, security_question, "
-      "security_answer_hash) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)")
+      "security_answer_hash, confirmed, confirm_token) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, "
+      "?9, ?10, ?11, ?12)")
       .Bind(1, user.email)
       .Bind(2, user.firstName)
       .Bind(3, user.middleName)
@@ -191,6 +248,8 @@ std::int64_t Store::AddUser(const User& user) {
       .Bind(8, user.extraPasswordHash)
       .Bind(9, user.securityQuestion)
       .Bind(10, user.securityAnswerHash)
+      .Bind(11, std::int64_t{user.confirmed ? 1 : 0})
+      .Bind(12, user.confirmToken)
       .Run();
   return sqlite3_last_insert_rowid(db_.get());
 }
@@ -218,22 +277,6 @@ std::optional<User> Store::FindUserByAddress(const std::string& address) {
                          .c_str());
   if (!row.Bind(1, address).Step()) return std::nullopt;
   return ReadUser(row);
-}
-
-std::optional<User> Store::LatestUserFrom(const std::string& registeredFrom,
-                                          const std::string& suffix) {
-  std::lock_guard lock(mutex_);
-  auto row = Prepare((std::string("SELECT ") + kUserColumns +
-                      " FROM users WHERE registered_from = ?1 AND (?2 = '' OR "
-                      "lower(substr(email, -length(?2))) = lower(?2)) ORDER BY id DESC LIMIT 1")
-                         .c_str());
-  if (!row.Bind(1, registeredFrom).Bind(2, suffix).Step()) return std::nullopt;
-  return ReadUser(row);
-}
-
-void Store::SetPassword(std::int64_t userId, const std::string& hash) {
-  std::lock_guard lock(mutex_);
-  Prepare("UPDATE users SET password_hash = ?1 WHERE id = ?2").Bind(1, hash).Bind(2, userId).Run();
 }
 
 bool Store::AddAlias(std::int64_t userId, const std::string& alias) {
@@ -312,6 +355,10 @@ void Store::DeleteExpired(std::int64_t now) {
   std::lock_guard lock(mutex_);
   Prepare("DELETE FROM sessions WHERE expires < ?1").Bind(1, now).Run();
   Prepare("DELETE FROM openid_tickets WHERE expires < ?1").Bind(1, now).Run();
+  Prepare("DELETE FROM uploads WHERE expires > 0 AND expires < ?1").Bind(1, now).Run();
+  Prepare("DELETE FROM copies WHERE expires > 0 AND expires < ?1").Bind(1, now).Run();
+  // Counters outlive their last delay by a day, so slow guessing adds up too.
+  Prepare("DELETE FROM attempts WHERE blocked_until < (?1 - 86400) * 1000").Bind(1, now).Run();
 }
 
 void Store::PutTicket(const OpenIdTicket& ticket) {
@@ -355,25 +402,31 @@ void Store::DeleteTicket(const std::string& ticket) {
   Prepare("DELETE FROM openid_tickets WHERE ticket = ?1").Bind(1, ticket).Run();
 }
 
-std::int64_t Store::AddUpload(std::int64_t userId, const StoredFile& file) {
+std::int64_t Store::AddUpload(std::int64_t userId, const StoredFile& file, std::int64_t expires) {
   std::lock_guard lock(mutex_);
-  Prepare("INSERT INTO uploads (user_id, name, content_type, data) VALUES (?1, ?2, ?3, ?4)")
+  Prepare(
+      "INSERT INTO uploads (user_id, name, content_type, data, expires) "
+      "VALUES (?1, ?2, ?3, ?4, ?5)")
       .Bind(1, userId)
       .Bind(2, file.name)
       .Bind(3, file.contentType)
       .BindBlob(4, file.data)
+      .Bind(5, expires)
       .Run();
   return sqlite3_last_insert_rowid(db_.get());
 }
 
-std::optional<StoredFile> Store::FindUpload(std::int64_t id, std::int64_t userId) {
+std::optional<StoredFile> Store::FindUpload(std::int64_t id, std::int64_t userId,
+                                            std::int64_t now) {
   std::lock_guard lock(mutex_);
-  auto row = Prepare("SELECT name, content_type, data FROM uploads WHERE id = ?1 AND user_id = ?2");
-  if (!row.Bind(1, id).Bind(2, userId).Step()) return std::nullopt;
+  auto row = Prepare(
+      "SELECT name, content_type, data FROM uploads WHERE id = ?1 AND user_id = ?2 AND "
+      "(expires = 0 OR expires > ?3)");
+  if (!row.Bind(1, id).Bind(2, userId).Bind(3, now).Step()) return std::nullopt;
   return StoredFile{row.Text(0), row.Text(1), row.Text(2)};
 }
 
-std::string Store::KeepCopy(std::int64_t userId, const StoredFile& file) {
+std::string Store::KeepCopy(std::int64_t userId, const StoredFile& file, std::int64_t expires) {
   const std::string digest = Sha256Hex(file.data);
   std::lock_guard lock(mutex_);
   auto existing = Prepare(
@@ -384,26 +437,34 @@ std::string Store::KeepCopy(std::int64_t userId, const StoredFile& file) {
           .Bind(3, file.name)
           .Bind(4, file.contentType)
           .Step()) {
-    return existing.Text(0);
+    const std::string token = existing.Text(0);
+    Prepare("UPDATE copies SET expires = ?2 WHERE token = ?1")
+        .Bind(1, token)
+        .Bind(2, expires)
+        .Run();
+    return token;
   }
   const std::string token = RandomHex(16);
   Prepare(
-      "INSERT INTO copies (token, user_id, digest, name, content_type, data) "
-      "VALUES (?1, ?2, ?3, ?4, ?5, ?6)")
+      "INSERT INTO copies (token, user_id, digest, name, content_type, data, expires) "
+      "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)")
       .Bind(1, token)
       .Bind(2, userId)
       .Bind(3, digest)
       .Bind(4, file.name)
       .Bind(5, file.contentType)
       .BindBlob(6, file.data)
+      .Bind(7, expires)
       .Run();
   return token;
 }
 
-std::optional<StoredFile> Store::FindCopy(const std::string& token) {
+std::optional<StoredFile> Store::FindCopy(const std::string& token, std::int64_t now) {
   std::lock_guard lock(mutex_);
-  auto row = Prepare("SELECT name, content_type, data FROM copies WHERE token = ?1");
-  if (!row.Bind(1, token).Step()) return std::nullopt;
+  auto row = Prepare(
+      "SELECT name, content_type, data FROM copies WHERE token = ?1 AND "
+      "(expires = 0 OR expires > ?2)");
+  if (!row.Bind(1, token).Bind(2, now).Step()) return std::nullopt;
   return StoredFile{row.Text(0), row.Text(1), row.Text(2)};
 }
 
@@ -420,6 +481,93 @@ void Store::SetKeyFingerprint(const std::string& address, const std::string& fin
       .Bind(1, address)
       .Bind(2, fingerprint)
       .Run();
+}
+
+void Store::DeleteCopiesOf(std::int64_t userId) {
+  std::lock_guard lock(mutex_);
+  Prepare("DELETE FROM copies WHERE user_id = ?1").Bind(1, userId).Run();
+}
+
+void Store::ChangePassword(std::int64_t userId, const std::string& hash) {
+  std::lock_guard lock(mutex_);
+  InTransaction([&] {
+    Prepare("UPDATE users SET password_hash = ?2 WHERE id = ?1")
+        .Bind(1, userId)
+        .Bind(2, hash)
+        .Run();
+    Prepare("DELETE FROM sessions WHERE user_id = ?1").Bind(1, userId).Run();
+    Prepare("DELETE FROM copies WHERE user_id = ?1").Bind(1, userId).Run();
+  });
+}
+
+std::optional<User> Store::ConfirmAddress(const std::string& token) {
+  std::lock_guard lock(mutex_);
+  if (token.empty()) return std::nullopt;
+  auto row = Prepare((std::string("SELECT ") + kUserColumns +
+                      " FROM users WHERE confirm_token = ?1 AND confirmed = 0")
+                         .c_str());
+  if (!row.Bind(1, token).Step()) return std::nullopt;
+  User user = ReadUser(row);
+  Prepare("UPDATE users SET confirmed = 1, confirm_token = '' WHERE id = ?1")
+      .Bind(1, user.id)
+      .Run();
+  user.confirmed = true;
+  return user;
+}
+
+void Store::SetProviderPassword(const std::string& provider, const std::string& email,
+                                const std::string& hash) {
+  std::lock_guard lock(mutex_);
+  Prepare(
+      "INSERT OR REPLACE INTO provider_accounts (provider, email, password_hash) "
+      "VALUES (?1, ?2, ?3)")
+      .Bind(1, provider)
+      .Bind(2, email)
+      .Bind(3, hash)
+      .Run();
+}
+
+std::optional<std::string> Store::ProviderPassword(const std::string& provider,
+                                                   const std::string& email) {
+  std::lock_guard lock(mutex_);
+  auto row =
+      Prepare("SELECT password_hash FROM provider_accounts WHERE provider = ?1 AND email = ?2");
+  if (!row.Bind(1, provider).Bind(2, email).Step()) return std::nullopt;
+  return row.Text(0);
+}
+
+Attempts Store::FindAttempts(const std::string& key) {
+  std::lock_guard lock(mutex_);
+  auto row = Prepare("SELECT failures, blocked_until FROM attempts WHERE key = ?1");
+  if (!row.Bind(1, key).Step()) return {};
+  return {static_cast<int>(row.Int(0)), row.Int(1)};
+}
+
+void Store::PutAttempts(const std::string& key, const Attempts& attempts) {
+  std::lock_guard lock(mutex_);
+  if (attempts.failures == 0) {
+    Prepare("DELETE FROM attempts WHERE key = ?1").Bind(1, key).Run();
+    return;
+  }
+  Prepare("INSERT OR REPLACE INTO attempts (key, failures, blocked_until) VALUES (?1, ?2, ?3)")
+      .Bind(1, key)
+      .Bind(2, std::int64_t{attempts.failures})
+      .Bind(3, attempts.blockedUntil)
+      .Run();
+}
+
+bool Store::ClaimSend(const std::string& digest, std::int64_t now, std::int64_t window) {
+  std::lock_guard lock(mutex_);
+  Prepare("DELETE FROM sent WHERE at <= ?1").Bind(1, now - window).Run();
+  auto row = Prepare("SELECT 1 FROM sent WHERE digest = ?1");
+  if (row.Bind(1, digest).Step()) return false;
+  Prepare("INSERT INTO sent (digest, at) VALUES (?1, ?2)").Bind(1, digest).Bind(2, now).Run();
+  return true;
+}
+
+void Store::ReleaseSend(const std::string& digest) {
+  std::lock_guard lock(mutex_);
+  Prepare("DELETE FROM sent WHERE digest = ?1").Bind(1, digest).Run();
 }
 
 }  // namespace veilmark::service

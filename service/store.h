@@ -29,6 +29,15 @@ struct User {
   std::string extraPasswordHash;  // empty: no additional password
   std::string securityQuestion;
   std::string securityAnswerHash;
+  // Registration mails a link; until it is followed the account reads nothing.
+  bool confirmed = true;
+  std::string confirmToken;  // only written by AddUser
+};
+
+// Failed guesses of one account or one client.
+struct Attempts {
+  int failures = 0;
+  std::int64_t blockedUntil = 0;  // no guess is taken before then (ms since the epoch)
 };
 
 struct Session {
@@ -68,10 +77,6 @@ class Store {
   std::optional<User> FindUserById(std::int64_t id);
   // By address or by alias.
   std::optional<User> FindUserByAddress(const std::string& address);
-  // The most recently added user registered from `registeredFrom` whose
-  // address ends in `suffix` (empty: any).
-  std::optional<User> LatestUserFrom(const std::string& registeredFrom, const std::string& suffix);
-  void SetPassword(std::int64_t userId, const std::string& hash);
   // False when the alias is already an address or an alias.
   bool AddAlias(std::int64_t userId, const std::string& alias);
   std::vector<std::string> Aliases(std::int64_t userId);
@@ -91,12 +96,34 @@ class Store {
   std::optional<OpenIdTicket> FindTicket(const std::string& ticket);
   void DeleteTicket(const std::string& ticket);
 
-  // Uploads (ids grow from 1) and decrypted copies.
-  std::int64_t AddUpload(std::int64_t userId, const StoredFile& file);
-  std::optional<StoredFile> FindUpload(std::int64_t id, std::int64_t userId);
-  // The token of an identical copy of this user's, or of a new one.
-  std::string KeepCopy(std::int64_t userId, const StoredFile& file);
-  std::optional<StoredFile> FindCopy(const std::string& token);
+  // Uploads (ids grow from 1) and decrypted copies, each kept until
+  // `expires` (0: for ever); expired ones are never found.
+  std::int64_t AddUpload(std::int64_t userId, const StoredFile& file, std::int64_t expires);
+  std::optional<StoredFile> FindUpload(std::int64_t id, std::int64_t userId, std::int64_t now);
+  // The token of an identical copy of this user's (its life renewed), or of a new one.
+  std::string KeepCopy(std::int64_t userId, const StoredFile& file, std::int64_t expires);
+  std::optional<StoredFile> FindCopy(const std::string& token, std::int64_t now);
+  void DeleteCopiesOf(std::int64_t userId);
+
+  // The new password, the end of every session and attachment link, or none of them.
+  void ChangePassword(std::int64_t userId, const std::string& hash);
+  // Marks the user of an unused confirmation token confirmed.
+  std::optional<User> ConfirmAddress(const std::string& token);
+
+  // Accounts of the mock OpenID provider: their passwords are not Veilmark's.
+  void SetProviderPassword(const std::string& provider, const std::string& email,
+                           const std::string& hash);
+  std::optional<std::string> ProviderPassword(const std::string& provider,
+                                              const std::string& email);
+
+  // Guessing limits, by key ("account:<address>", "client:<ip>").
+  Attempts FindAttempts(const std::string& key);
+  void PutAttempts(const std::string& key, const Attempts& attempts);
+
+  // False when the same send was claimed within `window` seconds; a claim
+  // is released when its delivery fails.
+  bool ClaimSend(const std::string& digest, std::int64_t now, std::int64_t window);
+  void ReleaseSend(const std::string& digest);
 
   // OpenPGP key fingerprints by lower-case address.
   std::optional<std::string> KeyFingerprint(const std::string& address);
@@ -106,6 +133,9 @@ class Store {
   class Statement;
   Statement Prepare(const char* sql);
   void Exec(const char* sql);
+  // Runs `body` in one SQLite transaction; call with the lock held.
+  template <class Body>
+  void InTransaction(Body body);
 
   std::mutex mutex_;
   SqlitePtr db_;

@@ -8,7 +8,7 @@
 
 namespace veilmark {
 
-ConnectCore::ConnectCore() : cache_(kCacheLimit, kCacheLifetimeSeconds) {}
+ConnectCore::ConnectCore() : shared_(std::make_shared<Shared>()) {}
 
 ConnectCore::~ConnectCore() {
   ReleaseHooks();
@@ -23,8 +23,10 @@ HRESULT ConnectCore::OnConnection(std::shared_ptr<host::Application> application
 HRESULT ConnectCore::AddExplorerWrapper(const std::shared_ptr<host::Explorer>& explorer) {
   // Listed before it is initialised, and kept even when that fails, so that
   // shutdown releases it like every other.
-  explorerWrappers_.push_back(std::make_unique<ExplorerWrapper>());
-  VM_CHECK_HR(explorerWrappers_.back()->Initialize(explorer, &sessions_, &cache_, paneFactory_));
+  const auto wrapper = std::make_shared<ExplorerWrapper>();
+  explorerWrappers_.push_back(wrapper);
+  wrapper->ShareOwner(shared_);
+  VM_CHECK_HR(wrapper->Initialize(explorer, &shared_->sessions, &shared_->cache, paneFactory_));
   return S_OK;
 }
 
@@ -98,8 +100,15 @@ void ConnectCore::ReleaseHooks() {
 
 void ConnectCore::DeleteWrappers() {
   // Deleted in place; the lists themselves live as long as the connection.
-  for (auto& wrapper : explorerWrappers_) wrapper.reset();
-  for (auto& wrapper : inspectorWrappers_) wrapper.reset();
+  // Detached first, so that one still in a call lets go of its window now.
+  for (auto& wrapper : explorerWrappers_) {
+    if (wrapper) wrapper->Detach();
+    wrapper.reset();
+  }
+  for (auto& wrapper : inspectorWrappers_) {
+    if (wrapper) wrapper->Detach();
+    wrapper.reset();
+  }
 }
 
 HRESULT ConnectCore::CTPFactoryAvailable(std::shared_ptr<host::TaskPaneFactory> factory) {
@@ -114,7 +123,8 @@ HRESULT ConnectCore::GetCustomUI(const std::u16string& ribbonId, std::u16string*
 }
 
 HRESULT ConnectCore::OnSecureSendClick(const std::shared_ptr<host::Object>& ribbonControl) {
-  return veilmark::OnSecureSendClick(ribbonControl, sessions_);
+  const std::shared_ptr<Shared> shared = shared_;  // may outlive this object
+  return veilmark::OnSecureSendClick(ribbonControl, shared->sessions);
 }
 
 HRESULT ConnectCore::OnNewExplorer(const std::shared_ptr<host::Explorer>& explorer) {
@@ -122,8 +132,10 @@ HRESULT ConnectCore::OnNewExplorer(const std::shared_ptr<host::Explorer>& explor
 }
 
 HRESULT ConnectCore::OnNewInspector(const std::shared_ptr<host::Inspector>& inspector) {
-  inspectorWrappers_.push_back(std::make_unique<InspectorWrapper>());
-  VM_CHECK_HR(inspectorWrappers_.back()->Initialize(inspector, &sessions_, &cache_, paneFactory_));
+  const auto wrapper = std::make_shared<InspectorWrapper>();
+  inspectorWrappers_.push_back(wrapper);
+  wrapper->ShareOwner(shared_);
+  VM_CHECK_HR(wrapper->Initialize(inspector, &shared_->sessions, &shared_->cache, paneFactory_));
   return S_OK;
 }
 

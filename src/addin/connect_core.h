@@ -43,12 +43,12 @@ class ConnectCore final : public host::ExplorersEvents,
   HRESULT OnNewInspector(const std::shared_ptr<host::Inspector>& inspector) override;
   HRESULT OnNewMail() override { return S_OK; }
 
-  SessionStore& sessions() { return sessions_; }
-  CacheManager& cache() { return cache_; }
-  const std::vector<std::unique_ptr<ExplorerWrapper>>& explorerWrappers() const {
+  SessionStore& sessions() { return shared_->sessions; }
+  CacheManager& cache() { return shared_->cache; }
+  const std::vector<std::shared_ptr<ExplorerWrapper>>& explorerWrappers() const {
     return explorerWrappers_;
   }
-  const std::vector<std::unique_ptr<InspectorWrapper>>& inspectorWrappers() const {
+  const std::vector<std::shared_ptr<InspectorWrapper>>& inspectorWrappers() const {
     return inspectorWrappers_;
   }
 
@@ -56,14 +56,23 @@ class ConnectCore final : public host::ExplorersEvents,
   HRESULT AddExplorerWrapper(const std::shared_ptr<host::Explorer>& explorer);
   // Best effort, once: every sink unadvised, every wrapper deleted.
   void ReleaseHooks();
+  // A wrapper whose call is still running (it showed a dialog) is detached
+  // now and freed when that call returns.
   void DeleteWrappers();
+
+  // What every window shares. Held by each wrapper and each running
+  // command too: the host may let go of the connection while a dialog of
+  // theirs is open.
+  struct Shared {
+    SessionStore sessions;
+    CacheManager cache{kCacheLimit, kCacheLifetimeSeconds};
+  };
 
   std::shared_ptr<host::Application> application_;
   std::shared_ptr<host::TaskPaneFactory> paneFactory_;
-  SessionStore sessions_;
-  CacheManager cache_;
-  std::vector<std::unique_ptr<ExplorerWrapper>> explorerWrappers_;
-  std::vector<std::unique_ptr<InspectorWrapper>> inspectorWrappers_;
+  std::shared_ptr<Shared> shared_;
+  std::vector<std::shared_ptr<ExplorerWrapper>> explorerWrappers_;
+  std::vector<std::shared_ptr<InspectorWrapper>> inspectorWrappers_;
   bool inspectorsAdvised_ = false;
   bool explorersAdvised_ = false;
   bool applicationAdvised_ = false;

@@ -206,6 +206,7 @@ class Recipient {
   // The host's own address text (not necessarily SMTP).
   virtual HRESULT GetAddress(std::u16string& address) = 0;
   // kDisplayTypeUser, kDisplayTypeRemoteUser, or a list or other entry.
+  // The recipient's own, known whether or not it resolved.
   virtual HRESULT GetDisplayType(std::int32_t& type) = 0;
   // kRecipientTo, kRecipientCc or kRecipientBcc.
   virtual HRESULT GetType(std::int32_t& type) = 0;

@@ -17,6 +17,7 @@ HRESULT WindowWrapper<Window, Events>::Attach(const std::shared_ptr<Window>& win
                                               SessionStore* store, CacheManager* cache,
                                               std::shared_ptr<host::TaskPaneFactory> paneFactory) {
   pane_.reset();
+  detached_ = false;
   window_ = window;
   store_ = store;
   cache_ = cache;
@@ -39,18 +40,35 @@ void WindowWrapper<Window, Events>::ShowIfProtected(const std::shared_ptr<host::
   if (!IsProtectedMessage(item)) return;
   std::shared_ptr<host::MailItem> mail;
   if (!VM_HR_OK(item->AsMailItem(mail))) return;
+  const auto factory = paneFactory_;  // the road's own hold on it
   // The road reports to the user itself; its result is not the event's.
-  DecryptAndShow(*mail, window_, *store_, *cache_, paneFactory_.get(), pane_);
+  DecryptAndShow(*mail, window_, *store_, *cache_, factory.get(), pane_);
+  // Closed or shut down while the road ran (a login dialog's message loop
+  // delivers such events): nothing may stay on a window let go of.
+  if (detached_) RemovePane(false);
 }
 
 template <class Window, class Events>
 HRESULT WindowWrapper<Window, Events>::OnClose() {
+  const auto hold = Hold();
+  detached_ = true;
   RemovePane(false);
   if (window_) {
     VM_CHECK_HR(window_->Unadvise(*this));
     window_.reset();
   }
   return S_OK;
+}
+
+template <class Window, class Events>
+void WindowWrapper<Window, Events>::Detach() {
+  detached_ = true;
+  RemovePane(false);
+  if (window_) {
+    // Best effort: the host is going, and the window with it.
+    static_cast<void>(VM_HR_OK(window_->Unadvise(*this)));
+    window_.reset();
+  }
 }
 
 template class WindowWrapper<host::Explorer, host::ExplorerEvents>;
@@ -63,6 +81,7 @@ HRESULT ExplorerWrapper::Initialize(const std::shared_ptr<host::Explorer>& explo
 }
 
 HRESULT ExplorerWrapper::OnSelectionChange() {
+  const auto hold = Hold();
   RemovePane(true);
   if (!window_) return S_OK;
   std::shared_ptr<host::Selection> selection;
@@ -79,6 +98,7 @@ HRESULT ExplorerWrapper::OnSelectionChange() {
 HRESULT InspectorWrapper::Initialize(const std::shared_ptr<host::Inspector>& inspector,
                                      SessionStore* store, CacheManager* cache,
                                      std::shared_ptr<host::TaskPaneFactory> paneFactory) {
+  const auto hold = Hold();
   VM_CHECK_HR(Attach(inspector, store, cache, std::move(paneFactory)));
   std::shared_ptr<host::Object> item;
   VM_CHECK_HR(window_->GetCurrentItem(item));

@@ -13,8 +13,14 @@ namespace veilmark {
 
 // What both wrappers share: the window they follow, the connection's store
 // and cache, the pane factory, and the pane they own.
+//
+// A wrapper owned through a shared_ptr holds itself for the length of each
+// call into it: a call may run a login dialog, whose message loop can
+// deliver the host's shutdown, and the wrapper must outlive the call that
+// is still on the stack.
 template <class Window, class Events>
-class WindowWrapper : public Events {
+class WindowWrapper : public Events,
+                      public std::enable_shared_from_this<WindowWrapper<Window, Events>> {
  public:
   WindowWrapper() = default;
   ~WindowWrapper() override;
@@ -23,10 +29,19 @@ class WindowWrapper : public Events {
 
   // Deletes the pane and lets go of the window (the wrapper itself stays).
   HRESULT OnClose() override;
+  // As OnClose, best effort, for the connection's shutdown. Either way a
+  // call still in progress finishes and removes what it showed.
+  void Detach();
+  // Kept alive as long as the wrapper: what the store and cache belong to.
+  void ShareOwner(std::shared_ptr<const void> owner) { owner_ = std::move(owner); }
 
   const std::shared_ptr<host::TaskPane>& pane() const { return pane_; }
 
  protected:
+  // Held by each call into the wrapper; empty for a wrapper not owned by a
+  // shared_ptr.
+  std::shared_ptr<WindowWrapper> Hold() { return this->weak_from_this().lock(); }
+
   HRESULT Attach(const std::shared_ptr<Window>& window, SessionStore* store, CacheManager* cache,
                  std::shared_ptr<host::TaskPaneFactory> paneFactory);
   // Shows `item` in a pane of this window when it is a protected message.
@@ -42,6 +57,8 @@ class WindowWrapper : public Events {
   CacheManager* cache_ = nullptr;
   std::shared_ptr<host::TaskPaneFactory> paneFactory_;
   std::shared_ptr<host::TaskPane> pane_;
+  std::shared_ptr<const void> owner_;
+  bool detached_ = false;
 };
 
 class ExplorerWrapper final : public WindowWrapper<host::Explorer, host::ExplorerEvents> {

@@ -80,6 +80,9 @@ class ApiClient {
   std::unique_ptr<ServerReply> decryptMime(const std::string& sessionId,
                                            const std::string& cipherText);
 
+  // The service this client talks to.
+  const ApiEndpoint& endpoint() const { return endpoint_; }
+
  private:
   std::unique_ptr<ServerReply> exchange(std::u16string path, std::u16string headers,
                                         std::string_view body);

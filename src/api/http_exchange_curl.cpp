@@ -4,10 +4,14 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "api/stall_window.h"
 #include "util/curl_extra_ca.h"
 #include "util/text.h"
 
@@ -32,7 +36,31 @@ struct Transfer {
   CURL* curl = nullptr;
   std::size_t maxReply = 0;
   std::string reply;
+  // Watched from the moment the connection stands; the connect limit
+  // covers the time before.
+  std::chrono::seconds stallWindow{0};
+  std::uint64_t stallFloor = 0;
+  std::optional<StallWindow> watch;
+  bool stalled = false;
 };
+
+int OnConnected(void* user, char*, char*, int, int) {
+  auto* transfer = static_cast<Transfer*>(user);
+  if (transfer->stallWindow.count() > 0) {
+    transfer->watch.emplace(transfer->stallWindow, transfer->stallFloor);
+  }
+  return CURL_PREREQFUNC_OK;
+}
+
+// Counts body bytes only: curl's counters leave the headers out.
+int OnProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
+  auto* transfer = static_cast<Transfer*>(user);
+  if (!transfer->watch) return 0;
+  const auto moved = static_cast<std::uint64_t>(received) + static_cast<std::uint64_t>(sent);
+  if (!transfer->watch->Stalled(StallWindow::Clock::now(), moved)) return 0;
+  transfer->stalled = true;
+  return 1;  // aborts the transfer
+}
 
 size_t ReadBody(char* buffer, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
@@ -120,6 +148,8 @@ class CurlExchange final : public HttpExchange {
     transfer.bodyHandedOver = post.body.empty();
     transfer.curl = c;
     transfer.maxReply = limits_.maxReplyBytes;
+    transfer.stallWindow = std::chrono::seconds(limits_.stallSeconds);
+    transfer.stallFloor = limits_.stallBytes;
 
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "https");
@@ -135,15 +165,23 @@ class CurlExchange final : public HttpExchange {
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, limits_.connectSeconds);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, limits_.stallSeconds);
+    curl_easy_setopt(c, CURLOPT_PREREQFUNCTION, OnConnected);
+    curl_easy_setopt(c, CURLOPT_PREREQDATA, &transfer);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
     TrustExtraCa(c, endpoint.caBundle);
 
     const CURLcode result = curl_easy_perform(c);
+    long status = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 300 && status < 400) return Failed(m::kRedirected);
     if (result != CURLE_OK) {
-      const std::string number = std::to_string(static_cast<int>(result));
+      // A stall reads as the time-out it is, whichever way it was noticed.
+      const CURLcode reason = transfer.stalled ? CURLE_OPERATION_TIMEDOUT : result;
+      const std::string number = std::to_string(static_cast<int>(reason));
       if (transfer.headersDone) return Failed(m::kReadData + number);
       if (transfer.bodyHandedOver) return Failed(m::kReceive + number);
       return Failed(m::kSend + number);
@@ -162,6 +200,10 @@ class CurlExchange final : public HttpExchange {
 
 std::unique_ptr<HttpExchange> MakeCurlExchange(const CurlLimits& limits) {
   return std::make_unique<CurlExchange>(limits);
+}
+
+std::unique_ptr<HttpExchange> MakePlatformHttpExchange(const ExchangeLimits& limits) {
+  return MakeCurlExchange(limits);
 }
 
 HttpExchange& PlatformHttpExchange() {

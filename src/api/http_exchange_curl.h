@@ -1,22 +1,14 @@
 // The libcurl exchange with its limits, for callers that need other limits
-// than the platform default (tests playing a slow or hostile service).
+// than the platform default.
 #pragma once
 
-#include <cstddef>
 #include <memory>
 
 #include "api/http_exchange.h"
 
 namespace veilmark {
 
-struct CurlLimits {
-  // Close to WinHTTP's defaults, so a dead service never hangs the user.
-  long connectSeconds = 60;
-  long stallSeconds = 30;  // no byte sent or received for this long
-  // No reply the add-in reads comes near this; a larger one is refused
-  // rather than held in memory.
-  std::size_t maxReplyBytes = std::size_t{64} * 1024 * 1024;
-};
+using CurlLimits = ExchangeLimits;
 
 std::unique_ptr<HttpExchange> MakeCurlExchange(const CurlLimits& limits);
 

@@ -1,8 +1,10 @@
 // WinHTTP transport: one synchronous POST per call, its own session,
-// connection and request each time, the platform's defaults otherwise.
+// connection and request each time, within the same bounds as the libcurl
+// transport.
 #include <windows.h>
 #include <winhttp.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,14 +45,41 @@ ExchangeOutcome FailedWithError(const char* message) {
   return Failed(message + std::to_string(error));
 }
 
+ExchangeOutcome FailedWith(const char* message, DWORD error) {
+  return Failed(message + std::to_string(error));
+}
+
+// Whether the request came back with a redirect, which is never followed.
+bool Redirected(HINTERNET request) {
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                           WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+    return false;  // no status to judge; the body decides
+  }
+  return status >= 300 && status < 400;
+}
+
 class WinHttpExchange final : public HttpExchange {
  public:
+  explicit WinHttpExchange(const ExchangeLimits& limits) : limits_(limits) {}
+
   ExchangeOutcome Post(const ApiEndpoint& endpoint, const HttpPost& post) override {
     namespace m = exchange_messages;
     // Declared in opening order: closed request, connection, session.
     Handle session(WinHttpOpen(L"Veilmark Outlook AddIn", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return Failed(m::kOpenSession);
+    // WinHTTP's defaults would follow a redirect to any host, re-sending the
+    // body (password, session, cipher text) on 307 and 308, and wait for a
+    // name's resolution forever: here it counts as connecting, as in libcurl.
+    DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    const int connectMs = static_cast<int>(limits_.connectSeconds * 1000);
+    const int stallMs = static_cast<int>(limits_.stallSeconds * 1000);
+    if (!WinHttpSetTimeouts(session.get(), connectMs, connectMs, stallMs, stallMs) ||
+        !WinHttpSetOption(session.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never))) {
+      return Failed(m::kOpenSession);
+    }
     Handle connection(WinHttpConnect(session.get(), AsWin(endpoint.host), endpoint.port, 0));
     if (!connection) return Failed(m::kOpenConnection);
     Handle request(WinHttpOpenRequest(connection.get(), L"POST", AsWin(post.path), nullptr,
@@ -64,7 +93,24 @@ class WinHttpExchange final : public HttpExchange {
       return FailedWithError(m::kSend);
     }
     if (!WinHttpReceiveResponse(request.get(), nullptr)) return FailedWithError(m::kReceive);
+    if (Redirected(request.get())) return Failed(m::kRedirected);
 
+    // A declared length over the cap is refused before reading, and a body
+    // that ends short of it is a failure, never parsed.
+    DWORD declared = 0;
+    DWORD size = sizeof(declared);
+    const bool hasLength = WinHttpQueryHeaders(
+        request.get(), WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+        WINHTTP_HEADER_NAME_BY_INDEX, &declared, &size, WINHTTP_NO_HEADER_INDEX);
+    if (hasLength && declared > limits_.maxReplyBytes) {
+      return FailedWith(m::kReadData, ERROR_NOT_ENOUGH_MEMORY);
+    }
+
+    // The receive time-out bounds each wait; a reply that trickles in under
+    // it is cut once a whole stall period brought less than a byte a second.
+    const ULONGLONG periodMs = static_cast<ULONGLONG>(limits_.stallSeconds) * 1000;
+    ULONGLONG periodStart = GetTickCount64();
+    ULONGLONG periodBytes = 0;
     std::string reply;
     for (;;) {
       DWORD available = 0;
@@ -72,24 +118,44 @@ class WinHttpExchange final : public HttpExchange {
         return FailedWithError(m::kQueryData);
       }
       if (available == 0) break;
+      if (available > limits_.maxReplyBytes - reply.size()) {
+        return FailedWith(m::kReadData, ERROR_NOT_ENOUGH_MEMORY);
+      }
       std::vector<char> chunk(available + 1, 0);
       DWORD read = 0;
       if (!WinHttpReadData(request.get(), chunk.data(), available, &read)) {
         return FailedWithError(m::kReadData);
       }
       reply.append(chunk.data(), read);
+      periodBytes += read;
+      const ULONGLONG elapsed = GetTickCount64() - periodStart;
+      if (elapsed >= periodMs) {
+        if (periodBytes * 1000 < elapsed) return FailedWith(m::kReadData, ERROR_WINHTTP_TIMEOUT);
+        periodStart += elapsed;
+        periodBytes = 0;
+      }
+    }
+    if (hasLength && reply.size() < declared) {
+      return FailedWith(m::kReadData, ERROR_WINHTTP_CONNECTION_ERROR);
     }
     ExchangeOutcome outcome;
     outcome.ok = true;
     outcome.body = std::move(reply);
     return outcome;
   }
+
+ private:
+  ExchangeLimits limits_;
 };
 
 }  // namespace
 
+std::unique_ptr<HttpExchange> MakePlatformHttpExchange(const ExchangeLimits& limits) {
+  return std::make_unique<WinHttpExchange>(limits);
+}
+
 HttpExchange& PlatformHttpExchange() {
-  static WinHttpExchange exchange;
+  static WinHttpExchange exchange{ExchangeLimits{}};
   return exchange;
 }
 

@@ -1,6 +1,6 @@
 #include "read/decrypted_view.h"
 
-#include "api/api_endpoint.h"
+#include "read/html_sanitizer.h"
 #include "util/text.h"
 
 namespace veilmark {
@@ -58,28 +58,28 @@ std::u16string EscapeHtml(const std::u16string& text) {
 }
 
 std::u16string ComposeDecryptedView(const std::u16string& clearText,
-                                    const std::vector<VeilmarkDecryptedAtt>& attachments) {
-  std::u16string decrypted = clearText;
-  if (attachments.empty()) return decrypted;
-
-  std::u16string lower = decrypted;
-  LowerAscii(lower);
-  const std::size_t bodyEnd = lower.find(u"</body>");
-  const bool hasBody = bodyEnd != std::u16string::npos;
-  const std::u16string origin = u"https://" + CurrentApiEndpoint().authority();
-
-  if (!hasBody) decrypted += u"<hr/>";
-  for (const VeilmarkDecryptedAtt& attachment : attachments) {
-    const std::u16string link = AttachmentBlock(attachment, origin);
-    // Inserting each block at the same place puts the last one first.
-    if (hasBody) {
-      decrypted.insert(bodyEnd, link);
-    } else {
-      decrypted += link;
-    }
+                                    const std::vector<VeilmarkDecryptedAtt>& attachments,
+                                    const std::u16string& apiHost) {
+  const std::u16string origin = u"https://" + apiHost;
+  SanitizedHtml body = SanitizeHtml(clearText, origin);
+  std::u16string view;
+  if (body.blockedRemoteImages) {
+    view =
+        u"<div style=\"background-color:#fff4ce;border:1px solid #e0c36c;padding:4px;"
+        u"font-family:sans-serif;font-size:small\">";
+    view += kRemoteImagesBlocked;
+    view += u"</div>";
   }
-  if (hasBody) decrypted.insert(bodyEnd, u"<hr/>");
-  return decrypted;
+  view += body.html;
+  if (attachments.empty()) return view;
+
+  // The sanitized text is a fragment with no body end of its own: the blocks
+  // follow it in list order.
+  view += u"<hr/>";
+  for (const VeilmarkDecryptedAtt& attachment : attachments) {
+    view += AttachmentBlock(attachment, origin);
+  }
+  return view;
 }
 
 }  // namespace veilmark

@@ -69,8 +69,8 @@ std::int32_t DecryptAndShowOrThrow(host::MailItem& item,
     return kDecryptRefused;
   }
 
-  const std::u16string view =
-      ComposeDecryptedView(reply->clearText(), reply->decryptedAttachments());
+  const std::u16string view = ComposeDecryptedView(
+      reply->clearText(), reply->decryptedAttachments(), client.endpoint().authority());
   reply.reset();
   if (SUCCEEDED(item.GetEntryID(entryId))) cache.Store(entryId, view);
   Show(view, window, paneFactory, paneSlot);

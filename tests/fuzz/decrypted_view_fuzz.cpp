@@ -1,5 +1,6 @@
 // No attachment field can open a tag or an attribute: every markup
-// character of the view comes from the clear text or the fixed template.
+// character of the view comes from the sanitized clear text or the fixed
+// template.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -33,17 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            data[0] % 2 ? "image/png" : "application/pdf"});
   }
   const std::u16string& clear = pieces[0];
-  const std::u16string view = veilmark::ComposeDecryptedView(clear, attachments);
-  if (attachments.empty()) {
-    FUZZ_CHECK(view == clear);
-    return 0;
-  }
+  const std::u16string view = veilmark::ComposeDecryptedView(clear, attachments, u"vault.example");
+  if (attachments.empty()) return 0;
   std::vector<veilmark::VeilmarkDecryptedAtt> blank(attachments.size());
   for (std::size_t i = 0; i < blank.size(); ++i) blank[i].contentType = attachments[i].contentType;
-  const std::u16string reference = veilmark::ComposeDecryptedView(clear, blank);
+  const std::u16string reference = veilmark::ComposeDecryptedView(clear, blank, u"vault.example");
   for (char16_t markup : {u'<', u'>', u'"', u'\''}) {
     FUZZ_CHECK(Count(view, markup) == Count(reference, markup));
   }
-  FUZZ_CHECK(view.size() >= clear.size());
   return 0;
 }

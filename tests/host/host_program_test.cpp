@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -115,6 +116,28 @@ TEST_F(HostProgramTest, ReadWritesTheViewToTheDefaultPaneFileAndPrintsItsPath) {
   EXPECT_EQ(run.out, "pane: " + pane + "\n");
   EXPECT_TRUE(Has(testing::ReadBytes(pane), "<p>Hello Bob</p>"));
   EXPECT_EQ(service.Commands(), std::vector<std::string>{"decrypt-mime"});
+}
+
+// Bound: the default stall window of 30 s (plus the progress callback's
+// period); the trickle alone would hold the program for 90 s.
+TEST_F(HostProgramTest, ReadFromATricklingServiceGivesUpWithinFortySeconds) {
+  testing::ScriptedService service;
+  service.AnswerRaw("decrypt-mime", [](testing::ServerConnection& c) {
+    c.Write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 180\r\n\r\n");
+    c.Trickle(R"({"status":{"statusCode":"OK"},"clearText":")" + std::string(180 - 45, 'x') + "\"}",
+              2);
+  });
+  SessionStore().SetSession(u"bob@example.com", "s-bob");
+  const std::string message = folder_.Write("m.eml", testing::ProtectedMessage());
+
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome run =
+      Run({"read", message}, {{"VEILMARK_API_HOST", "localhost:" + std::to_string(service.port())},
+                              {"VEILMARK_CA_BUNDLE", testing::LoopbackCertificates().caFile}});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(40));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Has(run.err, "Error in WinHttpReadData - 28")) << run.err;
+  EXPECT_EQ(run.out, "");  // no pane
 }
 
 TEST_F(HostProgramTest, BadArgumentsExitWithTheUsage) {

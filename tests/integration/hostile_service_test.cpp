@@ -68,8 +68,8 @@ TEST_F(HostileServiceTest, HundredMegabyteReplyIsRefusedAtTheCap) {
   EXPECT_EQ(FirstMessage(*reply), "Error in WinHttpReadData - 23");
 }
 
-// Bound: the stall limit plus libcurl's speed window: about 7 s at a 1 s
-// limit (about 35 s at the default 30 s).
+// Bound: one stall window (1 s here, 30 s by default) and the progress
+// callback's period.
 TEST_F(HostileServiceTest, ReplyThatStallsAfterTheHeadersTimesOut) {
   service_.AnswerRaw("login", [](ServerConnection& c) {
     c.Write(kOkHead + "Content-Length: 100\r\n\r\n{");
@@ -77,9 +77,40 @@ TEST_F(HostileServiceTest, ReplyThatStallsAfterTheHeadersTimesOut) {
   });
   const auto start = std::chrono::steady_clock::now();
   auto reply = Client().login(u"a@b.c", u"pw");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 15s);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
   EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_EQ(FirstMessage(*reply), "Error in WinHttpReadData - 28");
+}
+
+// Bound: as a stall; the trickle alone would take 60 s.
+TEST_F(HostileServiceTest, ReplyTricklingTwoBytesASecondFailsWithinThreeSeconds) {
+  service_.AnswerRaw("decrypt-mime", [](ServerConnection& c) {
+    c.Write(kOkHead + "Content-Length: 120\r\n\r\n");
+    c.Trickle(
+        "{\"status\":{\"statusCode\":\"OK\"},\"clearText\":\"" + std::string(120 - 45, 'x') + "\"}",
+        2);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  auto reply = Client().decryptMime("s", "payload");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+  EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
+  EXPECT_EQ(FirstMessage(*reply), "Error in WinHttpReadData - 28");
+}
+
+// Bound: the 3 s the service takes; slow, but over the floor in every window.
+TEST_F(HostileServiceTest, ReplySlowerThanTheWindowButSteadyIsReadWhole) {
+  const std::string text(7200, 'y');
+  service_.AnswerRaw("decrypt-mime", [text](ServerConnection& c) {
+    const std::string body = "{\"status\":{\"statusCode\":\"OK\"},\"clearText\":\"" + text + "\"}";
+    c.Write(kOkHead + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n");
+    for (std::size_t at = 0; at < body.size(); at += 600) {
+      if (!c.Write(body.substr(at, 600))) return;
+      std::this_thread::sleep_for(250ms);
+    }
+  });
+  auto reply = Client().decryptMime("s", "payload");
+  ASSERT_TRUE(reply->status().isOk()) << FirstMessage(*reply);
+  EXPECT_EQ(reply->clearText(), std::u16string(text.begin(), text.end()));
 }
 
 // Bound: immediate.
@@ -113,7 +144,8 @@ TEST_F(HostileServiceTest, TenMegabyteStringMemberIsParsed) {
   EXPECT_EQ(reply->clearText().size(), 10u * 1024 * 1024);
 }
 
-// Bound: one request; the other host is never contacted.
+// Bound: one request; the other host is never contacted, and the redirect
+// is a failure whatever its code.
 TEST_F(HostileServiceTest, RedirectToAnotherHostIsNotFollowed) {
   testing::TlsTestServer elsewhere(testing::LoopbackCertificates(),
                                    [](const testing::RecordedRequest&, ServerConnection& c) {
@@ -125,7 +157,17 @@ TEST_F(HostileServiceTest, RedirectToAnotherHostIsNotFollowed) {
     c.Write("HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n");
   });
   auto reply = Client().login(u"a@b.c", u"secret");
-  EXPECT_EQ(reply->status().code(), "PARSE_ERROR");
+  EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
+  EXPECT_EQ(FirstMessage(*reply), "Unable to receive response - 12156");
+  // A 307 with a JSON body that would parse is refused all the same.
+  service_.AnswerRaw("login", [location](ServerConnection& c) {
+    const std::string body = R"({"status":{"statusCode":"OK"}})";
+    c.Write("HTTP/1.1 307 Temporary Redirect\r\nLocation: " + location +
+            "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+            "\r\n\r\n" + body);
+  });
+  reply = Client().login(u"a@b.c", u"secret");
+  EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
   EXPECT_TRUE(elsewhere.requests().empty());
 }
 

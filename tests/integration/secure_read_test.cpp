@@ -9,6 +9,7 @@
 
 #include "addin/connect_core.h"
 #include "addin/window_wrappers.h"
+#include "api/api_endpoint.h"
 #include "login/dialogs/login_form.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "read/decrypted_view.h"
@@ -141,7 +142,8 @@ TEST_F(SecureReadTest, DecryptsShowsAndCaches) {
   EXPECT_EQ(pane->dockPosition, 3);
   EXPECT_TRUE(pane->visible);
   VeilmarkDecryptedAtt plan{u"plan.pdf", u"/att/1", u"", 1536, "application/pdf"};
-  const std::u16string view = ComposeDecryptedView(u"<p>Hello Bob</p>", {plan});
+  const std::u16string view =
+      ComposeDecryptedView(u"<p>Hello Bob</p>", {plan}, CurrentApiEndpoint().authority());
   EXPECT_EQ(pane->browser()->html()->Text(), view);
   EXPECT_EQ(pane->browser()->html()->closes, 1);
   EXPECT_EQ(cache_.Lookup(u"E1"), view);

@@ -276,6 +276,18 @@ TEST_F(SecureSendTest, DistributionListStopsTheCommandAtThatRecipient) {
   EXPECT_TRUE(Commands().empty());
 }
 
+TEST_F(SecureSendTest, UnresolvedDistributionListIsRefusedAllTheSame) {
+  auto list = AddRecipient(u"Team", host::kRecipientTo);
+  list->resolves = false;
+  list->displayType = 1;
+  EXPECT_EQ(Press(), S_FALSE);
+  EXPECT_EQ(Messages(), std::vector<std::u16string>{u"Only regular user addresses are supported"
+                                                    u"\nError code: 1"
+                                                    u"\nAdditional info: text:Team"});
+  EXPECT_EQ(item_->Calls("Save"), 0);
+  EXPECT_TRUE(Commands().empty());
+}
+
 TEST_F(SecureSendTest, OtherNonUserEntryIsRefusedWithItsType) {
   AddRecipient(u"room@example.org", host::kRecipientTo)->displayType = 7;
   EXPECT_EQ(Press(), S_FALSE);

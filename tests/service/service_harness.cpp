@@ -30,8 +30,15 @@ struct Spawned {
   int out = -1;  // the child's stdout
 };
 
+// VEILMARK_SERVICE_UNDER_TEST runs the same tests against another build of
+// the service (an older one, to see a test fail without its fix).
+std::string ServiceBinary() {
+  const char* other = std::getenv("VEILMARK_SERVICE_UNDER_TEST");
+  return other && *other ? other : VEILMARK_SERVICE_BINARY;
+}
+
 Spawned Spawn(const std::string& stateDir, const std::vector<std::string>& args) {
-  std::vector<std::string> words = {VEILMARK_SERVICE_BINARY, "--state", stateDir};
+  std::vector<std::string> words = {ServiceBinary(), "--state", stateDir};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& word : words) argv.push_back(word.data());
@@ -111,7 +118,7 @@ ServiceProcess::ServiceProcess(std::string stateDir, std::vector<std::string> ex
   Spawned spawned = Spawn(stateDir_, extraArgs);
   pid_ = spawned.pid;
   if (pid_ < 0) {
-    ADD_FAILURE() << "cannot start " << VEILMARK_SERVICE_BINARY;
+    ADD_FAILURE() << "cannot start " << ServiceBinary();
     return;
   }
   const std::string out =

@@ -142,12 +142,15 @@ class FakeSinks {
     return false;
   }
   std::size_t size() const { return sinks_.size(); }
-  // Calls `handler` on each sink; a sink may unadvise itself meanwhile.
+  // Calls `handler` on each sink; a sink may unadvise itself or another
+  // meanwhile, and one unadvised is not called (as a detached COM sink).
   template <class Handler>
   std::vector<HRESULT> Fire(Handler handler) {
     std::vector<HRESULT> results;
     const std::vector<Sink*> now = sinks_;
-    for (Sink* sink : now) results.push_back(handler(*sink));
+    for (Sink* sink : now) {
+      if (Contains(*sink)) results.push_back(handler(*sink));
+    }
     return results;
   }
 

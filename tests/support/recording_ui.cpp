@@ -54,6 +54,7 @@ int RecordingUi::ShowDialog(DialogController& dialog, WindowRef owner) {
   ScriptedSite site;
   dialog.OnInitDialog(site);
   shown.initialTexts = site.texts;
+  if (whileOpen) whileOpen(layout.resourceId);
   for (const DialogStep& step : script.steps) {
     if (site.ended) {
       ADD_FAILURE() << "dialog " << layout.resourceId << " closed before its script ended";

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -57,6 +58,10 @@ class RecordingUi : public Ui {
 
   // Message texts only, in order.
   std::vector<std::u16string> messages() const;
+
+  // Called in each dialog once it is open, before its script runs: what the
+  // host may deliver through a dialog's message loop (a shutdown, say).
+  std::function<void(int resourceId)> whileOpen;
 
   std::deque<DialogScript> scripts;
   std::vector<ShownBox> boxes;

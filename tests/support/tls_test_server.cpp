@@ -93,6 +93,17 @@ void ServerConnection::StallUntilClientLeaves(int seconds) {
   }
 }
 
+bool ServerConnection::Trickle(const std::string& bytes, int perSecond) {
+  pollfd waiting{SSL_get_fd(ssl_), POLLIN, 0};
+  char byte;
+  for (char next : bytes) {
+    // A client that gave up is readable at its end of stream.
+    if (poll(&waiting, 1, 1000 / perSecond) > 0 && SSL_read(ssl_, &byte, 1) <= 0) return false;
+    if (!Write(std::string(1, next))) return false;
+  }
+  return true;
+}
+
 TlsTestServer::TlsTestServer(const TestCertificates& certs, Handler handler)
     : handler_(std::move(handler)) {
   std::signal(SIGPIPE, SIG_IGN);  // a client that hangs up must not end the test run

@@ -38,6 +38,9 @@ class ServerConnection {
   // Sends nothing more until the client hangs up or `seconds` pass: a
   // stalled service that does not keep the test waiting once the client gave up.
   void StallUntilClientLeaves(int seconds);
+  // Sends `bytes` a few at a time, `perSecond` a second: a service that
+  // never quite stalls. False when the client hung up before the end.
+  bool Trickle(const std::string& bytes, int perSecond);
 
  private:
   SSL* ssl_;

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "api/api_endpoint.h"
-
 namespace veilmark {
 namespace {
 
@@ -22,60 +20,86 @@ std::u16string Block(const std::u16string& href, const std::u16string& thumb,
 
 class DecryptedViewTest : public ::testing::Test {
  protected:
-  DecryptedViewTest() { SetApiEndpoint(ParseApiHost("vault.example")); }
-  ~DecryptedViewTest() override { SetApiEndpoint(ApiEndpoint()); }
+  static std::u16string Compose(const std::u16string& clearText,
+                                const std::vector<VeilmarkDecryptedAtt>& attachments,
+                                const std::u16string& apiHost = u"vault.example") {
+    return ComposeDecryptedView(clearText, attachments, apiHost);
+  }
 
   const std::u16string host = u"https://vault.example";
   const std::u16string icon = u"https://vault.example/images/attachment.png";
 };
 
-TEST_F(DecryptedViewTest, NoAttachmentsIsTheClearTextExactly) {
-  EXPECT_EQ(ComposeDecryptedView(u"<p>Hi & <b>bye</b></p>", {}), u"<p>Hi & <b>bye</b></p>");
+TEST_F(DecryptedViewTest, NoAttachmentsIsTheSanitizedTextAlone) {
+  EXPECT_EQ(Compose(u"<p>Hi & <b>bye</b></p><script>x()</script>", {}),
+            u"<p>Hi &amp; <b>bye</b></p>");
 }
 
 TEST_F(DecryptedViewTest, WithoutBodyTagBlocksFollowInListOrder) {
-  const auto view = ComposeDecryptedView(
-      u"<p>Hi</p>",
-      {Att(u"A", u"/a/1", u"", 1536, "application/pdf"), Att(u"B", u"/a/2", u"", 0, "text/plain")});
+  const auto view = Compose(u"<p>Hi</p>", {Att(u"A", u"/a/1", u"", 1536, "application/pdf"),
+                                           Att(u"B", u"/a/2", u"", 0, "text/plain")});
   EXPECT_EQ(view, u"<p>Hi</p><hr/>" + Block(host + u"/a/1", icon, u"A", u"2KB") +
                       Block(host + u"/a/2", icon, u"B", u"0B"));
 }
 
-TEST_F(DecryptedViewTest, WithBodyTagBlocksGoBeforeItLastFirst) {
-  const auto view = ComposeDecryptedView(u"<html><BODY>Hi</BODY></html>",
-                                         {Att(u"A", u"/a/1", u"", 1, "application/pdf"),
-                                          Att(u"B", u"/a/2", u"", 2, "application/pdf")});
-  EXPECT_EQ(view, u"<html><BODY>Hi<hr/>" + Block(host + u"/a/2", icon, u"B", u"2B") +
-                      Block(host + u"/a/1", icon, u"A", u"1B") + u"</BODY></html>");
+TEST_F(DecryptedViewTest, AWholeDocumentLosesItsWrapperAndBlocksFollowInListOrder) {
+  const auto view =
+      Compose(u"<html><BODY>Hi</BODY></html>", {Att(u"A", u"/a/1", u"", 1, "application/pdf"),
+                                                Att(u"B", u"/a/2", u"", 2, "application/pdf")});
+  EXPECT_EQ(view, u"<p>Hi</p><hr/>" + Block(host + u"/a/1", icon, u"A", u"1B") +
+                      Block(host + u"/a/2", icon, u"B", u"2B"));
 }
 
-TEST_F(DecryptedViewTest, OnlyTheFirstBodyEndCounts) {
-  const auto view =
-      ComposeDecryptedView(u"x</body>y</body>", {Att(u"A", u"/a", u"", 1, "text/plain")});
-  EXPECT_EQ(view, u"x<hr/>" + Block(host + u"/a", icon, u"A", u"1B") + u"</body>y</body>");
+TEST_F(DecryptedViewTest, BlocksNeverLandInsideTheSendersMarkup) {
+  // A body end inside a comment or an unclosed element once placed the
+  // blocks where the sender chose.
+  const auto view = Compose(u"<a href=https://x.example><!--</body>-->y",
+                            {Att(u"A", u"/a", u"", 1, "text/plain")});
+  EXPECT_EQ(view,
+            u"<a href=\"https://x.example\">y</a><hr/>" + Block(host + u"/a", icon, u"A", u"1B"));
+}
+
+TEST_F(DecryptedViewTest, RemoteImagesAreBlockedWithOneNoticeOnTop) {
+  const auto view = Compose(
+      u"<p>a<img src=http://t.example/1.gif>b<img src=http://t.example/2>"
+      u"<img src=https://vault.example/own.png></p>",
+      {});
+  const std::u16string notice = kRemoteImagesBlocked;
+  ASSERT_NE(view.find(notice), std::u16string::npos);
+  EXPECT_EQ(view.find(notice), view.rfind(notice));
+  EXPECT_LT(view.find(notice), view.find(u"<p>"));
+  EXPECT_EQ(view.find(u"//t.example"), std::u16string::npos);
+  EXPECT_NE(view.find(u"<img src=\"https://vault.example/own.png\">"), std::u16string::npos);
+  EXPECT_EQ(Compose(u"<p><img src=https://vault.example/own.png></p>", {}),
+            u"<p><img src=\"https://vault.example/own.png\"></p>");
+}
+
+TEST_F(DecryptedViewTest, OwnImagesAreThoseOfTheGivenServiceHost) {
+  EXPECT_EQ(Compose(u"<img src=https://localhost:8443/p/1>", {}, u"localhost:8443"),
+            u"<img src=\"https://localhost:8443/p/1\">");
+  EXPECT_NE(Compose(u"<img src=https://localhost:8443/p/1>", {}).find(kRemoteImagesBlocked),
+            std::u16string::npos);
 }
 
 TEST_F(DecryptedViewTest, ThumbnailsForImagesOnly) {
-  EXPECT_NE(ComposeDecryptedView(u"", {Att(u"p", u"/a/1", u"/p/1", 1, "Image/PNG")})
+  EXPECT_NE(Compose(u"", {Att(u"p", u"/a/1", u"/p/1", 1, "Image/PNG")})
                 .find(u"src=\"https://vault.example/p/1\""),
             std::u16string::npos);
-  EXPECT_NE(ComposeDecryptedView(u"", {Att(u"p", u"/a/1", u"", 1, "image/png")})
+  EXPECT_NE(Compose(u"", {Att(u"p", u"/a/1", u"", 1, "image/png")})
                 .find(u"src=\"https://vault.example/a/1\""),
             std::u16string::npos);
-  EXPECT_NE(ComposeDecryptedView(u"", {Att(u"p", u"/a/1", u"/p/1", 1, "img")})
-                .find(u"src=\"" + icon + u"\""),
+  EXPECT_NE(Compose(u"", {Att(u"p", u"/a/1", u"/p/1", 1, "img")}).find(u"src=\"" + icon + u"\""),
             std::u16string::npos);
 }
 
-TEST_F(DecryptedViewTest, LinksUseTheConfiguredPort) {
-  SetApiEndpoint(ParseApiHost("localhost:8443"));
-  EXPECT_NE(ComposeDecryptedView(u"", {Att(u"n", u"/a/1", u"", 1, "x")})
+TEST_F(DecryptedViewTest, LinksUseTheGivenPort) {
+  EXPECT_NE(Compose(u"", {Att(u"n", u"/a/1", u"", 1, "x")}, u"localhost:8443")
                 .find(u"href=\"https://localhost:8443/a/1\""),
             std::u16string::npos);
 }
 
 TEST_F(DecryptedViewTest, SenderTextsCannotOpenTagsOrAttributes) {
-  const auto view = ComposeDecryptedView(
+  const auto view = Compose(
       u"<p>body</p>",
       {Att(u"a\"b<script>x</script>'&.png", u"/a/1\" onmouseover=\"x", u"/p'1>", 1, "image/png")});
   EXPECT_EQ(view.find(u"<script>"), std::u16string::npos);

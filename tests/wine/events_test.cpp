@@ -160,23 +160,23 @@ TEST_F(ConnectEvents, HostEventsArriveThroughTheAdvisedSinks) {
   FakePtr second = MakeInspector();
   for (FakeDispatch* inspector : {first.Get(), second.Get()}) {
     const auto results = outlook.inspectorsEvents().Fire(
-        com::kNewWindowDispId, {com::Variant(static_cast<IDispatch*>(inspector))});
+        outlook_events::kNewInspector, {com::Variant(static_cast<IDispatch*>(inspector))});
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0], S_OK);
     EXPECT_EQ(PointOf(*inspector, kInspectorEventsIid).live(), 1);
   }
   FakePtr explorer = MakeExplorer();
-  outlook.explorersEvents().Fire(com::kNewWindowDispId,
+  outlook.explorersEvents().Fire(outlook_events::kNewExplorer,
                                  {com::Variant(static_cast<IDispatch*>(explorer.Get()))});
   EXPECT_EQ(PointOf(*explorer, kExplorerEventsIid).live(), 1);
 
   // Closing a window releases the wrapper's hold on it, and nothing else.
-  PointOf(*first, kInspectorEventsIid).Fire(com::kCloseDispId);
+  PointOf(*first, kInspectorEventsIid).Fire(outlook_events::kClose);
   EXPECT_EQ(PointOf(*first, kInspectorEventsIid).live(), 0);
   EXPECT_EQ(PointOf(*second, kInspectorEventsIid).live(), 1);
 
   // NewMail is advised but does nothing.
-  const auto mail = outlook.applicationEvents().Fire(com::kNewMailDispId);
+  const auto mail = outlook.applicationEvents().Fire(outlook_events::kNewMail);
   ASSERT_EQ(mail.size(), 1u);
   EXPECT_EQ(mail[0], DISP_E_MEMBERNOTFOUND);
 

@@ -117,7 +117,8 @@ FakeDispatch& FakeDispatch::Property(const std::wstring& name, IDispatch* object
 }
 
 FakeDispatch& FakeDispatch::EmptyProperty(const std::wstring& name) {
-  return Value(name, com::Variant());
+  // Outlook's Nothing: an object-typed property holding no object.
+  return Value(name, com::Variant(static_cast<IDispatch*>(nullptr)));
 }
 
 FakeDispatch& FakeDispatch::Value(const std::wstring& name, const com::Variant& value) {
@@ -141,8 +142,8 @@ FakeDispatch& FakeDispatch::Fail(const std::wstring& name, HRESULT hr) {
   return *this;
 }
 
-FakeDispatch& FakeDispatch::TypeId(const IID& iid) {
-  typeId_ = iid;
+FakeDispatch& FakeDispatch::TypeId(const PublishedType& type) {
+  type_ = type;
   return *this;
 }
 
@@ -179,22 +180,23 @@ IUnknown* FakeDispatch::ExtraInterface(REFIID iid) {
 
 HRESULT FakeDispatch::GetTypeInfoCount(UINT* count) {
   if (!count) return E_POINTER;
-  *count = typeId_ ? 1 : 0;
+  *count = type_ ? 1 : 0;
   return S_OK;
 }
 
 HRESULT FakeDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
   if (!info) return E_POINTER;
   *info = nullptr;
-  if (!typeId_) return E_NOTIMPL;
-  // A type of its own, made in memory: only its identity matters.
+  if (!type_) return E_NOTIMPL;
+  // Made in memory with the published identity and name; its members are
+  // not described.
   ComPtr<ICreateTypeLib2> library;
   HRESULT hr = CreateTypeLib2(SYS_WIN64, L"fake.tlb", library.Put());
   if (FAILED(hr)) return hr;
   ComPtr<ICreateTypeInfo> type;
-  hr = library->CreateTypeInfo(const_cast<LPOLESTR>(L"Fake"), TKIND_DISPATCH, type.Put());
+  hr = library->CreateTypeInfo(const_cast<LPOLESTR>(type_->name), TKIND_DISPATCH, type.Put());
   if (FAILED(hr)) return hr;
-  hr = type->SetGuid(*typeId_);
+  hr = type->SetGuid(type_->iid);
   if (FAILED(hr)) return hr;
   return type->QueryInterface(IID_ITypeInfo, reinterpret_cast<void**>(info));
 }
@@ -211,11 +213,41 @@ HRESULT FakeDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, D
   return DISP_E_UNKNOWNNAME;
 }
 
+namespace {
+
+// As Outlook reports a member's own failure: an exception carrying the code.
+HRESULT Raise(HRESULT hr, EXCEPINFO* exception) {
+  // The dispatcher's own refusals are no exception.
+  if (HRESULT_FACILITY(hr) == FACILITY_DISPATCH) return hr;
+  if (exception) {
+    *exception = EXCEPINFO{};
+    exception->bstrSource = SysAllocString(L"Fake Outlook");
+    exception->bstrDescription = SysAllocString(L"The operation failed.");
+    exception->scode = hr;
+  }
+  return DISP_E_EXCEPTION;
+}
+
+bool PutNamed(const DISPPARAMS* params) {
+  return params && params->cNamedArgs == 1 && params->rgdispidNamedArgs &&
+         params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
+}
+
+}  // namespace
+
 HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                             VARIANT* result, EXCEPINFO*, UINT*) {
+                             VARIANT* result, EXCEPINFO* exception, UINT*) {
   if (id < 1 || static_cast<std::size_t>(id) > members_.size()) return DISP_E_MEMBERNOTFOUND;
   Member& member = members_[static_cast<std::size_t>(id - 1)];
-  if (FAILED(member.failure)) return member.failure;
+  const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+  // Named arguments: only the one a property put takes.
+  if (put ? !PutNamed(params) : params && params->cNamedArgs != 0) {
+    return put ? DISP_E_PARAMNOTFOUND : DISP_E_NONAMEDARGS;
+  }
+  if (member.method ? !(flags & DISPATCH_METHOD) : !(put || (flags & DISPATCH_PROPERTYGET))) {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+  if (FAILED(member.failure)) return Raise(member.failure, exception);
   std::vector<com::Variant> args;
   for (UINT i = params ? params->cArgs : 0; i > 0; --i)
     args.push_back(CopyOf(params->rgvarg[i - 1]));
@@ -223,15 +255,14 @@ HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     member.calls.push_back(args);
     com::Variant value;
     const HRESULT hr = member.method(args, value);
-    if (SUCCEEDED(hr) && result) return VariantCopy(result, value.get());
-    return hr;
+    if (FAILED(hr)) return Raise(hr, exception);
+    return result ? VariantCopy(result, value.get()) : S_OK;
   }
-  if (flags & DISPATCH_PROPERTYPUT) {
+  if (put) {
     if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
     member.calls.push_back(args);
     return VariantCopy(member.value.get(), args[0].get());
   }
-  if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
   ++member.reads;
   if (result) return VariantCopy(result, member.value.get());
   return S_OK;
@@ -274,51 +305,18 @@ FakePtr Collection(std::vector<FakePtr> items) {
   collection->Value(L"Count", com::Variant(static_cast<std::int32_t>(items.size())))
       .Method(
           L"Item", [items](const std::vector<com::Variant>& args, com::Variant& result) -> HRESULT {
-            if (args.size() != 1 || args[0].value().vt != VT_I4) return DISP_E_TYPEMISMATCH;
-            const LONG index = args[0].value().lVal;
+            // Any VARIANT that converts to a number indexes, as in Outlook.
+            if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
+            com::Variant number(args[0]);
+            if (FAILED(VariantChangeType(number.get(), number.get(), 0, VT_I4))) {
+              return DISP_E_TYPEMISMATCH;
+            }
+            const LONG index = number.value().lVal;
             if (index < 1 || static_cast<std::size_t>(index) > items.size()) return E_INVALIDARG;
             return VariantCopy(
                 result.get(), com::Variant(Disp(items[static_cast<std::size_t>(index - 1)])).get());
           });
   return collection;
-}
-
-FakeBrowser::FakeBrowser() {
-  document->Is(com::kHtmlDocumentIid).Method(L"write", Nothing()).Method(L"close", Nothing());
-  browser->Is(com::kWebBrowserIid)
-      .EmptyProperty(L"Document")
-      .Method(L"Navigate", [this](const std::vector<com::Variant>&, com::Variant&) {
-        browser->Property(L"Document", Disp(document));
-        return S_OK;
-      });
-}
-
-std::vector<std::wstring> FakeBrowser::Writes() const {
-  std::vector<std::wstring> writes;
-  for (const auto& args : document->Calls(L"write")) {
-    std::wstring text;
-    for (const com::Variant& arg : args) {
-      const VARIANT& value = arg.value();
-      if (value.vt == VT_BSTR) {
-        text += L"(" + TextOf(value) + L")";
-        continue;
-      }
-      if (value.vt != (VT_ARRAY | VT_VARIANT) || SafeArrayGetDim(value.parray) != 1) {
-        text += L"<not an array of VARIANT>";
-        continue;
-      }
-      LONG low = 0, high = -1;
-      SafeArrayGetLBound(value.parray, 1, &low);
-      SafeArrayGetUBound(value.parray, 1, &high);
-      for (LONG i = low; i <= high; ++i) {
-        com::Variant element;
-        SafeArrayGetElement(value.parray, &i, element.Put());
-        text += L"[" + TextOf(element.value()) + L"]";
-      }
-    }
-    writes.push_back(text);
-  }
-  return writes;
 }
 
 }  // namespace veilmark::wine_tests

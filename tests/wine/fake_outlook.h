@@ -21,6 +21,25 @@ namespace veilmark::wine_tests {
 using com::ComObject;
 using com::ComPtr;
 
+// Outlook's published DISPIDs of the events the add-in sinks, kept apart
+// from the add-in's own constants so that a wrong one there shows. Each
+// new-window event carries the window as a VT_DISPATCH argument.
+namespace outlook_events {
+inline constexpr DISPID kNewExplorer = 0xF001;      // ExplorersEvents
+inline constexpr DISPID kNewInspector = 0xF001;     // InspectorsEvents
+inline constexpr DISPID kNewMail = 0xF003;          // ApplicationEvents
+inline constexpr DISPID kSelectionChange = 0xF007;  // ExplorerEvents
+inline constexpr DISPID kClose = 0xF008;            // ExplorerEvents, InspectorEvents
+}  // namespace outlook_events
+
+// An interface as Outlook's type library publishes it.
+struct PublishedType {
+  IID iid;
+  const wchar_t* name;
+};
+inline constexpr PublishedType kMailItemType = {
+    0x00063034, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}, L"_MailItem"};
+
 class FakeConnectionPoint : public IConnectionPoint {
  public:
   static const com::InterfaceEntry<FakeConnectionPoint>* Interfaces();
@@ -66,15 +85,16 @@ class FakeDispatch : public IDispatch, public IConnectionPointContainer {
   // Answers QueryInterface for `iid` too (as Outlook's _Inspector, ...).
   FakeDispatch& Is(const IID& iid);
   FakeDispatch& Property(const std::wstring& name, IDispatch* object);
-  // The property reads as an empty VARIANT ("no object").
+  // The property reads as Nothing: a VT_DISPATCH holding no object.
   FakeDispatch& EmptyProperty(const std::wstring& name);
   // A property of any value; a put replaces it.
   FakeDispatch& Value(const std::wstring& name, const com::Variant& value);
   FakeDispatch& Method(const std::wstring& name, FakeMethod body);
-  // Every call of the member from now on answers `hr`.
+  // Every call of the member from now on fails with `hr`, raised as
+  // Outlook raises it (DISP_E_EXCEPTION, the code in the EXCEPINFO).
   FakeDispatch& Fail(const std::wstring& name, HRESULT hr);
   // What GetTypeInfo reports as the type's identity.
-  FakeDispatch& TypeId(const IID& iid);
+  FakeDispatch& TypeId(const PublishedType& type);
   // A source of `events`.
   FakeConnectionPoint& Source(const IID& events);
 
@@ -111,7 +131,7 @@ class FakeDispatch : public IDispatch, public IConnectionPointContainer {
   Member& Add(const std::wstring& name);
   const Member& Find(const std::wstring& name) const;
   std::vector<IID> identities_;
-  std::optional<IID> typeId_;
+  std::optional<PublishedType> type_;
   std::vector<Member> members_;  // DISPID = index + 1
   std::vector<std::pair<IID, ComPtr<FakeConnectionPoint>>> sources_;
 };
@@ -144,18 +164,5 @@ FakeMethod Answer(const com::Variant& value);
 FakeMethod Nothing();
 // A collection with Count, whose Item(i) hands out items[i - 1].
 FakePtr Collection(std::vector<FakePtr> items);
-
-// A browser control: Navigate gives it an HTML document that records what
-// is written into it.
-struct FakeBrowser {
-  FakeBrowser();
-  FakeBrowser(const FakeBrowser&) = delete;
-  FakeBrowser& operator=(const FakeBrowser&) = delete;
-  // Each write's arguments: an array's strings as "[...]", a string as "(...)".
-  std::vector<std::wstring> Writes() const;
-
-  FakePtr document = FakeDispatch::Make();
-  FakePtr browser = FakeDispatch::Make();
-};
 
 }  // namespace veilmark::wine_tests

@@ -10,6 +10,7 @@
 #include "addin/com/guids.h"
 #include "api/api_client.h"
 #include "api/http_exchange.h"
+#include "fake_browser.h"
 #include "fake_outlook.h"
 #include "login/session_store.h"
 #include "scripted_user.h"
@@ -24,6 +25,8 @@ namespace {
 constexpr char16_t kBob[] = u"bob@example.com";
 constexpr char16_t kAlice[] = u"alice@example.com";
 constexpr wchar_t kZoneMark[] = L"<!-- saved from url=(0014)about:internet -->";
+// MAPI_E_OBJECT_DELETED: what Outlook raises for an item already deleted.
+constexpr HRESULT kObjectDeleted = static_cast<HRESULT>(0x8004010Au);
 
 std::wstring Environment(const wchar_t* name) {
   wchar_t value[4096] = {};
@@ -46,8 +49,8 @@ struct Delivered {
   std::string payload;
 };
 
-Delivered LoadDelivered() {
-  const std::string message = LoadFile(WinePath(Environment(L"VEILMARK_TEST_MESSAGE")));
+Delivered LoadDelivered(const wchar_t* variable = L"VEILMARK_TEST_MESSAGE") {
+  const std::string message = LoadFile(WinePath(Environment(variable)));
   std::size_t end = message.find("\r\n\r\n");
   if (end == std::string::npos) end = message.find("\n\n");
   const std::size_t begin = message.find("-----BEGIN PGP MESSAGE-----");
@@ -89,7 +92,7 @@ struct FakeOutlookWindow {
         .Source(com::kApplicationEventsIid);
   }
   std::vector<HRESULT> SelectionChange() {
-    return PointOf(*explorer, com::kExplorerEventsIid).Fire(com::kSelectionChangeDispId);
+    return PointOf(*explorer, com::kExplorerEventsIid).Fire(outlook_events::kSelectionChange);
   }
 
   FakeBrowser control;
@@ -127,7 +130,7 @@ FakePtr ProtectedItem(const Delivered& delivered, const std::u16string& entryId)
   });
   FakePtr item = FakeDispatch::Make();
   item->Is(com::kMailItemIid)
-      .TypeId(com::kMailItemIid)
+      .TypeId(kMailItemType)
       .Value(L"Sent", com::Variant(true))
       .Value(L"EntryID", com::Variant(entryId))
       .Property(L"PropertyAccessor", Disp(accessor))
@@ -191,7 +194,7 @@ TEST_F(ReadRoad, SelectedProtectedMessageIsDecryptedIntoTheTaskPane) {
   // One string: the zone mark, then the view with the service's clear text.
   EXPECT_EQ(writes[0].rfind(std::wstring(L"[") + kZoneMark, 0), 0u) << writes[0];
   EXPECT_NE(writes[0].find(L"Secret words for Wine"), std::wstring::npos) << writes[0];
-  EXPECT_EQ(outlook.control.document->Calls(L"close").size(), 1u);
+  EXPECT_EQ(outlook.control.document->closes(), 1);
   EXPECT_EQ(outlook.pane->ValueOf(L"DockPosition").lVal, 3);
   EXPECT_EQ(outlook.pane->ValueOf(L"Visible").boolVal, VARIANT_TRUE);
 
@@ -200,6 +203,24 @@ TEST_F(ReadRoad, SelectedProtectedMessageIsDecryptedIntoTheTaskPane) {
   EXPECT_EQ(outlook.pane->Calls(L"Delete").size(), 1u);
   ASSERT_EQ(outlook.control.Writes().size(), 2u);
   EXPECT_EQ(outlook.control.Writes()[1], writes[0]);
+  Stop();
+}
+
+TEST_F(ReadRoad, TheDllsPaneGetsTheSanitizedView) {
+  const Delivered delivered = LoadDelivered(L"VEILMARK_TEST_HOSTILE_MESSAGE");
+  FakeOutlookWindow outlook(ProtectedItem(delivered, u"00EE-wine-4"));
+  Start(outlook);
+  EXPECT_EQ(outlook.SelectionChange(), std::vector<HRESULT>{S_OK});
+  const std::vector<std::wstring> writes = outlook.control.Writes();
+  ASSERT_EQ(writes.size(), 1u);
+  const std::wstring& view = writes[0];
+  EXPECT_NE(view.find(L"<p><b>kept</b><a>link</a><img alt=\"tracker\"></p>"), std::wstring::npos)
+      << view;
+  EXPECT_NE(view.find(L"Remote images in this message were blocked."), std::wstring::npos);
+  for (const wchar_t* active :
+       {L"<script", L"alert", L"javascript", L"OnClick", L"track.example", L"<iframe"}) {
+    EXPECT_EQ(view.find(active), std::wstring::npos) << view;
+  }
   Stop();
 }
 
@@ -230,8 +251,8 @@ std::vector<std::wstring> BobsMail() {
   return names;
 }
 
-// A message being composed by alice to bob, with one attachment.
-FakePtr ComposeItem() {
+// bob, resolved: Outlook gives a resolved recipient its address entry.
+FakePtr BobAsRecipient() {
   FakePtr entry = FakeDispatch::Make();
   entry->Value(L"DisplayType", com::Variant(std::int32_t{0}));
   FakePtr smtp = FakeDispatch::Make();
@@ -240,8 +261,14 @@ FakePtr ComposeItem() {
   recipient->Value(L"Address", com::Variant(std::u16string(kBob)))
       .Method(L"Resolve", Answer(com::Variant(true)))
       .Property(L"AddressEntry", Disp(entry))
+      .Value(L"DisplayType", com::Variant(std::int32_t{0}))
       .Value(L"Type", com::Variant(std::int32_t{1}))
       .Property(L"PropertyAccessor", Disp(smtp));
+  return recipient;
+}
+
+// A message being composed by alice, with one attachment.
+FakePtr ComposeItem(const FakePtr& recipient) {
   FakePtr attachment = FakeDispatch::Make();
   attachment->Value(L"Type", com::Variant(std::int32_t{1}))
       .Value(L"FileName", com::Variant(std::u16string(u"note.txt")))
@@ -254,23 +281,31 @@ FakePtr ComposeItem() {
   account->Value(L"SmtpAddress", com::Variant(std::u16string(kAlice)));
   FakePtr item = FakeDispatch::Make();
   item->Is(com::kMailItemIid)
-      .TypeId(com::kMailItemIid)
+      .TypeId(kMailItemType)
       .Value(L"Sent", com::Variant(false))
       .Property(L"SendUsingAccount", Disp(account))
       .Property(L"Recipients", Disp(Collection({recipient})))
       .Value(L"Subject", com::Variant(std::u16string(u"Sent from Wine")))
       .Value(L"HTMLBody", com::Variant(std::u16string(u"<p>Composed under Wine</p>")))
       .Property(L"Attachments", Disp(Collection({attachment})))
-      .Method(L"Save", Nothing())
-      .Method(L"Delete", Nothing())
-      .Method(L"Close", Nothing());
+      .Method(L"Save", Nothing());
+  // As in Outlook, a deleted item can no longer be closed.
+  auto deleted = std::make_shared<bool>(false);
+  item->Method(L"Delete",
+               [deleted](const std::vector<com::Variant>&, com::Variant&) {
+                 *deleted = true;
+                 return S_OK;
+               })
+      .Method(L"Close", [deleted](const std::vector<com::Variant>&, com::Variant&) {
+        return *deleted ? kObjectDeleted : S_OK;
+      });
   return item;
 }
 
 TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
   FakeOutlookWindow outlook(FakeDispatch::Make());
   Start(outlook);
-  FakePtr item = ComposeItem();
+  FakePtr item = ComposeItem(BobAsRecipient());
   FakePtr inspector = FakeDispatch::Make();
   inspector->Is(com::kInspectorIid).Property(L"CurrentItem", Disp(item));
   FakePtr control = FakeDispatch::Make();
@@ -281,12 +316,24 @@ TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
   ASSERT_EQ(addin_.As(IID_IRibbonCallback, callback), S_OK);
   com::Variant argument(Disp(control));
   DISPPARAMS params{argument.get(), nullptr, 1, 0};
-  ASSERT_EQ(callback->Invoke(com::kSecureSendClickDispId, IID_NULL, LOCALE_USER_DEFAULT,
-                             DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
-            S_OK);
+  // The send succeeded; closing the deleted draft's window did not, and
+  // that is the command's result (raised by the type library's dispatcher),
+  // with no message to the user.
+  struct Exception {
+    EXCEPINFO info{};
+    ~Exception() {
+      SysFreeString(info.bstrSource);
+      SysFreeString(info.bstrDescription);
+      SysFreeString(info.bstrHelpFile);
+    }
+  } exception;
+  EXPECT_EQ(callback->Invoke(com::kSecureSendClickDispId, IID_NULL, LOCALE_USER_DEFAULT,
+                             DISPATCH_METHOD, &params, nullptr, &exception.info, nullptr),
+            DISP_E_EXCEPTION);
+  EXPECT_EQ(exception.info.scode, kObjectDeleted);
 
-  // Sent: the window closed without saving, the draft kept for the upload
-  // removed, and the service delivered a protected message to bob.
+  // Sent: the window asked to close without saving, the draft kept for the
+  // upload removed, and the service delivered a protected message to bob.
   ASSERT_EQ(item->Calls(L"Close").size(), 1u);
   EXPECT_EQ(item->Calls(L"Close")[0].at(0).value().lVal, 1);
   EXPECT_EQ(item->Calls(L"Save").size(), 1u);
@@ -300,6 +347,53 @@ TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
   }
   EXPECT_NE(delivered.find("multipart/encrypted"), std::string::npos) << delivered;
   EXPECT_EQ(delivered.find("Composed under Wine"), std::string::npos);  // not in clear
+  Stop();
+}
+
+// A list typed by name that does not resolve has no address entry; its own
+// display type still stops the command before anything is sent.
+TEST_F(ReadRoad, SendSecureToAnUnresolvedListIsRefused) {
+  FakeOutlookWindow outlook(FakeDispatch::Make());
+  Start(outlook);
+  FakePtr list = FakeDispatch::Make();
+  list->Value(L"Address", com::Variant(std::u16string(u"Wine team")))
+      .Method(L"Resolve", Answer(com::Variant(false)))
+      .EmptyProperty(L"AddressEntry")
+      .Value(L"DisplayType", com::Variant(std::int32_t{1}))
+      .Value(L"Type", com::Variant(std::int32_t{1}))
+      .Property(L"PropertyAccessor", Disp(FakeDispatch::Make()));
+  FakePtr item = ComposeItem(list);
+  FakePtr inspector = FakeDispatch::Make();
+  inspector->Is(com::kInspectorIid).Property(L"CurrentItem", Disp(item));
+  FakePtr control = FakeDispatch::Make();
+  control->Is(com::kRibbonControlIid).Property(L"Context", Disp(inspector));
+  const std::size_t before = BobsMail().size();
+
+  std::wstring shown;
+  ScriptedUser user({In(L"Veilmark AddIn", Click(IDOK))});
+  user.look = [&shown](HWND box) {
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM texts) {
+          *reinterpret_cast<std::wstring*>(texts) += WindowText(child) + L"|";
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&shown));
+  };
+  ComPtr<IDispatch> callback;
+  ASSERT_EQ(addin_.As(IID_IRibbonCallback, callback), S_OK);
+  com::Variant argument(Disp(control));
+  DISPPARAMS params{argument.get(), nullptr, 1, 0};
+  ASSERT_EQ(callback->Invoke(com::kSecureSendClickDispId, IID_NULL, LOCALE_USER_DEFAULT,
+                             DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(user.done(), 1u);
+  EXPECT_NE(shown.find(L"Only regular user addresses are supported"), std::wstring::npos) << shown;
+  EXPECT_NE(shown.find(L"Additional info: Wine team"), std::wstring::npos) << shown;
+  EXPECT_EQ(list->Reads(L"AddressEntry"), 0);
+  EXPECT_TRUE(item->Calls(L"Close").empty());
+  EXPECT_TRUE(item->Calls(L"Save").empty());
+  EXPECT_EQ(BobsMail().size(), before);
   Stop();
 }
 
@@ -320,6 +414,40 @@ TEST_F(ReadRoad, WithoutASessionTheDllsDialogsLogIn) {
   // The new session was kept for the next start.
   EXPECT_FALSE(SessionStore().GetSession(kBob).empty());
   Stop();
+}
+
+// Outlook shuts down while the login dialog of a selection is open (the
+// dialog's message loop runs inside the selection event) and drops its last
+// references to the add-in. bob logs in all the same: the event finishes
+// without the objects it runs in, and leaves nothing shown or hooked.
+TEST_F(ReadRoad, ShutdownWhileTheLoginDialogIsOpen) {
+  DeleteLocalFile(SessionStore().SessionFilePath(kBob));
+  const Delivered delivered = LoadDelivered();
+  FakeOutlookWindow outlook(ProtectedItem(delivered, u"00EE-wine-4"));
+  Start(outlook);
+  int shutdowns = 0;
+  const Step shutdown = [this, &shutdowns](HWND) {
+    ++shutdowns;
+    EXPECT_EQ(addin_->OnBeginShutdown(nullptr), S_OK);
+    EXPECT_EQ(addin_->OnDisconnection(ext_dm_HostShutdown, nullptr), S_OK);
+    consumer_.Reset();
+    addin_.Reset();
+    return true;
+  };
+  const wchar_t* login = L"Login using Veilmark Account";
+  ScriptedUser bob({In(L"Login Or Sign Up", shutdown), In(L"Login Or Sign Up", Click(207)),
+                    In(login, Type(204, L"bob@example.com")), In(login, Type(205, L"bob-pw")),
+                    In(login, Click(1))});
+  EXPECT_EQ(outlook.SelectionChange(), std::vector<HRESULT>{S_OK});
+  EXPECT_EQ(bob.done(), 5u);
+  EXPECT_EQ(shutdowns, 1);
+  EXPECT_EQ(PointOf(*outlook.explorer, com::kExplorerEventsIid).live(), 0);
+  EXPECT_EQ(PointOf(*outlook.application, com::kApplicationEventsIid).live(), 0);
+  // The pane made after the login went with the wrapper.
+  EXPECT_EQ(outlook.pane->Calls(L"Delete").size(), outlook.factory->Calls(L"CreateCTP").size());
+  EXPECT_FALSE(SessionStore().GetSession(kBob).empty());
+  // Late events reach nobody.
+  EXPECT_TRUE(outlook.SelectionChange().empty());
 }
 
 TEST(WinHttpTls, TheTrustedServiceAnswers) {

@@ -68,7 +68,7 @@ TEST_F(Resources, TheAddInTypeLibraryDescribesTheCallbacks) {
 TEST_F(Resources, Bitmaps) {
   ExpectBitmap(222, 32, 32);
   ExpectBitmap(209, 200, 41);
-  for (int id : {215, 216, 217, 218, 224}) ExpectBitmap(id, 90, 24);
+  for (int id : {215, 216, 217, 218, 220, 224}) ExpectBitmap(id, 90, 24);
 }
 
 TEST_F(Resources, DialogTemplates) {

@@ -120,6 +120,9 @@ HRESULT CConnect::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPI
 
 HRESULT CConnect::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                          EXCEPINFO* exception, UINT* argumentError) {
+  // A command or a new window may run a login dialog, during which the host
+  // can disconnect and release the add-in: it outlives the call.
+  const ComPtr<IConnect> hold(this);
   return Guarded([&]() -> HRESULT {
     HRESULT hr = DISP_E_MEMBERNOTFOUND;
     if (id == kSecureSendClickDispId || id == kGetImageDispId) {
@@ -208,6 +211,7 @@ HRESULT CConnect::GetCustomUI(BSTR ribbonId, BSTR* xml) {
 }
 
 HRESULT CConnect::OnSecureSendClick(IDispatch* ribbonControl) {
+  const ComPtr<IConnect> hold(this);  // as in Invoke
   return Guarded([&] { return core_.OnSecureSendClick(AdaptObject(ribbonControl)); });
 }
 

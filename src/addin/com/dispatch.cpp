@@ -82,6 +82,29 @@ HRESULT ModuleTypeInfo(int index, REFIID iid, ComPtr<ITypeInfo>& out) {
   return library->GetTypeInfoOfGuid(iid, out.Put());
 }
 
+namespace {
+
+// The EXCEPINFO of a failed Invoke, its texts freed with it.
+struct ExceptionInfo {
+  EXCEPINFO info{};
+  ExceptionInfo() = default;
+  ExceptionInfo(const ExceptionInfo&) = delete;
+  ExceptionInfo& operator=(const ExceptionInfo&) = delete;
+  ~ExceptionInfo() {
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+  }
+  HRESULT Code() {
+    if (info.pfnDeferredFillIn && FAILED(info.pfnDeferredFillIn(&info))) return DISP_E_EXCEPTION;
+    if (FAILED(info.scode)) return info.scode;
+    if (info.wCode != 0) return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_DISPATCH, info.wCode);
+    return DISP_E_EXCEPTION;
+  }
+};
+
+}  // namespace
+
 HRESULT InvokeByName(IDispatch* object, const wchar_t* name, WORD flags, std::vector<Variant>& args,
                      VARIANT* result) {
   if (!object) return E_POINTER;
@@ -100,8 +123,12 @@ HRESULT InvokeByName(IDispatch* object, const wchar_t* name, WORD flags, std::ve
     params.cNamedArgs = 1;
     params.rgdispidNamedArgs = &named;
   }
-  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr,
-                        nullptr);
+  ExceptionInfo exception;
+  const HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
+                                    &exception.info, nullptr);
+  // Outlook raises a member's own failure (a missing MAPI property, an item
+  // already deleted) as an exception; the caller wants its code.
+  return hr == DISP_E_EXCEPTION ? exception.Code() : hr;
 }
 
 HRESULT GetProperty(IDispatch* object, const wchar_t* name, Variant& result) {

@@ -154,11 +154,16 @@ HRESULT EventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
 
 HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                           UINT*) {
+  // A handler may run a dialog, during which the host can shut the add-in
+  // down and unadvise this sink: the sink and the handler it called must
+  // outlive the call.
+  const ComPtr<IDispatch> hold(this);
+  const EventHandler handler = handler_;
   return Guarded([&]() -> HRESULT {
-    if (!handler_) return S_OK;
+    if (!handler) return S_OK;
     DISPPARAMS none{};
     // The handler's result is the event's, which sources ignore.
-    static_cast<void>(handler_(id, params ? *params : none));
+    static_cast<void>(handler(id, params ? *params : none));
     return S_OK;
   });
 }

@@ -1,5 +1,8 @@
 #include "addin/com/host_adapters.h"
 
+#include <mshtml.h>
+
+#include <algorithm>
 #include <utility>
 
 #include "addin/com/dispatch.h"
@@ -169,11 +172,10 @@ class RecipientAdapter final : public host::Recipient, public Adapted {
   HRESULT GetAddress(std::u16string& address) override {
     return GetTextProperty(L"Address", address);
   }
-  // The address book's entry says what kind of entry it is.
+  // The recipient's own property: an unresolved recipient has no address
+  // entry, and a list typed by name must still be recognised.
   HRESULT GetDisplayType(std::int32_t& type) override {
-    ComPtr<IDispatch> entry;
-    VM_CHECK_HR(GetObjectProperty(L"AddressEntry", entry));
-    return NumberOf(entry.Get(), L"DisplayType", type);
+    return GetNumberProperty(L"DisplayType", type);
   }
   HRESULT GetType(std::int32_t& type) override { return GetNumberProperty(L"Type", type); }
   HRESULT GetPropertyAccessor(std::shared_ptr<host::PropertyAccessor>& out) override {
@@ -296,11 +298,41 @@ class WebBrowserAdapter final : public ObjectAdapter<host::WebBrowser> {
     out = AdaptObject(document.Get());
     return S_OK;
   }
+  // The control loads asynchronously: its document exists, and stays, only
+  // once the load has completed, which takes a pumped message queue.
   HRESULT Navigate(const std::u16string& url) override {
     std::vector<Variant> args;
     args.emplace_back(url);
-    return CallMethod(object_.Get(), L"Navigate", std::move(args));
+    VM_CHECK_HR(CallMethod(object_.Get(), L"Navigate", std::move(args)));
+    const ULONGLONG deadline = GetTickCount64() + kNavigationLimitMs;
+    for (;;) {
+      std::int32_t state = 0;
+      VM_CHECK_HR(GetNumberProperty(L"ReadyState", state));
+      if (state == READYSTATE_COMPLETE) return S_OK;
+      const ULONGLONG now = GetTickCount64();
+      if (now >= deadline) return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+      MsgWaitForMultipleObjectsEx(
+          0, nullptr, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, kNavigationPollMs)),
+          kLoadMessages, 0);
+      // The user's input waits: a click now could start another road inside
+      // this one, or close the window whose pane this is.
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0,
+                          PM_REMOVE | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE | PM_QS_PAINT)) {
+        if (message.message == WM_QUIT) {
+          PostQuitMessage(static_cast<int>(message.wParam));  // the host's to handle
+          return HRESULT_FROM_WIN32(ERROR_CANCELLED);
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+    }
   }
+
+ private:
+  static constexpr ULONGLONG kNavigationLimitMs = 5000;
+  static constexpr DWORD kNavigationPollMs = 50;  // ReadyState has no wake-up of its own
+  static constexpr DWORD kLoadMessages = QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT | QS_TIMER;
 };
 
 // Marks the page as saved from the Internet, so the browser shows it in the
@@ -310,29 +342,26 @@ constexpr char16_t kInternetZoneMark[] = u"<!-- saved from url=(0014)about:inter
 class HtmlDocumentAdapter final : public ObjectAdapter<host::HtmlDocument> {
  public:
   using ObjectAdapter::ObjectAdapter;
+  // Through the interface, not IDispatch: write is [vararg], so a dispatcher
+  // would wrap our array in its own and the view would never appear.
   HRESULT Write(const std::u16string& html) override {
+    ComPtr<IHTMLDocument2> document;
+    VM_CHECK_HR(object_.As(kHtmlDocumentIid, document));
     const std::u16string text = marked_ ? html : kInternetZoneMark + html;
-    // write takes its strings as a SAFEARRAY of VARIANT; here, one.
     SafeArray array(SafeArrayCreateVector(VT_VARIANT, 0, 1));
     if (!array.Get()) return E_OUTOFMEMORY;
     LONG index = 0;
     Variant element(text);
     VM_CHECK_HR(SafeArrayPutElement(array.Get(), &index, element.get()));
-    std::vector<Variant> args;
-    args.emplace_back(std::move(array));
-    HRESULT hr = CallMethod(object_.Get(), L"write", std::move(args));
-    // A dispatcher that gathers vararg arguments into the array itself
-    // wraps ours once more and refuses it: it wants the string alone.
-    if (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_BADVARTYPE) {
-      std::vector<Variant> plain;
-      plain.emplace_back(text);
-      hr = CallMethod(object_.Get(), L"write", std::move(plain));
-    }
-    VM_CHECK_HR(hr);
+    VM_CHECK_HR(document->write(array.Get()));
     marked_ = true;
     return S_OK;
   }
-  HRESULT Close() override { return CallMethod(object_.Get(), L"close", {}); }
+  HRESULT Close() override {
+    ComPtr<IHTMLDocument2> document;
+    VM_CHECK_HR(object_.As(kHtmlDocumentIid, document));
+    return document->close();
+  }
 
  private:
   bool marked_ = false;  // the mark goes first, once
