@@ -5,6 +5,7 @@
 #include <ostream>
 #include <utility>
 
+#include "util/local_files.h"
 #include "util/text.h"
 
 namespace veilmark::hostapp {
@@ -372,11 +373,9 @@ HRESULT StoreApplication::Unadvise(host::ApplicationEvents& sink) {
 
 bool PaneOutput::Show(const std::u16string& html) {
   shown_.push_back(html);
-  const std::string bytes = WideToUtf8(html);
-  std::ofstream file(path_, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  if (!file) {
+  // The clear text of a protected message: private to the user (0600, even
+  // over an older file of another mode), written whole or not at all.
+  if (!SaveFile(Utf8ToWide(path_), WideToUtf8(html))) {
     error_ = "cannot write the pane's HTML to " + path_;
     return false;
   }

@@ -43,7 +43,7 @@ struct GuessLimits {
 constexpr GuessLimits kAccountLimits{3, 10};
 // Many people may share one client address; it gets more room.
 constexpr GuessLimits kClientLimits{10, 30};
-constexpr std::int64_t kLockSeconds = 15 * 60;
+constexpr std::int64_t kLockSeconds = std::int64_t{15} * 60;
 constexpr const char* kConfirmMessage =
     "Please confirm your e-mail address first: open the link in the mail we sent to it when "
     "you registered, then try again.";
@@ -327,9 +327,24 @@ std::string Api::OwnAddress(const std::string& path) const {
 
 thread_local std::string Api::client_;
 
+Json::Value Api::Shaped(Json::Value reply) const {
+  if (!config_.messageAsText || !reply.isObject() || !reply["status"].isObject()) return reply;
+  Json::Value& message = reply["status"]["message"];
+  if (message.isArray()) message = message.empty() ? std::string() : message[0].asString();
+  return reply;
+}
+
 Json::Value Api::Command(const std::string& command, const Params& params,
                          const std::string& client) {
   client_ = client;
+  return Shaped(RunCommand(command, params));
+}
+
+Json::Value Api::UploadAttachments(const std::vector<FormPart>& parts) {
+  return Shaped(RunUpload(parts));
+}
+
+Json::Value Api::RunCommand(const std::string& command, const Params& params) {
   const auto handler = handlers_.find(command);
   if (handler == handlers_.end()) {
     return StatusReply(command, "UNKNOWN_COMMAND", "No such command: " + command);
@@ -763,7 +778,7 @@ std::string Api::KeyFor(const std::string& address) {
   static std::mutex keyMutex;
   std::lock_guard lock(keyMutex);
   if (auto fingerprint = store_.KeyFingerprint(keyAddress)) return *fingerprint;
-  const std::string fingerprint = keyring_.CreateKey(keyAddress);
+  std::string fingerprint = keyring_.CreateKey(keyAddress);
   store_.SetKeyFingerprint(keyAddress, fingerprint);
   return fingerprint;
 }
@@ -976,7 +991,7 @@ Json::Value Api::DecryptMime(const std::string& request, const Params& params) {
   return reply;
 }
 
-Json::Value Api::UploadAttachments(const std::vector<FormPart>& parts) {
+Json::Value Api::RunUpload(const std::vector<FormPart>& parts) {
   const std::string request = "upload-attachments";
   try {
     Params params;

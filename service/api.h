@@ -22,11 +22,15 @@ using Params = std::map<std::string, std::string>;
 
 struct ApiConfig {
   std::string stateDir;
-  std::int64_t sessionTtlSeconds = 30 * 24 * 3600;
+  std::int64_t sessionTtlSeconds = std::int64_t{30} * 24 * 3600;
   std::size_t maxAttachmentBytes = 25u << 20;
   std::size_t maxPlaintextBytes = 64u << 20;
-  std::int64_t uploadTtlSeconds = 24 * 3600;
-  std::int64_t copyTtlSeconds = 7 * 24 * 3600;
+  std::int64_t uploadTtlSeconds = std::int64_t{24} * 3600;
+  std::int64_t copyTtlSeconds = std::int64_t{7} * 24 * 3600;
+  // "status.message" as one plain string (the first message, or empty)
+  // instead of a list, as some deployments send it; the add-in must still
+  // read the status code.
+  bool messageAsText = false;
 };
 
 // A page of the mock OpenID provider or a file the service serves.
@@ -57,6 +61,8 @@ class Api {
   Json::Value Command(const std::string& command, const Params& params,
                       const std::string& client = "");
   Json::Value UploadAttachments(const std::vector<FormPart>& parts);
+  // A reply in the shape this service sends (see ApiConfig::messageAsText).
+  Json::Value Shaped(Json::Value reply) const;
 
   // The CAPTCHA of a registration session, as PNG.
   std::optional<std::string> CaptchaPng(const std::string& sessionId);
@@ -124,6 +130,8 @@ class Api {
   std::string OwnAddress(const std::string& path) const;
   std::int64_t Now() const;
   std::int64_t NowMillis() const;
+  Json::Value RunCommand(const std::string& command, const Params& params);
+  Json::Value RunUpload(const std::vector<FormPart>& parts);
 
   ApiConfig config_;
   Store& store_;

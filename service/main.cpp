@@ -27,8 +27,10 @@ const char kUsage[] =
     "usage:\n"
     "  veilmark-service --state DIR [--port N] [--session-ttl SECONDS] [--idle-timeout SECONDS]\n"
     "      [--upload-ttl SECONDS] [--attachment-link-ttl SECONDS] [--request-timeout SECONDS]\n"
+    "      [--message-shape list|text]\n"
     "      serve on 127.0.0.1:N (0 or none: a free port); prints\n"
-    "      \"listening port=<P> ca=<DIR/ca.pem>\" once ready; stops on SIGTERM or SIGINT\n"
+    "      \"listening port=<P> ca=<DIR/ca.pem>\" once ready; stops on SIGTERM or SIGINT;\n"
+    "      --message-shape text sends status.message as one string, not a list\n"
     "  veilmark-service --state DIR add-user EMAIL PASSWORD [--extra-password P]\n"
     "      [--alias A ...] [--registered-from VEILMARK|GMAIL|GOOGLE_APP|YAHOO|HOTMAIL|AOL]\n"
     "      [--security-question Q --security-answer A] [--first-name F] [--last-name L]\n"
@@ -250,7 +252,7 @@ int Serve(const std::string& stateDir, const Arguments& arguments) {
   std::string error;
   if (!CheckOptions(arguments,
                     {"state", "port", "session-ttl", "idle-timeout", "upload-ttl",
-                     "attachment-link-ttl", "request-timeout"},
+                     "attachment-link-ttl", "request-timeout", "message-shape"},
                     error)) {
     return UsageError(error);
   }
@@ -284,6 +286,8 @@ int Serve(const std::string& stateDir, const Arguments& arguments) {
       linkTtl == 0) {
     return UsageError("bad --attachment-link-ttl");
   }
+  const std::string messageShape = arguments.Option("message-shape", "list");
+  if (messageShape != "list" && messageShape != "text") return UsageError("bad --message-shape");
 
   // Signals are taken by sigwait below, never by a handler in some thread.
   sigset_t stopSignals;
@@ -306,6 +310,7 @@ int Serve(const std::string& stateDir, const Arguments& arguments) {
   config.uploadTtlSeconds = uploadTtl;
   config.copyTtlSeconds = linkTtl;
   config.sessionTtlSeconds = ttl;
+  config.messageAsText = messageShape == "text";
   Api api(config, store, keyring);
   ServerOptions options;
   options.port = static_cast<std::uint16_t>(port);

@@ -1,7 +1,6 @@
 #include "addin/secure_send.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -193,9 +192,9 @@ class SecureSend {
   HRESULT UploadAttachment(host::Attachments& attachments, std::int32_t index) {
     std::shared_ptr<host::Attachment> attachment;
     VM_CHECK_HR(Track(attachments.GetItem(index, attachment)));
-    std::optional<std::u16string> path = MakeScratchFile();
-    if (!path) return S_OK;  // no room for a copy: the message goes without it
-    ScratchFile scratch(std::move(*path));
+    // No room for a copy throws: nothing is sent, the draft stays, and the
+    // user is told why (OnSecureSendClick shows the message).
+    ScratchFile scratch(MakeScratchFile());
 
     std::int32_t type = 0;
     VM_CHECK_HR(Track(attachment->GetType(type)));

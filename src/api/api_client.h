@@ -2,6 +2,7 @@
 // Stateless; create one wherever it is needed. Failures come back as replies.
 #pragma once
 
+#include <cstddef>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "api/api_endpoint.h"
 #include "api/http_exchange.h"
 #include "api/server_reply.h"
+#include "util/checked_size.h"
 
 namespace veilmark {
 
@@ -21,14 +23,29 @@ using TextParams = std::map<std::string, std::u16string>;
 // maps live only for the one call.
 using ByteParams = std::map<std::string, std::string_view>;
 
+// The largest request body the client sends. A command whose body would be
+// larger (or whose size does not even fit in size_t, as on the i686 DLL)
+// is not sent: its reply is CLIENT_ERROR with kPayloadTooLarge.
+inline constexpr std::size_t kMaxPayloadBytes = std::size_t{256} * 1024 * 1024;
+inline constexpr char kPayloadTooLarge[] =
+    "The request is too large to send: the Veilmark service takes at most 256 MiB";
+
 // Name-ordered, text parameters first, empty values left out, "json=true" last.
+// Throws std::length_error when the size does not fit in size_t.
 std::string BuildFormBody(const TextParams& textParams, const ByteParams& byteParams);
+// Its size, computed without wrapping (not ok() when it does not fit).
+CheckedSize FormBodySize(const TextParams& textParams, const ByteParams& byteParams);
 
 // The fixed prefix and the time; lengthened in the rare case the file holds
 // that text, which would otherwise end the file part early.
 std::string MakeBoundary(std::time_t now, std::string_view data = {});
+// Throws std::length_error when the size does not fit in size_t.
 std::string BuildMultipartBody(std::string_view boundary, std::string_view data,
                                std::u16string_view fileName, std::string_view sessionId);
+// The multipart body's size from the lengths of its variable parts (the
+// file name as quoted, UTF-8), computed without wrapping.
+CheckedSize MultipartBodySize(std::size_t boundary, std::size_t data, std::size_t quotedFileName,
+                              std::size_t contentType, std::size_t sessionId);
 
 class ApiClient {
  public:

@@ -2,6 +2,7 @@
 
 #include <json/json.h>
 
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <utility>
@@ -21,58 +22,69 @@ std::u16string ReplyStatus::describe() const {
 
 namespace {
 
-// A reply of a shape the service never sends. Caught inside parseReply only.
-struct UnexpectedShape {
-  std::string what;
-};
+// A member of a type the service does not send reads as absent: a list as
+// empty, a text as empty, a number as 0. Only text that is not JSON at all is a
+// PARSE_ERROR, so a refusal's status code is always kept.
 
 // Scalars read as text the way jsoncpp converts them (null is empty, a
-// boolean "true"/"false"); a container where text belongs is a bad reply.
+// boolean "true"/"false"); null, or a container where text belongs, reads as
+// absent.
+std::string ScalarText(const Json::Value& value, const char* fallback = "") {
+  if (value.isNull() || value.isObject() || value.isArray()) return fallback;
+  return value.asString();
+}
+
 std::string TextMember(const Json::Value& object, const char* name, const char* fallback = "") {
   if (!object.isMember(name)) return fallback;
-  const Json::Value& value = object[name];
-  if (value.isObject() || value.isArray()) {
-    throw UnexpectedShape{std::string("member \"") + name + "\" is not text"};
-  }
-  return value.asString();
+  return ScalarText(object[name], fallback);
 }
 
 std::u16string WideMember(const Json::Value& object, const char* name) {
   return Utf8ToWide(TextMember(object, name));
 }
 
+// A whole number; a whole-valued double in range and a decimal string of
+// digits are converted, anything else reads as 0.
 std::int64_t IntegerMember(const Json::Value& object, const char* name) {
   if (!object.isMember(name)) return 0;
   const Json::Value& value = object[name];
-  if (value.isNull()) return 0;
-  if (!value.isInt64())
-    throw UnexpectedShape{std::string("member \"") + name + "\" is not a number"};
-  return value.asInt64();
+  if (value.isInt64()) return value.asInt64();
+  if (value.isDouble()) {
+    const double number = value.asDouble();
+    // 2^63 is exact as a double; every whole double below it fits.
+    if (number >= -9223372036854775808.0 && number < 9223372036854775808.0 &&
+        number == static_cast<double>(static_cast<std::int64_t>(number))) {
+      return static_cast<std::int64_t>(number);
+    }
+    return 0;
+  }
+  if (value.isString()) {
+    const std::string text = value.asString();
+    std::size_t i = (!text.empty() && text[0] == '-') ? 1 : 0;
+    if (i == text.size() || text.size() - i > 19) return 0;
+    std::uint64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+      if (text[i] < '0' || text[i] > '9') return 0;
+      magnitude = magnitude * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    }
+    const bool negative = text[0] == '-';
+    const std::uint64_t limit =
+        negative ? std::uint64_t{9223372036854775808u} : std::uint64_t{9223372036854775807u};
+    if (magnitude > limit) return 0;
+    if (negative) {
+      return magnitude == limit ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
+    }
+    return static_cast<std::int64_t>(magnitude);
+  }
+  return 0;
 }
 
-// An absent list is empty; anything but an array is a bad reply.
+// An absent list, or anything but an array, is empty.
 const Json::Value* ListMember(const Json::Value& object, const char* name) {
   if (!object.isMember(name)) return nullptr;
   const Json::Value& value = object[name];
-  if (value.isNull()) return nullptr;
-  if (!value.isArray()) throw UnexpectedShape{std::string("member \"") + name + "\" is not a list"};
+  if (!value.isArray()) return nullptr;
   return &value;
-}
-
-const Json::Value& ObjectElement(const Json::Value& list, Json::ArrayIndex index,
-                                 const char* name) {
-  const Json::Value& element = list[index];
-  if (!element.isObject()) {
-    throw UnexpectedShape{std::string("an element of \"") + name + "\" is not an object"};
-  }
-  return element;
-}
-
-std::string ElementText(const Json::Value& element, const char* name) {
-  if (element.isObject() || element.isArray()) {
-    throw UnexpectedShape{std::string("an element of \"") + name + "\" is not text"};
-  }
-  return element.asString();
 }
 
 }  // namespace
@@ -86,19 +98,20 @@ class ReplyBuilder {
     return reply;
   }
 
+  // A root that is not an object is a reply without "status" (NOT_OK).
   static std::unique_ptr<ServerReply> FromJson(const Json::Value& root) {
-    if (!root.isObject()) throw UnexpectedShape{"the reply is not an object"};
     auto reply = std::make_unique<ServerReply>();
+    if (!root.isObject()) return reply;
 
     std::string code = "NOT_OK";
     std::vector<std::string> messages;
-    if (root.isMember("status")) {
+    if (root.isMember("status") && root["status"].isObject()) {
       const Json::Value& status = root["status"];
-      if (!status.isObject()) throw UnexpectedShape{"member \"status\" is not an object"};
       code = TextMember(status, "statusCode", "NOT_OK");
       if (const Json::Value* list = ListMember(status, "message")) {
-        for (Json::ArrayIndex i = 0; i < list->size(); ++i) {
-          messages.push_back(ElementText((*list)[i], "message"));
+        for (const Json::Value& element : *list) {
+          if (element.isObject() || element.isArray()) continue;
+          messages.push_back(element.asString());
         }
       }
     }
@@ -108,8 +121,8 @@ class ReplyBuilder {
     if (!reply->status_.isOk()) return reply;  // payload is read for "OK" only
 
     if (const Json::Value* list = ListMember(root, "users")) {
-      for (Json::ArrayIndex i = 0; i < list->size(); ++i) {
-        const Json::Value& element = ObjectElement(*list, i, "users");
+      for (const Json::Value& element : *list) {
+        if (!element.isObject()) continue;
         reply->users_.push_back(VeilmarkUser{
             WideMember(element, "firstName"), WideMember(element, "middleName"),
             WideMember(element, "lastName"), WideMember(element, "email"),
@@ -121,8 +134,8 @@ class ReplyBuilder {
     reply->openIdUrl_ = WideMember(root, "openIdUrl");
     reply->securityQuestion_ = WideMember(root, "securityQuestion");
     if (const Json::Value* list = ListMember(root, "decryptedAttachments")) {
-      for (Json::ArrayIndex i = 0; i < list->size(); ++i) {
-        const Json::Value& element = ObjectElement(*list, i, "decryptedAttachments");
+      for (const Json::Value& element : *list) {
+        if (!element.isObject()) continue;
         reply->decryptedAttachments_.push_back(
             VeilmarkDecryptedAtt{WideMember(element, "name"), WideMember(element, "url"),
                                  WideMember(element, "previewUrl"), IntegerMember(element, "size"),
@@ -130,15 +143,16 @@ class ReplyBuilder {
       }
     }
     if (const Json::Value* list = ListMember(root, "att")) {
-      for (Json::ArrayIndex i = 0; i < list->size(); ++i) {
-        const Json::Value& element = ObjectElement(*list, i, "att");
+      for (const Json::Value& element : *list) {
+        if (!element.isObject()) continue;
         reply->uploadedAttachments_.push_back(VeilmarkUploadAtt{
             std::to_string(IntegerMember(element, "id")), WideMember(element, "name")});
       }
     }
     if (const Json::Value* list = ListMember(root, "aliases")) {
-      for (Json::ArrayIndex i = 0; i < list->size(); ++i) {
-        reply->aliases_.push_back(Utf8ToWide(ElementText((*list)[i], "aliases")));
+      for (const Json::Value& element : *list) {
+        if (element.isObject() || element.isArray()) continue;
+        reply->aliases_.push_back(Utf8ToWide(element.asString()));
       }
     }
     return reply;
@@ -158,8 +172,6 @@ std::unique_ptr<ServerReply> parseReply(std::string_view text) {
       return MakeFailureReply("PARSE_ERROR", kPrefix + reader.getFormattedErrorMessages());
     }
     return ReplyBuilder::FromJson(root);
-  } catch (const UnexpectedShape& shape) {
-    return MakeFailureReply("PARSE_ERROR", kPrefix + shape.what);
   } catch (const std::exception& error) {
     // jsoncpp throws past its nesting limit and on out-of-range numbers.
     return MakeFailureReply("PARSE_ERROR", kPrefix + error.what());

@@ -90,8 +90,10 @@ class ServerReply {
   std::vector<std::u16string> aliases_;
 };
 
-// Never fails: text that is not JSON, or JSON of a shape the service never
-// sends, gives a "PARSE_ERROR" reply.
+// Never fails: text that is not JSON (or nested past the parser's limit) gives
+// a "PARSE_ERROR" reply. Any JSON gives a reply: a member of an unexpected type
+// reads as absent (a list as empty, a text as empty, a number as 0), and a root
+// that is not an object reads as a reply without "status" (NOT_OK).
 std::unique_ptr<ServerReply> parseReply(std::string_view text);
 
 // A reply made by the client: request "error", `code`, exactly one message.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "util/local_files.h"
 #include "util/protocol_exception.h"
@@ -15,10 +16,49 @@ namespace {
 constexpr std::size_t kMaxNamePart = 200;
 constexpr std::size_t kKeptBeforeHash = 180;
 
-bool KeptAsIs(unsigned char byte) {
-  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-         (byte >= '0' && byte <= '9') || byte == '@' || byte == '.' || byte == '_' || byte == '+' ||
-         byte == '-';
+// Characters a Windows file name cannot hold, and '%' itself so that the
+// escapes stay unambiguous.
+bool Escaped(char32_t c) {
+  switch (c) {
+    case '\\':
+    case '/':
+    case ':':
+    case '*':
+    case '?':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
+    case '%':
+      return true;
+    default:
+      return c < 0x20;
+  }
+}
+
+void AppendEscape(std::string& part, unsigned char byte) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  part += '%';
+  part += kHex[byte >> 4];
+  part += kHex[byte & 0x0F];
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
 }
 
 std::uint64_t Fnv1a64(const std::string& bytes) {
@@ -33,24 +73,48 @@ std::uint64_t Fnv1a64(const std::string& bytes) {
 }  // namespace
 
 std::u16string SessionFileNamePart(const std::u16string& account) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  const std::string utf8 = WideToUtf8(account);
   std::string part;
-  for (char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (KeptAsIs(byte)) {
-      part += c;
+  // Where each character starts in `part`, so a cut never splits one.
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i < account.size(); ++i) {
+    starts.push_back(part.size());
+    char32_t c = account[i];
+    const bool high = c >= 0xD800 && c <= 0xDBFF;
+    if (high && i + 1 < account.size() && account[i + 1] >= 0xDC00 && account[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (account[i + 1] - 0xDC00);
+      ++i;
+      AppendUtf8(part, c);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      // A lone surrogate: its three bytes as escapes, so the name is valid
+      // UTF-8 (and UTF-16) and still tells it apart from U+FFFD.
+      std::string bytes;
+      AppendUtf8(bytes, c);
+      for (char byte : bytes) AppendEscape(part, static_cast<unsigned char>(byte));
+    } else if (Escaped(c)) {
+      AppendEscape(part, static_cast<unsigned char>(c));
     } else {
-      part += '%';
-      part += kHex[byte >> 4];
-      part += kHex[byte & 0x0F];
+      AppendUtf8(part, c);
     }
   }
+  // Windows drops a trailing dot or space from a name: the last one is escaped.
+  if (!part.empty() && (part.back() == '.' || part.back() == ' ')) {
+    const auto last = static_cast<unsigned char>(part.back());
+    part.pop_back();
+    AppendEscape(part, last);
+  }
   if (part.size() > kMaxNamePart) {
-    // '~' never survives escaping, so a shortened name cannot equal a plain one.
+    // Cut at a character's start, so the kept text stays whole UTF-8. A
+    // plain name may hold '~' too now; one equal to a shortened name would
+    // need the 64-bit hash of another, longer account after its 180 bytes.
+    std::size_t cut = 0;
+    for (std::size_t start : starts) {
+      if (start > kKeptBeforeHash) break;
+      cut = start;
+    }
     char hash[17];
-    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(Fnv1a64(utf8)));
-    part = part.substr(0, kKeptBeforeHash) + "~" + hash;
+    std::snprintf(hash, sizeof hash, "%016llx",
+                  static_cast<unsigned long long>(Fnv1a64(WideToUtf8(account))));
+    part = part.substr(0, cut) + "~" + hash;
   }
   return Utf8ToWide(part);
 }

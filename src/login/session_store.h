@@ -28,9 +28,12 @@ class SessionStore {
   std::u16string folder_;
 };
 
-// The part of a session file's name that stands for the account: plain
-// addresses unchanged, every other byte as %XX, long texts shortened with a
-// hash so the name stays valid.
+// The part of a session file's name that stands for the account: every
+// character a Windows file name can hold kept as it is (UTF-8 on Linux,
+// UTF-16 on Windows); only \ / : * ? " < > |, '%', control characters (below
+// U+0020) and a trailing dot or space written as %XX (a lone surrogate as the
+// %XX of its three bytes); texts over 200 bytes cut to at most 180 and ended
+// with '~' and a hash of the whole account, so the name stays valid.
 std::u16string SessionFileNamePart(const std::u16string& account);
 
 }  // namespace veilmark

@@ -1,12 +1,19 @@
 #include "read/cache_manager.h"
 
+#include <cstddef>
 #include <ctime>
 #include <utility>
 
 namespace veilmark {
 
-CacheManager::CacheManager(std::uint32_t limit, std::uint32_t lifetime, Clock clock)
-    : limit_(limit), lifetime_(lifetime), clock_(std::move(clock)) {}
+CacheManager::CacheManager(std::uint32_t limit, std::uint32_t lifetime, Clock clock,
+                           std::size_t maxHeldBytes)
+    : limit_(limit), lifetime_(lifetime), clock_(std::move(clock)), maxHeldBytes_(maxHeldBytes) {}
+
+std::size_t CacheManager::Bytes(const Entry& entry) {
+  // Neither size can pass max_size(), which is below SIZE_MAX / 2 for char16_t.
+  return (entry.entryId.size() + entry.view.size()) * sizeof(char16_t);
+}
 
 std::int64_t CacheManager::SystemClock() {
   return static_cast<std::int64_t>(std::time(nullptr));
@@ -24,8 +31,17 @@ std::u16string CacheManager::Lookup(const std::u16string& entryId) {
 }
 
 void CacheManager::Store(const std::u16string& entryId, const std::u16string& view) {
+  const std::size_t viewSize = view.size();
+  const std::size_t idSize = entryId.size();
+  const std::size_t units = maxHeldBytes_ / sizeof(char16_t);
+  if (viewSize > units || idSize > units - viewSize) return;  // shown, never held
+  if (limit_ == 0) return;
   entries_.push_front(Entry{entryId, clock_(), view});
-  if (entries_.size() > limit_) entries_.pop_back();
+  heldBytes_ += Bytes(entries_.front());
+  while (entries_.size() > limit_ || heldBytes_ > maxHeldBytes_) {
+    heldBytes_ -= Bytes(entries_.back());
+    entries_.pop_back();
+  }
 }
 
 }  // namespace veilmark

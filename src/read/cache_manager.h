@@ -2,6 +2,7 @@
 // back to a message shows it at once without a service call or a login.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -13,17 +14,26 @@ class CacheManager {
  public:
   using Clock = std::function<std::int64_t()>;  // seconds since 1970
 
-  CacheManager(std::uint32_t limit, std::uint32_t lifetime, Clock clock = SystemClock);
+  // The text held in all entries together (views and ids, as UTF-16 bytes).
+  static constexpr std::size_t kMaxHeldBytes = std::size_t{64} * 1024 * 1024;
+
+  // At most `limit` entries and `maxHeldBytes` of text, the oldest going
+  // first; an entry is valid for `lifetime` seconds.
+  CacheManager(std::uint32_t limit, std::uint32_t lifetime, Clock clock = SystemClock,
+               std::size_t maxHeldBytes = kMaxHeldBytes);
   virtual ~CacheManager() = default;
 
   // The view of the first valid entry from the front (moved to the front, its
   // age kept), or empty. Expired entries are skipped and stay.
   std::u16string Lookup(const std::u16string& entryId);
 
-  // A new entry in front; older entries of the same id stay behind it.
+  // A new entry in front; older entries of the same id stay behind it. The
+  // oldest entries (from the back) go until both bounds hold; a single entry
+  // larger than the text bound is not kept at all (and pushes nothing out).
   void Store(const std::u16string& entryId, const std::u16string& view);
 
   std::size_t size() const { return entries_.size(); }
+  std::size_t heldBytes() const { return heldBytes_; }
 
   static std::int64_t SystemClock();
 
@@ -33,10 +43,13 @@ class CacheManager {
     std::int64_t storedAt;
     std::u16string view;
   };
+  static std::size_t Bytes(const Entry& entry);
 
   std::uint32_t limit_;
   std::uint32_t lifetime_;
   Clock clock_;
+  std::size_t maxHeldBytes_;
+  std::size_t heldBytes_ = 0;
   std::list<Entry> entries_;
 };
 

@@ -9,26 +9,38 @@ namespace {
 std::u16string AttachmentBlock(const VeilmarkDecryptedAtt& attachment,
                                const std::u16string& origin) {
   // Names and paths come from the sender's message: escaped so that none can
-  // open a tag or leave an attribute.
-  const std::u16string attUrl = EscapeHtml(origin + attachment.url);
+  // open a tag or leave an attribute, and a link only for a path on the
+  // service, never one that names another host.
+  const bool linked = IsServicePath(attachment.url);
+  const std::u16string attUrl = linked ? EscapeHtml(origin + attachment.url) : std::u16string();
   std::string contentType = attachment.contentType;
   LowerAscii(contentType);
+  const std::u16string& preview =
+      attachment.previewUrl.empty() ? attachment.url : attachment.previewUrl;
   std::u16string thumbUrl;
-  if (contentType.compare(0, 5, "image") == 0) {
-    thumbUrl = EscapeHtml(origin +
-                          (attachment.previewUrl.empty() ? attachment.url : attachment.previewUrl));
+  if (contentType.compare(0, 5, "image") == 0 && IsServicePath(preview)) {
+    thumbUrl = EscapeHtml(origin + preview);
   } else {
     thumbUrl = origin + u"/images/attachment.png";
   }
   const std::u16string name = EscapeHtml(attachment.name);
-  return u"<table cellpadding=\"0\"><tbody><tr><td><a href=\"" + attUrl +
-         u"\"><img style=\"max-height:180px\" src=\"" + thumbUrl + u"\" alt=\"" + name +
-         u"\"></a></td><td><b>" + name + u"</b><br/>" +
-         FormatSize(static_cast<std::uint64_t>(attachment.size)) + u"<span>&nbsp;&nbsp;<a href=\"" +
+  const std::u16string image =
+      u"<img style=\"max-height:180px\" src=\"" + thumbUrl + u"\" alt=\"" + name + u"\">";
+  const std::u16string size = FormatSize(static_cast<std::uint64_t>(attachment.size));
+  if (!linked) {
+    return u"<table cellpadding=\"0\"><tbody><tr><td>" + image + u"</td><td><b>" + name +
+           u"</b><br/>" + size + u"</td></tr></tbody></table>";
+  }
+  return u"<table cellpadding=\"0\"><tbody><tr><td><a href=\"" + attUrl + u"\">" + image +
+         u"</a></td><td><b>" + name + u"</b><br/>" + size + u"<span>&nbsp;&nbsp;<a href=\"" +
          attUrl + u"\">Download</a>&nbsp;&nbsp;</span></td></tr></tbody></table>";
 }
 
 }  // namespace
+
+bool IsServicePath(std::u16string_view url) {
+  return url.size() >= 1 && url[0] == u'/' && (url.size() == 1 || url[1] != u'/');
+}
 
 std::u16string EscapeHtml(const std::u16string& text) {
   std::u16string out;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "api/server_reply.h"
@@ -17,6 +18,13 @@ inline constexpr char16_t kRemoteImagesBlocked[] = u"Remote images in this messa
 std::u16string ComposeDecryptedView(const std::u16string& clearText,
                                     const std::vector<VeilmarkDecryptedAtt>& attachments,
                                     const std::u16string& apiHost);
+
+// True for a path on the service: exactly one leading '/'. Only such an
+// attachment "url" or "previewUrl" is put behind https:// and the API host;
+// anything else ("@evil.example/x", ".evil.example/x", "//evil.example/x")
+// would move the link off the service, so that block shows the name and size
+// with the generic image and no link.
+bool IsServicePath(std::u16string_view url);
 
 // Text safe inside an element or a quoted attribute.
 std::u16string EscapeHtml(const std::u16string& text);

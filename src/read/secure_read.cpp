@@ -1,6 +1,5 @@
 #include "read/secure_read.h"
 
-#include <optional>
 #include <string>
 
 #include "api/api_client.h"
@@ -46,9 +45,8 @@ std::int32_t DecryptAndShowOrThrow(host::MailItem& item,
   std::shared_ptr<host::Attachment> payload;
   VM_CHECK_HR(attachments->GetItem(2, payload));
 
-  const std::optional<std::u16string> scratchPath = MakeScratchFile();
-  if (!scratchPath) return 0;
-  ScratchFile scratch(*scratchPath);
+  // No scratch file throws; DecryptAndShow shows why.
+  ScratchFile scratch(MakeScratchFile());
   VM_CHECK_HR(payload->SaveAsFile(scratch.path()));
   const std::string cipherText = LoadFile(scratch.path());
   scratch.Remove();

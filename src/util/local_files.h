@@ -1,7 +1,6 @@
 // The add-in's data folder and the whole-file helpers used on it.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,13 +20,19 @@ std::u16string GetAppDataPath(std::u16string_view suffix = {});
 // The whole file. Throws ProtocolException("Unable to load file", 0).
 std::string LoadFile(const std::u16string& path);
 
-// Replaces the file's content; new files are private to the user. Failure is
-// not reported to the user; the result is for callers that care.
+// Replaces the file as a whole: the bytes go to a scratch file in the same
+// folder, flushed to disk, which is then renamed over the old file (on
+// Windows MoveFileExW with replace and write-through). The file is private to
+// the user (0600 on Linux) whatever mode an old one had; a failed write (a
+// full disk, a crash) leaves the old file as it was and no scratch behind.
+// Failure is not reported to the user; the result is for callers that care.
 bool SaveFile(const std::u16string& path, std::string_view bytes);
 
 // A new, empty, uniquely named file directly in the data folder, for the mail
-// client to save into; none when no name could be made.
-std::optional<std::u16string> MakeScratchFile();
+// client to save into. Throws ProtocolException when none can be made:
+// "Unable to create Veilmark directory" when the folder is missing and cannot
+// be made, "Unable to create file" (with the system's error code) otherwise.
+std::u16string MakeScratchFile();
 
 void DeleteLocalFile(const std::u16string& path);
 

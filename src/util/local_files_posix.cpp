@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -88,29 +89,47 @@ std::string LoadFile(const std::u16string& path) {
 }
 
 bool SaveFile(const std::u16string& path, std::string_view bytes) {
-  Fd fd(open(WideToUtf8(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  const std::string target = WideToUtf8(path);
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  std::string scratch = folder + ".save_XXXXXX";
+  Fd fd(mkstemp(scratch.data()));  // 0600, in the same folder so rename is atomic
   if (fd.get() < 0) return false;
+  bool written = fchmod(fd.get(), 0600) == 0;
   std::size_t done = 0;
-  while (done < bytes.size()) {
+  while (written && done < bytes.size()) {
     const ssize_t wrote = write(fd.get(), bytes.data() + done, bytes.size() - done);
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      return false;
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      written = false;
+      break;
     }
     done += static_cast<std::size_t>(wrote);
   }
-  return close(fd.release()) == 0;
+  written = written && fsync(fd.get()) == 0;
+  written = close(fd.release()) == 0 && written;
+  if (!written || rename(scratch.c_str(), target.c_str()) != 0) {
+    unlink(scratch.c_str());
+    return false;
+  }
+  // The rename itself reaches the disk with the folder's entry.
+  Fd directory(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (directory.get() >= 0) static_cast<void>(fsync(directory.get()));
+  return true;
 }
 
-std::optional<std::u16string> MakeScratchFile() {
-  std::string pattern;
-  try {
-    pattern = WideToUtf8(GetAppDataPath(u"/scratch_XXXXXX"));
-  } catch (const ProtocolException&) {
-    return std::nullopt;
-  }
+std::u16string MakeScratchFile() {
+  std::string pattern = WideToUtf8(GetAppDataPath(u"/scratch_XXXXXX"));  // may throw
   Fd fd(mkstemp(pattern.data()));  // 0600, and never an existing file
-  if (fd.get() < 0) return std::nullopt;
+  if (fd.get() < 0) {
+    const int error = errno;
+    struct stat info {};
+    const std::string folder = pattern.substr(0, pattern.rfind('/'));
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+      throw ProtocolException(u"Unable to create Veilmark directory", error);
+    }
+    throw ProtocolException(u"Unable to create file", error);
+  }
   return Utf8ToWide(pattern);
 }
 

@@ -53,22 +53,50 @@ std::string LoadFile(const std::u16string& path) {
 }
 
 bool SaveFile(const std::u16string& path, std::string_view bytes) {
-  File file = OpenShared(path, L"wb");
-  if (!file) return false;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return false;
-  return std::fclose(file.release()) == 0;
+  const std::size_t slash = path.find_last_of(u"\\/");
+  const std::u16string folder = slash == std::u16string::npos ? u"." : path.substr(0, slash);
+  // A scratch file in the same folder, so the move is a rename.
+  wchar_t scratch[MAX_PATH] = {};
+  if (GetTempFileNameW(AsWin(folder), L"vs", 0, scratch) == 0) return false;
+  HANDLE file = CreateFileW(scratch, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool written = file != INVALID_HANDLE_VALUE;
+  std::size_t done = 0;
+  while (written && done < bytes.size()) {
+    const std::size_t left = bytes.size() - done;
+    const DWORD chunk = left > 0x10000000u ? 0x10000000u : static_cast<DWORD>(left);
+    DWORD wrote = 0;
+    if (!WriteFile(file, bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
+      written = false;
+      break;
+    }
+    done += wrote;
+  }
+  if (file != INVALID_HANDLE_VALUE) {
+    written = FlushFileBuffers(file) && written;
+    written = CloseHandle(file) && written;
+  }
+  if (!written ||
+      !MoveFileExW(scratch, AsWin(path), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileW(scratch);
+    return false;
+  }
+  return true;
 }
 
-std::optional<std::u16string> MakeScratchFile() {
-  std::u16string folder;
-  try {
-    folder = GetAppDataPath();
-  } catch (const ProtocolException&) {
-    return std::nullopt;
-  }
+std::u16string MakeScratchFile() {
+  const std::u16string folder = GetAppDataPath();  // may throw
   // Makes the file too, so the name cannot be taken in between.
   wchar_t name[MAX_PATH] = {};
-  if (GetTempFileNameW(AsWin(folder), L"vm", 0, name) == 0) return std::nullopt;
+  if (GetTempFileNameW(AsWin(folder), L"vm", 0, name) == 0) {
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesW(AsWin(folder));
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      throw ProtocolException(u"Unable to create Veilmark directory",
+                              static_cast<std::int32_t>(error));
+    }
+    throw ProtocolException(u"Unable to create file", static_cast<std::int32_t>(error));
+  }
   return FromWin(name);
 }
 

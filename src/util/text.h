@@ -23,7 +23,9 @@ bool UrlEncode(std::string_view input, std::size_t capacity, std::string& out);
 
 // The whole input encoded; cannot fail or cut.
 std::string UrlEncode(std::string_view input);
-// The same, appended to `out`; and its length, so callers can reserve.
+// The same, appended to `out` (std::length_error rather than a wrapped size);
+// and its length, so callers can reserve: SIZE_MAX when it does not fit in
+// size_t (a 32-bit build given over a third of its address space).
 void AppendUrlEncoded(std::string& out, std::string_view input);
 std::size_t UrlEncodedLength(std::string_view input);
 

@@ -1,7 +1,9 @@
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "util/checked_size.h"
 #include "util/text.h"
 
 namespace veilmark {
@@ -37,7 +39,11 @@ bool UrlEncode(std::string_view input, std::size_t capacity, std::string& out) {
   // `limit` is the last index a byte may be written to, the terminator aside.
   const bool noRoom = capacity < 2;
   const std::size_t limit = noRoom ? 0 : capacity - 2;
-  out.resize(std::min(capacity, input.size() * 3 + 2));
+  // Three bytes an input byte and the terminator's room, without wrapping.
+  CheckedSize needed(input.size());
+  needed *= 3;
+  needed += 2;
+  out.resize(needed.ok() ? std::min(capacity, needed.value()) : capacity);
   char* const begin = out.data();
   char* at = begin;
   for (char c : input) {
@@ -70,15 +76,27 @@ std::string UrlEncode(std::string_view input) {
 }
 
 std::size_t UrlEncodedLength(std::string_view input) {
-  std::size_t length = 0;
+  // At most three times the input: only an input over a third of SIZE_MAX
+  // (possible on a 32-bit build) needs the checked sum.
+  if (input.size() <= kSizeMax / 3) {
+    std::size_t length = 0;
+    for (char c : input) length += kWidths.width[static_cast<unsigned char>(c)];
+    return length;
+  }
+  CheckedSize length;
   for (char c : input) length += kWidths.width[static_cast<unsigned char>(c)];
-  return length;
+  return length.ok() ? length.value() : kSizeMax;
 }
 
 void AppendUrlEncoded(std::string& out, std::string_view input) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   const std::size_t start = out.size();
-  out.resize(start + UrlEncodedLength(input));
+  const std::size_t length = UrlEncodedLength(input);
+  std::size_t total = 0;
+  if (length == kSizeMax || !CheckedAdd(start, length, total)) {
+    throw std::length_error("URL-encoded text too long");
+  }
+  out.resize(total);
   char* at = out.data() + start;
   for (char c : input) {
     const auto byte = static_cast<unsigned char>(c);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "api/api_endpoint.h"
 #include "fuzz_support.h"
 #include "read/decrypted_view.h"
 
@@ -36,8 +37,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::u16string& clear = pieces[0];
   const std::u16string view = veilmark::ComposeDecryptedView(clear, attachments, u"vault.example");
   if (attachments.empty()) return 0;
+  // The same blocks with plain fields: a link where the url is a path, a
+  // thumbnail where the preview is one, and nothing of the sender's text.
   std::vector<veilmark::VeilmarkDecryptedAtt> blank(attachments.size());
-  for (std::size_t i = 0; i < blank.size(); ++i) blank[i].contentType = attachments[i].contentType;
+  for (std::size_t i = 0; i < blank.size(); ++i) {
+    const veilmark::VeilmarkDecryptedAtt& att = attachments[i];
+    blank[i].contentType = att.contentType;
+    blank[i].url = veilmark::IsServicePath(att.url) ? u"/" : u"";
+    const std::u16string& preview = att.previewUrl.empty() ? att.url : att.previewUrl;
+    blank[i].previewUrl = veilmark::IsServicePath(preview) ? u"/" : u"";
+  }
+  // No link leaves the service: in the blocks alone, every href and src is
+  // the origin followed by a path (one '/', not two).
+  const std::u16string blocks = veilmark::ComposeDecryptedView(u"", attachments, u"vault.example");
+  const std::u16string origin = u"\"https://vault.example/";
+  for (const std::u16string attribute : {u"href=", u"src="}) {
+    for (std::size_t at = blocks.find(attribute); at != std::u16string::npos;
+         at = blocks.find(attribute, at + 1)) {
+      FUZZ_CHECK(blocks.compare(at + attribute.size(), origin.size(), origin) == 0);
+      const std::size_t next = at + attribute.size() + origin.size();
+      FUZZ_CHECK(next >= blocks.size() || blocks[next] != u'/');
+    }
+  }
   const std::u16string reference = veilmark::ComposeDecryptedView(clear, blank, u"vault.example");
   for (char16_t markup : {u'<', u'>', u'"', u'\''}) {
     FUZZ_CHECK(Count(view, markup) == Count(reference, markup));

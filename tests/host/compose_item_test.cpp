@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -334,6 +335,29 @@ TEST_F(TaskPaneTest, ShownPaneWritesItsDocumentToThePaneFile) {
   EXPECT_EQ(
       Operations("TaskPane"),
       (std::vector<std::string>{"GetContentControl", "SetDockPosition(3)", "SetVisible(true)"}));
+}
+
+// The pane file holds the clear text: private to the user, even
+// when an older file of another mode was there.
+TEST_F(TaskPaneTest, PaneFileIsPrivateToTheUser) {
+  namespace fs = std::filesystem;
+  {
+    std::ofstream(panes_->path()) << "older";
+  }
+  fs::permissions(panes_->path(), fs::perms::owner_read | fs::perms::owner_write |
+                                      fs::perms::group_read | fs::perms::others_read);
+  auto pane = NewPane();
+  auto html = LoadBlank(*pane);
+  ASSERT_EQ(html->Write(u"<p>secret</p>"), S_OK);
+  ASSERT_EQ(pane->SetVisible(true), S_OK);
+  EXPECT_EQ(testing::ReadBytes(panes_->path()), "<p>secret</p>");
+  EXPECT_EQ(fs::status(panes_->path()).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  fs::remove(panes_->path());
+  ASSERT_EQ(pane->SetVisible(false), S_OK);
+  ASSERT_EQ(pane->SetVisible(true), S_OK);
+  EXPECT_EQ(fs::status(panes_->path()).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(TaskPaneTest, WritingAfterCloseStartsTheDocumentAnew) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "addin/connect_core.h"
@@ -218,6 +219,41 @@ TEST_F(SecureReadTest, ExpiredSessionTwiceGivesOneLoginThenTheMessage) {
   EXPECT_EQ(SessionStore().GetSession(kAccount), "new");
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_NE(Messages()[0].find(testing::DescribeStatus("INVALID_SESSION")), std::u16string::npos);
+}
+
+// A refusal whose "message" is a plain string, not a list, is still
+// a refusal: the login runs and the message is shown.
+TEST_F(SecureReadTest, RefusalWithAStringMessageStillLogsIn) {
+  LoggedIn("old");
+  service_.Answer("decrypt-mime",
+                  R"({"status":{"statusCode":"INVALID_SESSION","message":"Session expired"}})");
+  ui_.scripts.push_back({CLoginForm::kResourceId, {Click(CLoginForm::kOther)}});
+  ui_.scripts.push_back(
+      {CVeilmarkLogin::kResourceId, {Type(CVeilmarkLogin::kPassword, u"pw"), Click(kIdOk)}});
+  service_.Answer("login", testing::OkLoginReply("new", "bob@example.org"));
+  service_.Answer("decrypt-mime", kOkReply);
+  auto item = ProtectedMessage();
+  EXPECT_EQ(Decrypt(*item), 0);
+  EXPECT_EQ(service_.Commands(),
+            (std::vector<std::string>{"decrypt-mime", "login", "decrypt-mime"}));
+  EXPECT_EQ(SessionStore().GetSession(kAccount), "new");
+  EXPECT_TRUE(Messages().empty());
+  ASSERT_EQ(host_.paneFactory->panes.size(), 1u);
+}
+
+// No scratch file for the payload is said, not passed over.
+TEST_F(SecureReadTest, NoScratchFileIsShown) {
+  LoggedIn();
+  auto item = ProtectedMessage();
+  std::filesystem::remove_all(home_.folder());
+  { std::ofstream(home_.folder()) << "a file where the folder belongs"; }
+  EXPECT_EQ(Decrypt(*item), 0);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].rfind(u"Unable to create Veilmark directory\nError code: ", 0), 0u)
+      << WideToUtf8(Messages()[0]);
+  EXPECT_TRUE(service_.Commands().empty());
+  EXPECT_TRUE(host_.paneFactory->panes.empty());
+  std::filesystem::remove(home_.folder());
 }
 
 TEST_F(SecureReadTest, AbandonedLoginShowsNothing) {

@@ -645,19 +645,37 @@ TEST_F(SecureSendTest, UnreadableCopyIsShownAndLeavesNoFile) {
   ExpectNothingSent();
 }
 
-TEST_F(SecureSendTest, AttachmentWithNoRoomForACopyIsLeftOut) {
+// An attachment that cannot be copied stops the send; nothing goes
+// out, the draft stays, and the user is told why.
+TEST_F(SecureSendTest, AttachmentWithNoRoomForACopyStopsTheSend) {
   AddRecipient(u"ann@example.org", host::kRecipientTo);
   auto skipped = Attach(u"one.txt", "1");
   // A file where the data folder should be: no scratch file can be made.
   fs::remove_all(home_.folder());
   { std::ofstream(home_.folder()) << "x"; }
-  Answer("encrypt-send", kOk);
-  EXPECT_EQ(Press(), S_OK);
-  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(Press(), S_FALSE);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].rfind(u"Unable to create Veilmark directory\nError code: ", 0), 0u)
+      << WideToUtf8(Messages()[0]);
   EXPECT_TRUE(skipped->calls().empty());
-  EXPECT_EQ(SentParams().count("attachment"), 0u);
-  EXPECT_EQ(Timeline(), (std::vector<std::string>{"item.Save", "service.encrypt-send",
-                                                  "item.Delete", "item.Close"}));
+  ExpectNothingSent();
+  EXPECT_EQ(Timeline(), (std::vector<std::string>{"item.Save"}));
+}
+
+TEST_F(SecureSendTest, ScratchFileThatCannotBeMadeStopsTheSend) {
+  AddRecipient(u"ann@example.org", host::kRecipientTo);
+  auto first = Attach(u"one.txt", "1");
+  // The folder exists but no file can be made in it.
+  fs::remove_all(home_.folder());
+  fs::create_directory_symlink("/proc/self/fdinfo", home_.folder());
+  EXPECT_EQ(Press(), S_FALSE);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].rfind(u"Unable to create file\nError code: ", 0), 0u)
+      << WideToUtf8(Messages()[0]);
+  EXPECT_TRUE(first->calls().empty());
+  ExpectNothingSent();
+  EXPECT_EQ(Timeline(), (std::vector<std::string>{"item.Save"}));
+  fs::remove(home_.folder());
 }
 
 }  // namespace

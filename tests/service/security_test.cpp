@@ -449,7 +449,8 @@ TEST_F(SecurityTest, AttachmentLinksEndWithLogoutAndPasswordReset) {
 class ShortLivedFilesTest : public SecurityTest {
  protected:
   std::vector<std::string> ServiceArgs() const override {
-    return {"--upload-ttl", "1", "--attachment-link-ttl", "1"};
+    // Long enough for a loaded machine to fetch the link once in time.
+    return {"--upload-ttl", "3", "--attachment-link-ttl", "3"};
   }
 };
 
@@ -463,7 +464,7 @@ TEST_F(ShortLivedFilesTest, UploadsAndAttachmentLinksExpire) {
   ASSERT_EQ(Fetch(url), 200);
   const std::string second =
       service().Upload(alice_, "b.txt", "text/plain", "bbb")["att"][0]["id"].asString();
-  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  std::this_thread::sleep_for(std::chrono::milliseconds(4100));
   EXPECT_EQ(Fetch(url), 404);
   EXPECT_EQ(StatusCode(service().Call("encrypt-send", {{"to", "bob@example.com"},
                                                        {"body", "<p>y</p>"},
@@ -526,24 +527,11 @@ class SlowClientTest : public ServiceTest {
   std::vector<std::string> ServiceArgs() const override { return {"--request-timeout", "2"}; }
 };
 
-int Connect(std::uint16_t port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 TEST_F(SlowClientTest, TricklingClientsDoNotHoldEverySlot) {
   // Each one starts a request and never finishes it.
   std::vector<int> slow;
   for (int i = 0; i < 64; ++i) {
-    const int fd = Connect(service().port());
+    const int fd = ConnectRaw(service().port());
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::send(fd, "GET / HTTP/1.1\r\nHost: x\r\n", 25, MSG_NOSIGNAL), 25);
     slow.push_back(fd);
@@ -557,7 +545,7 @@ TEST_F(SlowClientTest, TricklingClientsDoNotHoldEverySlot) {
 TEST_F(SecurityTest, OneClientAddressHoldsAtMostHalfTheSlots) {
   std::vector<int> held;
   for (int i = 0; i < 40; ++i) {
-    const int fd = Connect(service().port());
+    const int fd = ConnectRaw(service().port());
     ASSERT_GE(fd, 0);
     held.push_back(fd);
   }
@@ -568,7 +556,10 @@ TEST_F(SecurityTest, OneClientAddressHoldsAtMostHalfTheSlots) {
     if (::recv(fd, &byte, 1, MSG_DONTWAIT) == 0) ++closed;
     ::close(fd);
   }
-  EXPECT_EQ(closed, 8) << "32 of the 64 slots per client address";
+  // 32 of the 64 slots per client address; a connection of the fixture's
+  // own that the service has not yet seen end may still hold one.
+  EXPECT_GE(closed, 8);
+  EXPECT_LE(closed, 9);
 }
 
 }  // namespace

@@ -36,6 +36,9 @@ struct CommandResult {
 // `veilmark-service --state DIR <args...>`, run to its end (bounded).
 CommandResult RunService(const std::string& stateDir, const std::vector<std::string>& args);
 
+// A plain TCP connection to the service on loopback: its descriptor, or -1.
+int ConnectRaw(std::uint16_t port);
+
 class ServiceProcess {
  public:
   // Starts the service and waits for its ready line; fails the test if none comes.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <string>
+
 namespace veilmark {
 namespace {
 
@@ -55,6 +58,55 @@ TEST_F(CacheManagerTest, LookupDoesNotRenewTheAge) {
   EXPECT_EQ(cache.Lookup(u"id"), u"v");
   now += 1;
   EXPECT_EQ(cache.Lookup(u"id"), u"");
+}
+
+// Besides the count, the text held is bounded to 64 MiB (as UTF-16).
+constexpr std::size_t kMiB = 1024 * 1024;
+
+TEST_F(CacheManagerTest, TextHeldIsBoundedToSixtyFourMebibytes) {
+  EXPECT_EQ(CacheManager::kMaxHeldBytes, 64 * kMiB);
+  // Each view is 20 MiB of UTF-16: three fit, the fourth pushes out the oldest.
+  const std::u16string big(10 * kMiB, u'v');
+  cache.Store(u"a", big);
+  cache.Store(u"b", big);
+  cache.Store(u"c", big);
+  EXPECT_EQ(cache.size(), 3u);
+  EXPECT_EQ(cache.heldBytes(), 3 * (20 * kMiB + 2));
+  EXPECT_EQ(cache.Lookup(u"a"), big);  // now the newest; "b" is the oldest
+  cache.Store(u"d", big);
+  EXPECT_EQ(cache.size(), 3u);
+  EXPECT_LE(cache.heldBytes(), CacheManager::kMaxHeldBytes);
+  EXPECT_EQ(cache.Lookup(u"b"), u"");
+  EXPECT_EQ(cache.Lookup(u"a"), big);
+  EXPECT_EQ(cache.Lookup(u"c"), big);
+  EXPECT_EQ(cache.Lookup(u"d"), big);
+}
+
+TEST_F(CacheManagerTest, AViewLargerThanTheBoundIsNotCachedAndPushesNothingOut) {
+  cache.Store(u"small", u"s");
+  const std::u16string huge(32 * kMiB, u'h');  // 64 MiB of text, plus the id
+  cache.Store(u"huge", huge);
+  EXPECT_EQ(cache.Lookup(u"huge"), u"");
+  EXPECT_EQ(cache.Lookup(u"small"), u"s");
+  EXPECT_EQ(cache.size(), 1u);
+  // Exactly at the bound is kept.
+  const std::u16string fits(32 * kMiB - 2, u'f');
+  cache.Store(u"id", fits);  // 2 units of id: 64 MiB in all
+  EXPECT_EQ(cache.Lookup(u"id"), fits);
+  EXPECT_EQ(cache.Lookup(u"small"), u"");  // pushed out to make room
+  EXPECT_EQ(cache.heldBytes(), 64 * kMiB);
+}
+
+TEST(CacheManagerBound, ManySmallViewsUnderACustomBound) {
+  std::int64_t now = 0;
+  CacheManager cache(
+      100, 3600, [&now] { return now; }, 100);
+  for (int i = 0; i < 10; ++i) cache.Store(u"id" + std::u16string(1, u'0' + i), u"0123");
+  // 14 bytes an entry (3 + 4 UTF-16 units): the newest 7 fit in 100.
+  EXPECT_EQ(cache.size(), 7u);
+  EXPECT_EQ(cache.heldBytes(), 98u);
+  EXPECT_EQ(cache.Lookup(u"id2"), u"");
+  EXPECT_EQ(cache.Lookup(u"id3"), u"0123");
 }
 
 }  // namespace

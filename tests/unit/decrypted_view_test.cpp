@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace veilmark {
 namespace {
 
@@ -109,6 +111,45 @@ TEST_F(DecryptedViewTest, SenderTextsCannotOpenTagsOrAttributes) {
   EXPECT_NE(view.find(u"href=\"https://vault.example/a/1&quot; onmouseover=&quot;x\""),
             std::u16string::npos);
   EXPECT_NE(view.find(u"src=\"https://vault.example/p&#39;1&gt;\""), std::u16string::npos);
+}
+
+// A url or previewUrl that is not a path (exactly one leading '/')
+// would name another host behind "https://vault.example": no link then.
+std::u16string Unlinked(const std::u16string& thumb, const std::u16string& name,
+                        const std::u16string& size) {
+  return u"<table cellpadding=\"0\"><tbody><tr><td><img style=\"max-height:180px\" src=\"" + thumb +
+         u"\" alt=\"" + name + u"\"></td><td><b>" + name + u"</b><br/>" + size +
+         u"</td></tr></tbody></table>";
+}
+
+TEST_F(DecryptedViewTest, UrlsThatAreNotAPathGiveNoLink) {
+  for (const std::u16string url :
+       {u"@evil.example/x", u".evil.example/x", u"//evil.example/x", u"", u"evil", u":8443/x",
+        u"\\evil.example/x", u"https://evil.example/x", u"///x"}) {
+    const auto view = Compose(u"", {Att(u"A", url, u"", 1536, "image/png")});
+    EXPECT_EQ(view, u"<hr/>" + Unlinked(icon, u"A", u"2KB")) << std::string(url.begin(), url.end());
+    EXPECT_EQ(view.find(u"evil"), std::u16string::npos);
+    EXPECT_EQ(view.find(u"href"), std::u16string::npos);
+  }
+}
+
+TEST_F(DecryptedViewTest, PreviewThatIsNotAPathGetsTheGenericImage) {
+  const auto view = Compose(u"", {Att(u"A", u"/a/1", u"@evil.example/p", 1, "image/png")});
+  EXPECT_EQ(view, u"<hr/>" + Block(host + u"/a/1", icon, u"A", u"1B"));
+  EXPECT_EQ(Compose(u"", {Att(u"A", u"/a/1", u"//evil.example/p", 1, "image/png")}),
+            u"<hr/>" + Block(host + u"/a/1", icon, u"A", u"1B"));
+}
+
+TEST(ServicePath, ExactlyOneLeadingSlash) {
+  EXPECT_TRUE(IsServicePath(u"/"));
+  EXPECT_TRUE(IsServicePath(u"/a/1"));
+  EXPECT_TRUE(IsServicePath(u"/a//b"));
+  EXPECT_FALSE(IsServicePath(u""));
+  EXPECT_FALSE(IsServicePath(u"//"));
+  EXPECT_FALSE(IsServicePath(u"//evil.example/x"));
+  EXPECT_FALSE(IsServicePath(u"@evil.example/x"));
+  EXPECT_FALSE(IsServicePath(u".evil.example/x"));
+  EXPECT_FALSE(IsServicePath(u"a/b"));
 }
 
 TEST(EscapeHtml, EscapesTheFiveCharacters) {

@@ -183,8 +183,7 @@ TEST(HtmlSanitizer, TextBeforeAnyTagGetsTheParagraphAReaderWouldGiveIt) {
   // Text in an unknown element first: read again, the parser would skip the
   // blanks and put the rest in a paragraph of its own.
   EXPECT_EQ(Clean(u"<x> </x><x>a</x><div>b</div>"), u"<p>a</p><div>b</div>");
-  EXPECT_EQ(Clean(u"<scr<script>ipt>alert(1)</scr</script>ipt>"),
-            u"<p>ipt&gt;alert(1)ipt&gt;</p>");
+  EXPECT_EQ(Clean(u"<scr<script>ipt>alert(1)</scr</script>ipt>"), u"<p>ipt&gt;alert(1)ipt&gt;</p>");
 }
 
 TEST(HtmlSanitizer, OutputIsStable) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -96,22 +98,58 @@ TEST(SaveFile, FailureIsReportedOnlyToTheCaller) {
 
 TEST(ScratchFile, IsNewEmptyPrivateAndInsideTheDataFolder) {
   testing::TempDataHome home;
-  const auto first = MakeScratchFile();
-  const auto second = MakeScratchFile();
-  ASSERT_TRUE(first && second);
-  EXPECT_NE(*first, *second);
-  const fs::path path = WideToUtf8(*first);
+  const std::u16string first = MakeScratchFile();
+  const std::u16string second = MakeScratchFile();
+  EXPECT_NE(first, second);
+  const fs::path path = WideToUtf8(first);
   EXPECT_EQ(path.parent_path(), home.folder());
   EXPECT_EQ(fs::file_size(path), 0u);
   EXPECT_EQ(Mode(path), 0600u);
-  DeleteLocalFile(*first);
+  DeleteLocalFile(first);
+  DeleteLocalFile(second);
   EXPECT_FALSE(fs::exists(path));
 }
 
-TEST(ScratchFile, NoneWhenTheFolderCannotBeUsed) {
+// A failure to make a scratch file is an exception with a message
+// to show, never a silent "none".
+TEST(ScratchFile, AFileWhereTheFolderBelongsThrowsTheDirectoryMessage) {
   testing::TempDataHome home;
   std::ofstream(home.folder()) << "a file where the folder belongs";
-  EXPECT_FALSE(MakeScratchFile().has_value());
+  try {
+    MakeScratchFile();
+    ADD_FAILURE() << "no exception";
+  } catch (const ProtocolException& error) {
+    EXPECT_EQ(error.message(), u"Unable to create Veilmark directory");
+  }
+}
+
+TEST(ScratchFile, AnUnwritableFolderThrowsTheFileMessage) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
+  testing::TempDataHome home;
+  GetAppDataPath();
+  fs::permissions(home.folder(), fs::perms::owner_read | fs::perms::owner_exec);
+  try {
+    MakeScratchFile();
+    ADD_FAILURE() << "no exception";
+  } catch (const ProtocolException& error) {
+    EXPECT_EQ(error.message(), u"Unable to create file");
+    EXPECT_EQ(error.code(), EACCES);
+  }
+  fs::permissions(home.folder(), fs::perms::owner_all);
+  EXPECT_TRUE(fs::is_empty(home.folder()));
+}
+
+// The same for root too: a folder no one can create files in.
+TEST(ScratchFile, AFolderThatHoldsNoFilesThrowsTheFileMessage) {
+  testing::TempDataHome home;
+  fs::create_directory_symlink("/proc/self/fdinfo", home.folder());
+  try {
+    MakeScratchFile();
+    ADD_FAILURE() << "no exception";
+  } catch (const ProtocolException& error) {
+    EXPECT_EQ(error.message(), u"Unable to create file");
+    EXPECT_NE(error.code(), 0);
+  }
 }
 
 }  // namespace

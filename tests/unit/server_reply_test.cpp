@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "util/protocol_exception.h"
 
@@ -145,33 +147,89 @@ TEST(ParseReply, InvalidUtf8InTextsIsReplaced) {
   EXPECT_EQ(reply->clearText(), u"a\uFFFDb");
 }
 
-TEST(ParseReply, UnexpectedShapesAreParseErrors) {
-  const char* shapes[] = {
-      R"([1,2])",
-      R"("text")",
-      R"(42)",
-      R"({"status":"OK"})",
-      R"({"status":[{"statusCode":"OK"}]})",
-      R"({"status":{"statusCode":{"x":1}}})",
-      R"({"status":{"statusCode":"OK","message":"not a list"}})",
-      R"({"status":{"statusCode":"OK","message":[{"m":1}]}})",
-      R"({"status":{"statusCode":"OK"},"sessionId":["a"]})",
-      R"({"status":{"statusCode":"OK"},"clearText":{"html":"x"}})",
-      R"({"status":{"statusCode":"OK"},"users":{"email":"a"}})",
-      R"({"status":{"statusCode":"OK"},"users":["a@b"]})",
-      R"({"status":{"statusCode":"OK"},"users":[{"email":["a@b"]}]})",
-      R"({"status":{"statusCode":"OK"},"decryptedAttachments":[{"size":"12"}]})",
-      R"({"status":{"statusCode":"OK"},"decryptedAttachments":[{"size":1.5}]})",
-      R"({"status":{"statusCode":"OK"},"decryptedAttachments":[{"size":1e30}]})",
-      R"({"status":{"statusCode":"OK"},"att":[{"id":"7"}]})",
-      R"({"status":{"statusCode":"OK"},"att":7})",
-      R"({"status":{"statusCode":"OK"},"aliases":[["a"]]})",
-  };
-  for (const char* text : shapes) {
+// A refusal whose "message" is a plain string must keep its code, or
+// the re-login never runs.
+TEST(ParseReply, RefusalWithAStringMessageKeepsItsCode) {
+  auto reply =
+      parseReply(R"({"status":{"statusCode":"INVALID_SESSION","message":"Session expired"}})");
+  EXPECT_EQ(reply->status().code(), "INVALID_SESSION");
+  EXPECT_TRUE(reply->status().needsLogin());
+  EXPECT_TRUE(reply->status().messages().empty());
+  EXPECT_EQ(reply->request(), "unknown");
+}
+
+TEST(ParseReply, RootThatIsNotAnObjectIsAReplyWithoutStatus) {
+  for (const char* text : {R"([1,2])", R"("text")", R"(42)", "null", "true"}) {
     auto reply = parseReply(text);
-    EXPECT_EQ(reply->status().code(), "PARSE_ERROR") << text;
-    EXPECT_EQ(reply->request(), "error") << text;
+    EXPECT_EQ(reply->status().code(), "NOT_OK") << text;
+    EXPECT_EQ(reply->request(), "unknown") << text;
+    EXPECT_TRUE(reply->status().messages().empty()) << text;
   }
+}
+
+TEST(ParseReply, StatusOfAnUnexpectedTypeIsAbsent) {
+  for (const char* text :
+       {R"({"status":"OK"})", R"({"status":[{"statusCode":"OK"}]})",
+        R"({"status":{"statusCode":{"x":1}}})", R"({"status":{"statusCode":null}})"}) {
+    EXPECT_EQ(parseReply(text)->status().code(), "NOT_OK") << text;
+  }
+}
+
+TEST(ParseReply, MembersOfUnexpectedTypesReadAsAbsent) {
+  auto reply = parseReply(R"({"status":{"statusCode":"OK","message":[{"m":1},"kept",["x"]]},
+      "sessionId":["a"],"clearText":{"html":"x"},"cipherText":[],"users":[
+      "a@b",{"email":["a@b"],"firstName":"Ann"}],"decryptedAttachments":[7,{"name":{"n":1},
+      "url":"/a","size":"x12"}],"att":[{"id":[1],"name":"n"}],"aliases":[["a"],"b@c",{}]})");
+  ASSERT_TRUE(reply->status().isOk());
+  EXPECT_EQ(reply->request(), "unknown");
+  EXPECT_EQ(reply->status().messages(), std::vector<std::string>{"kept"});
+  EXPECT_EQ(reply->sessionId(), "");
+  EXPECT_EQ(reply->clearText(), u"");
+  EXPECT_EQ(reply->cipherText(), u"");
+  ASSERT_EQ(reply->users().size(), 1u);
+  EXPECT_EQ(reply->users()[0].email, u"");
+  EXPECT_EQ(reply->users()[0].firstName, u"Ann");
+  ASSERT_EQ(reply->decryptedAttachments().size(), 1u);
+  EXPECT_EQ(reply->decryptedAttachments()[0].name, u"");
+  EXPECT_EQ(reply->decryptedAttachments()[0].url, u"/a");
+  EXPECT_EQ(reply->decryptedAttachments()[0].size, 0);
+  ASSERT_EQ(reply->uploadedAttachments().size(), 1u);
+  EXPECT_EQ(reply->uploadedAttachments()[0].id, "0");
+  EXPECT_EQ(reply->aliases(), std::vector<std::u16string>{u"b@c"});
+}
+
+TEST(ParseReply, ListsOfUnexpectedTypesAreEmpty) {
+  auto reply = parseReply(R"({"status":{"statusCode":"OK","message":"not a list"},
+      "users":{"email":"a"},"decryptedAttachments":"x","att":7,"aliases":"a@b"})");
+  ASSERT_TRUE(reply->status().isOk());
+  EXPECT_TRUE(reply->status().messages().empty());
+  EXPECT_TRUE(reply->users().empty());
+  EXPECT_TRUE(reply->decryptedAttachments().empty());
+  EXPECT_TRUE(reply->uploadedAttachments().empty());
+  EXPECT_TRUE(reply->aliases().empty());
+}
+
+TEST(ParseReply, NumbersGivenAsWholeDoublesOrDigitsAreConverted) {
+  auto reply = parseReply(R"({"status":{"statusCode":"OK"},"decryptedAttachments":[
+      {"size":"12"},{"size":1.5},{"size":1e30},{"size":2e3},{"size":"-3"},{"size":"1 2"},
+      {"size":"99999999999999999999"},{"size":true},{"size":-9.3e18}],
+      "att":[{"id":"7"},{"id":7.0},{"id":"9223372036854775807"}]})");
+  ASSERT_TRUE(reply->status().isOk());
+  std::vector<std::int64_t> sizes;
+  for (const auto& att : reply->decryptedAttachments()) sizes.push_back(att.size);
+  EXPECT_EQ(sizes, (std::vector<std::int64_t>{12, 0, 0, 2000, -3, 0, 0, 0, 0}));
+  ASSERT_EQ(reply->uploadedAttachments().size(), 3u);
+  EXPECT_EQ(reply->uploadedAttachments()[0].id, "7");
+  EXPECT_EQ(reply->uploadedAttachments()[1].id, "7");
+  EXPECT_EQ(reply->uploadedAttachments()[2].id, "9223372036854775807");
+}
+
+// The service may itself send the code PARSE_ERROR; it is kept as sent.
+TEST(ParseReply, ServiceMaySendTheCodeParseError) {
+  auto reply = parseReply(R"({"status":{"statusCode":"PARSE_ERROR"}})");
+  EXPECT_EQ(reply->status().code(), "PARSE_ERROR");
+  EXPECT_EQ(reply->request(), "unknown");
+  EXPECT_TRUE(reply->status().messages().empty());
 }
 
 TEST(ParseReply, PayloadShapeIsNotCheckedOnARefusal) {

@@ -43,16 +43,15 @@ TEST(DataFolder, FilesHoldExactlyTheirBytes) {
 }
 
 TEST(DataFolder, ScratchFilesAreNewEmptyAndInTheFolder) {
-  const auto first = MakeScratchFile();
-  const auto second = MakeScratchFile();
-  ASSERT_TRUE(first && second);
-  EXPECT_NE(*first, *second);
+  const std::u16string first = MakeScratchFile();
+  const std::u16string second = MakeScratchFile();
+  EXPECT_NE(first, second);
   const std::u16string folder = GetAppDataPath(u"\\");
-  EXPECT_EQ(first->substr(0, folder.size()), folder);
-  EXPECT_EQ(LoadFile(*first), "");
-  DeleteLocalFile(*first);
-  DeleteLocalFile(*second);
-  EXPECT_EQ(GetFileAttributesW(AsWin(*first)), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(first.substr(0, folder.size()), folder);
+  EXPECT_EQ(LoadFile(first), "");
+  DeleteLocalFile(first);
+  DeleteLocalFile(second);
+  EXPECT_EQ(GetFileAttributesW(AsWin(first)), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(WinHttpExchange, NothingListeningIsASendFailure) {
