@@ -70,10 +70,10 @@ bool UnderWine();
 
 // Wine's oleaut32 also registers a type library's interfaces in the other
 // registry view, and writes that copy under HKEY_LOCAL_MACHINE: it applies
-// the override of HKEY_CLASSES_ROOT in the program's own view only, where
-// Windows applies it in both. True for that copy alone: under Wine, the
-// add-in's interface key in HKEY_LOCAL_MACHINE's classes in `view`, naming
-// the add-in's type library.
+// the override of HKEY_CLASSES_ROOT in the program's own view only. (Windows
+// writes nothing there for a per-user registration, which a standard user
+// could not.) True for that copy alone: under Wine, the add-in's interface
+// key in HKEY_LOCAL_MACHINE's classes in `view`, naming its type library.
 bool IsWinesInterfaceCopy(const std::wstring& machinePath, REGSAM view);
 
 // Wine's COM looks for classes under the machine's classes only, where
