@@ -350,8 +350,6 @@ TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
   Stop();
 }
 
-// A list typed by name that does not resolve has no address entry; its own
-// display type still stops the command before anything is sent.
 // Adds a child window's text to the std::wstring `texts` points at. A named
 // CALLBACK: on i686 a lambda would not have the calling convention.
 BOOL CALLBACK AppendChildText(HWND child, LPARAM texts) {
@@ -359,6 +357,8 @@ BOOL CALLBACK AppendChildText(HWND child, LPARAM texts) {
   return TRUE;
 }
 
+// A list typed by name that does not resolve has no address entry; its own
+// display type still stops the command before anything is sent.
 TEST_F(ReadRoad, SendSecureToAnUnresolvedListIsRefused) {
   FakeOutlookWindow outlook(FakeDispatch::Make());
   Start(outlook);
