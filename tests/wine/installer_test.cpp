@@ -27,18 +27,33 @@ const std::wstring kAddinKey =
     L"Software\\Microsoft\\Office\\Outlook\\Addins\\VeilmarkAddIn.Connect";
 const std::wstring kUninstallKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veilmark";
-// What the installer may never write under HKEY_LOCAL_MACHINE.
+// What the installer may never write under HKEY_LOCAL_MACHINE, in either
+// registry view.
 const std::wstring kMachinePaths[] = {
     kClasses + L"CLSID\\" + kClsid,
-    kClasses + L"Wow6432Node\\CLSID\\" + kClsid,
     kClasses + L"VeilmarkAddIn.Connect",
     kClasses + L"VeilmarkAddIn.Connect.1",
     kClasses + kTypeLib,
     kClasses + kInterface,
     kAddinKey,
     kUninstallKey,
-    L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veilmark",
 };
+constexpr REGSAM kViews[] = {kOwnView, kOtherView};
+
+// This test program is the client: its DLL is the one of its own bitness,
+// registered in its own registry view; the other one in the other view.
+struct Side {
+  const wchar_t* folder;   // under the installation folder
+  const wchar_t* sysKind;  // the type library's entry
+  REGSAM view;
+};
+#ifdef _WIN64
+constexpr Side kOwn = {L"x64", L"win64", kOwnView};
+constexpr Side kOther = {L"x86", L"win32", kOtherView};
+#else
+constexpr Side kOwn = {L"x86", L"win32", kOwnView};
+constexpr Side kOther = {L"x64", L"win64", kOtherView};
+#endif
 
 std::wstring Folder(int csidl) {
   wchar_t path[MAX_PATH] = {};
@@ -161,31 +176,49 @@ void WriteSessionFile() {
   ASSERT_TRUE(file);
 }
 
-void ExpectNothingOnTheMachine() {
-  for (const std::wstring& path : kMachinePaths) {
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path))
-        << "HKLM\\" << std::string(path.begin(), path.end());
+// While both DLLs are registered, each registration's copy of the interface
+// for the other view may be there under Wine; once they are removed, nothing.
+void ExpectNothingOnTheMachine(bool registered) {
+  for (const REGSAM view : kViews) {
+    for (const std::wstring& path : kMachinePaths) {
+      if (registered && IsWinesInterfaceCopy(path, view)) continue;
+      EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path, view))
+          << "HKLM\\" << path << " in view " << std::hex << view;
+    }
   }
+}
+
+std::wstring DllPath(const Side& side) {
+  return InstallFolder() + L"\\" + side.folder + L"\\VeilmarkAddIn.dll";
+}
+
+// The DLL's class and type library entry name it, in its own view. (The
+// type library key is one for both views on Windows, one for each on Wine:
+// read in the DLL's own view, it says the same on both.)
+void ExpectRegistered(const Side& side) {
+  const std::wstring dll = DllPath(side);
+  const auto server = ReadText(
+      HKEY_CURRENT_USER, kClasses + L"CLSID\\" + kClsid + L"\\InprocServer32", nullptr, side.view);
+  ASSERT_TRUE(server) << dll;
+  EXPECT_EQ(_wcsicmp(server->c_str(), dll.c_str()), 0) << *server << " for " << dll;
+  EXPECT_EQ(
+      ReadText(HKEY_CURRENT_USER, kClasses + L"VeilmarkAddIn.Connect\\CurVer", nullptr, side.view),
+      L"VeilmarkAddIn.Connect.1");
+  const auto library = ReadText(
+      HKEY_CURRENT_USER, kClasses + kTypeLib + L"\\1.0\\409\\" + side.sysKind, nullptr, side.view);
+  ASSERT_TRUE(library) << dll;
+  EXPECT_EQ(_wcsicmp(library->c_str(), dll.c_str()), 0) << dll;
 }
 
 void ExpectInstalled(const std::wstring& version) {
   const std::wstring folder = InstallFolder();
-  const std::wstring x64 = folder + L"\\x64\\VeilmarkAddIn.dll";
-  EXPECT_EQ(FileVersion(x64), version);
-  EXPECT_TRUE(FileExists(folder + L"\\x86\\VeilmarkAddIn.dll"));
+  EXPECT_EQ(FileVersion(DllPath(kOwn)), version);
+  EXPECT_EQ(FileVersion(DllPath(kOther)), version);
   EXPECT_TRUE(FileExists(folder + L"\\Uninstall.exe"));
 
-  // The x86_64 DLL's class, for the user.
-  const auto server =
-      ReadText(HKEY_CURRENT_USER, kClasses + L"CLSID\\" + kClsid + L"\\InprocServer32");
-  ASSERT_TRUE(server);
-  EXPECT_EQ(_wcsicmp(server->c_str(), x64.c_str()), 0)
-      << std::string(server->begin(), server->end());
-  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kClasses + L"VeilmarkAddIn.Connect\\CurVer"),
-            L"VeilmarkAddIn.Connect.1");
-  const auto library = ReadText(HKEY_CURRENT_USER, kClasses + kTypeLib + L"\\1.0\\409\\win64");
-  ASSERT_TRUE(library);
-  EXPECT_EQ(_wcsicmp(library->c_str(), x64.c_str()), 0);
+  // Both DLLs, for the user.
+  ExpectRegistered(kOwn);
+  ExpectRegistered(kOther);
   EXPECT_EQ(ReadNumber(HKEY_CURRENT_USER, kAddinKey, L"LoadBehavior"), 3u);
 
   // The Add/Remove Programs entry.
@@ -204,18 +237,21 @@ void ExpectInstalled(const std::wstring& version) {
   // Two DLLs of some megabytes each, in kilobytes.
   EXPECT_GT(ReadNumber(HKEY_CURRENT_USER, kUninstallKey, L"EstimatedSize").value_or(0), 1000u);
 
-  ExpectNothingOnTheMachine();
+  ExpectNothingOnTheMachine(true);
 }
 
 void ExpectRemoved() {
   EXPECT_FALSE(FileExists(InstallFolder()));
-  for (const std::wstring& path :
-       {kClasses + L"CLSID\\" + kClsid, kClasses + L"VeilmarkAddIn.Connect",
-        kClasses + L"VeilmarkAddIn.Connect.1", kClasses + kTypeLib, kClasses + kInterface,
-        kAddinKey, kUninstallKey}) {
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path)) << std::string(path.begin(), path.end());
+  for (const REGSAM view : kViews) {
+    for (const std::wstring& path :
+         {kClasses + L"CLSID\\" + kClsid, kClasses + L"VeilmarkAddIn.Connect",
+          kClasses + L"VeilmarkAddIn.Connect.1", kClasses + kTypeLib, kClasses + kInterface,
+          kAddinKey, kUninstallKey}) {
+      EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path, view))
+          << path << " in view " << std::hex << view;
+    }
   }
-  ExpectNothingOnTheMachine();
+  ExpectNothingOnTheMachine(false);
 }
 
 TEST(Installer, InstallsForTheUserAndTheDllLoadsByProgId) {
@@ -237,14 +273,14 @@ TEST(Installer, InstallsForTheUserAndTheDllLoadsByProgId) {
   ASSERT_EQ(
       CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, connect.PutVoid()),
       S_OK);
-  // The object's code is the installed DLL's.
+  // The object's code is the installed DLL of this program's bitness.
   HMODULE module = nullptr;
   ASSERT_TRUE(GetModuleHandleExW(
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
       *reinterpret_cast<LPCWSTR*>(connect.Get()), &module));
   wchar_t loaded[MAX_PATH] = {};
   GetModuleFileNameW(module, loaded, MAX_PATH);
-  EXPECT_EQ(_wcsicmp(loaded, (InstallFolder() + L"\\x64\\VeilmarkAddIn.dll").c_str()), 0);
+  EXPECT_EQ(_wcsicmp(loaded, DllPath(kOwn).c_str()), 0);
 }
 
 TEST(Installer, UninstallRemovesEverythingButTheUsersData) {
@@ -280,7 +316,7 @@ TEST(Installer, WaitsForOutlookToLetGoOfTheDll) {
   const std::wstring older = Installer(L"older");
   ASSERT_EQ(Install(older), 0u);
   // This process holds the DLL as Outlook would.
-  LibraryHandle held(LoadLibraryW((InstallFolder() + L"\\x64\\VeilmarkAddIn.dll").c_str()));
+  LibraryHandle held(LoadLibraryW(DllPath(kOwn).c_str()));
   ASSERT_TRUE(held);
   // Silent, it cannot ask to close Outlook: it gives up with 2, changing
   // nothing; so does the uninstaller.

@@ -349,6 +349,13 @@ TEST_F(ReadRoad, SendSecureFromAComposeWindowDeliversTheMessage) {
   Stop();
 }
 
+// Adds a child window's text to the std::wstring `texts` points at. A named
+// CALLBACK: on i686 a lambda would not have the calling convention.
+BOOL CALLBACK AppendChildText(HWND child, LPARAM texts) {
+  *reinterpret_cast<std::wstring*>(texts) += WindowText(child) + L"|";
+  return TRUE;
+}
+
 // A list typed by name that does not resolve has no address entry; its own
 // display type still stops the command before anything is sent.
 TEST_F(ReadRoad, SendSecureToAnUnresolvedListIsRefused) {
@@ -371,13 +378,7 @@ TEST_F(ReadRoad, SendSecureToAnUnresolvedListIsRefused) {
   std::wstring shown;
   ScriptedUser user({In(L"Veilmark AddIn", Click(IDOK))});
   user.look = [&shown](HWND box) {
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM texts) {
-          *reinterpret_cast<std::wstring*>(texts) += WindowText(child) + L"|";
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&shown));
+    EnumChildWindows(box, AppendChildText, reinterpret_cast<LPARAM>(&shown));
   };
   ComPtr<IDispatch> callback;
   ASSERT_EQ(addin_.As(IID_IRibbonCallback, callback), S_OK);

@@ -19,8 +19,27 @@ const std::wstring kClasses = L"Software\\Classes\\";
 const std::wstring kClsid = L"{1A23B247-C9CF-43F5-A7AE-6B1FF4BDB52A}";
 const std::wstring kClassKey = kClasses + L"CLSID\\" + kClsid;
 const std::wstring kTypeLibKey = kClasses + L"TypeLib\\{24919A8D-2502-49CA-B37B-C348EE6E708C}";
+const std::wstring kInterfaceKey = kClasses + L"Interface\\{4CA564D7-4F81-4C2C-9429-6609A57D26A5}";
+// This build's entry under the type library key and the other build's: each
+// DLL registers its own platform, and its class in its own registry view.
+#ifdef _WIN64
+const wchar_t kOwnSysKind[] = L"win64";
+const wchar_t kOtherSysKind[] = L"win32";
+#else
+const wchar_t kOwnSysKind[] = L"win32";
+const wchar_t kOtherSysKind[] = L"win64";
+#endif
 const std::wstring kAddinsKey = L"Software\\Microsoft\\Office\\Outlook\\Addins";
 const std::wstring kAddinKey = kAddinsKey + L"\\VeilmarkAddIn.Connect";
+// What registration never writes under HKEY_LOCAL_MACHINE.
+const std::wstring kMachinePaths[] = {
+    kClassKey,
+    kClasses + L"VeilmarkAddIn.Connect",
+    kClasses + L"VeilmarkAddIn.Connect.1",
+    kTypeLibKey,
+    kInterfaceKey,
+    kAddinKey,
+};
 
 std::wstring Quoted(const std::wstring& path) {
   return L"\"" + path + L"\"";
@@ -56,10 +75,14 @@ class Registration : public ::testing::Test {
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kAddinKey, L"FriendlyName"), L"Veilmark AddIn");
     EXPECT_EQ(ReadNumber(HKEY_CURRENT_USER, kAddinKey, L"LoadBehavior"), 3u);
 
-    // The type library is the user's too, and nothing went to the machine.
+    // The type library is the user's too, and nothing went to the machine:
+    // in the other view, Wine's copy of the interface at most.
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kTypeLibKey + L"\\1.0"));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClassKey));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kTypeLibKey));
+    for (const std::wstring& path : kMachinePaths) {
+      EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path, kOwnView)) << path;
+      if (IsWinesInterfaceCopy(path, kOtherView)) continue;
+      EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path, kOtherView)) << path << " (other view)";
+    }
   }
 
   void ExpectUnregistered() {
@@ -68,6 +91,11 @@ class Registration : public ::testing::Test {
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClassKey));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAddinKey));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTypeLibKey + L"\\1.0"));
+    for (const REGSAM view : {kOwnView, kOtherView}) {
+      for (const std::wstring& path : kMachinePaths) {
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path, view)) << path << " in view " << view;
+      }
+    }
   }
 
   AddinModule module_;
@@ -124,29 +152,43 @@ TEST_F(Registration, AFreshProfileWithoutUserClassesStillRegisters) {
   // A new user's hive may lack Software\Classes: registration makes it.
   DeleteTree(HKEY_CURRENT_USER, L"Software\\Classes");
   RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Classes");
+  // Wine keeps the views' classes apart only while Wow6432Node is there
+  // (run-wine makes it with the prefix): back for the tests after this one,
+  // once this registration made without it is removed.
+  struct ViewsApartAgain {
+    const AddinModule& module;
+    ~ViewsApartAgain() {
+      module.UnregisterServer();
+      RegistryKey key;
+      RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\Wow6432Node", 0, nullptr, 0,
+                      KEY_WRITE | KEY_WOW64_64KEY, nullptr, key.Put(), nullptr);
+    }
+  } restore{module_};
   ASSERT_EQ(module_.RegisterServer(), S_OK);
   ExpectRegisteredForUser();
 }
 
 TEST_F(Registration, UnregisteringLeavesTheOtherBitnessAlone) {
-  // What the other DLL registers in the 32-bit view and beside our entry of
-  // the shared type library key.
-  const std::wstring otherClass = kClasses + L"Wow6432Node\\CLSID\\" + kClsid;
-  const std::wstring otherLibrary = kTypeLibKey + L"\\1.0\\409\\win32";
+  // What the other DLL registers: its class in its registry view, its entry
+  // beside ours under the type library key.
+  const std::wstring otherServer = kClassKey + L"\\InprocServer32";
+  const std::wstring otherLibrary = kTypeLibKey + L"\\1.0\\409\\" + kOtherSysKind;
   ASSERT_EQ(module_.RegisterServer(), S_OK);
-  for (const std::wstring& path : {otherClass + L"\\InprocServer32", otherLibrary}) {
+  ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, kClassKey, kOtherView)) << "the views are not apart";
+  for (const auto& [path, view] :
+       {std::pair{otherServer, kOtherView}, std::pair{otherLibrary, kOwnView}}) {
     RegistryKey key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              key.Put(), nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE | view,
+                              nullptr, key.Put(), nullptr),
               ERROR_SUCCESS);
   }
 
   EXPECT_EQ(module_.UnregisterServer(), S_OK);
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClassKey));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTypeLibKey + L"\\1.0\\409\\win64"));
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, otherClass + L"\\InprocServer32"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClassKey, kOwnView));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTypeLibKey + L"\\1.0\\409\\" + kOwnSysKind));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, otherServer, kOtherView));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, otherLibrary));
-  DeleteTree(HKEY_CURRENT_USER, kClasses + L"Wow6432Node\\CLSID\\" + kClsid);
+  DeleteTree(HKEY_CURRENT_USER, kClassKey, kOtherView);
   DeleteTree(HKEY_CURRENT_USER, kTypeLibKey);
   RegDeleteKeyW(HKEY_CURRENT_USER, kTypeLibKey.c_str());
 }
@@ -196,7 +238,7 @@ TEST_F(ThisModuleAsServer, AFailureOnTheWayRemovesWhatWasWritten) {
   // The same calls with nothing failing register as the exports do.
   ASSERT_EQ(com::RegisterServer(), S_OK);
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kClassKey + L"\\InprocServer32"));
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kTypeLibKey + L"\\1.0\\409\\win64"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kTypeLibKey + L"\\1.0\\409\\" + kOwnSysKind));
 }
 
 // Records the calls in order, and fails the one named.

@@ -60,24 +60,28 @@ HRESULT AddinModule::GetClassObject(REFCLSID clsid, REFIID iid, void** out) cons
   return Cast<Function>(Export("DllGetClassObject"))(clsid, iid, out);
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) {
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
   RegistryKey key;
-  return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+  return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) == ERROR_SUCCESS;
 }
 
-std::optional<std::wstring> ReadText(HKEY root, const std::wstring& path, const wchar_t* name) {
-  DWORD type = 0;
+std::optional<std::wstring> ReadText(HKEY root, const std::wstring& path, const wchar_t* name,
+                                     REGSAM view) {
+  RegistryKey key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
   DWORD bytes = 0;
-  if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, &type, nullptr, &bytes) !=
+  std::optional<std::wstring> text;
+  if (RegGetValueW(key.Get(), nullptr, name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) ==
       ERROR_SUCCESS) {
-    return std::nullopt;
+    std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
+    if (RegGetValueW(key.Get(), nullptr, name, RRF_RT_REG_SZ, nullptr, buffer.data(), &bytes) ==
+        ERROR_SUCCESS) {
+      text = std::wstring(buffer.data());
+    }
   }
-  std::vector<wchar_t> text(bytes / sizeof(wchar_t) + 1);
-  if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, &type, text.data(), &bytes) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return std::wstring(text.data());
+  return text;
 }
 
 std::optional<DWORD> ReadNumber(HKEY root, const std::wstring& path, const wchar_t* name) {
@@ -90,8 +94,28 @@ std::optional<DWORD> ReadNumber(HKEY root, const std::wstring& path, const wchar
   return value;
 }
 
-void DeleteTree(HKEY root, const std::wstring& path) {
-  RegDeleteTreeW(root, path.c_str());
+void DeleteTree(HKEY root, const std::wstring& path, REGSAM view) {
+  {
+    RegistryKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, key.Put()) != ERROR_SUCCESS) {
+      return;
+    }
+    RegDeleteTreeW(key.Get(), nullptr);
+  }
+  RegDeleteKeyExW(root, path.c_str(), view, 0);
+}
+
+bool UnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+bool IsWinesInterfaceCopy(const std::wstring& machinePath, REGSAM view) {
+  const std::wstring interfaceKey =
+      L"Software\\Classes\\Interface\\{4CA564D7-4F81-4C2C-9429-6609A57D26A5}";
+  return UnderWine() && _wcsicmp(machinePath.c_str(), interfaceKey.c_str()) == 0 &&
+         ReadText(HKEY_LOCAL_MACHINE, machinePath + L"\\TypeLib", nullptr, view) ==
+             L"{24919A8D-2502-49CA-B37B-C348EE6E708C}";
 }
 
 namespace {

@@ -52,12 +52,32 @@ class Apartment {
   HRESULT hr_;
 };
 
-bool KeyExists(HKEY root, const std::wstring& path);
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
 // The value as text; none when the key or value is missing or not text.
 std::optional<std::wstring> ReadText(HKEY root, const std::wstring& path,
-                                     const wchar_t* name = nullptr);
+                                     const wchar_t* name = nullptr, REGSAM view = 0);
 std::optional<DWORD> ReadNumber(HKEY root, const std::wstring& path, const wchar_t* name);
-void DeleteTree(HKEY root, const std::wstring& path);
+// Removes the key and all under it.
+void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
+
+// The registry view of this program, and the other one.
+#ifdef _WIN64
+inline constexpr REGSAM kOwnView = KEY_WOW64_64KEY;
+inline constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+#else
+inline constexpr REGSAM kOwnView = KEY_WOW64_32KEY;
+inline constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+#endif
+
+bool UnderWine();
+
+// Wine's oleaut32 also registers a type library's interfaces in the other
+// registry view, and writes that copy under HKEY_LOCAL_MACHINE: it applies
+// the override of HKEY_CLASSES_ROOT in the program's own view only. (Windows
+// writes nothing there for a per-user registration, which a standard user
+// could not.) True for that copy alone: under Wine, the add-in's interface
+// key in HKEY_LOCAL_MACHINE's classes in `view`, naming its type library.
+bool IsWinesInterfaceCopy(const std::wstring& machinePath, REGSAM view);
 
 // Wine's COM looks for classes under the machine's classes only, where
 // Windows sees the user's classes merged in. While it lives, this presents
