@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,19 +15,38 @@
 namespace veilmark {
 namespace {
 
+// Closed once, by its owner or by a cancelling thread: closing the request
+// from another thread is how WinHTTP interrupts a synchronous call.
 class Handle {
  public:
   explicit Handle(HINTERNET handle) : handle_(handle) {}
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
-  ~Handle() {
-    if (handle_) WinHttpCloseHandle(handle_);
+  ~Handle() { Close(); }
+  void Close() {
+    if (HINTERNET handle = handle_.exchange(nullptr)) WinHttpCloseHandle(handle);
   }
-  HINTERNET get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
+  HINTERNET get() const { return handle_.load(); }
+  explicit operator bool() const { return get() != nullptr; }
 
  private:
-  HINTERNET handle_;
+  std::atomic<HINTERNET> handle_;
+};
+
+// Lets a cancellation close `request` for as long as it lives.
+class InterruptScope {
+ public:
+  InterruptScope(Cancellation* cancel, Handle& request) : cancel_(cancel) {
+    if (cancel_) cancel_->SetInterrupt([&request] { request.Close(); });
+  }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+  ~InterruptScope() {
+    if (cancel_) cancel_->SetInterrupt({});
+  }
+
+ private:
+  Cancellation* cancel_;
 };
 
 // Secure, and not answered from a proxy's cache.
@@ -86,6 +106,15 @@ class WinHttpExchange final : public HttpExchange {
                                       WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                       kRequestFlags));
     if (!request) return Failed(m::kOpenConnection);
+    const InterruptScope interrupt(post.cancel, request);
+    ExchangeOutcome outcome = Exchange(request, post);
+    if (!outcome.ok && post.cancel && post.cancel->requested()) return Failed(m::kCancelled);
+    return outcome;
+  }
+
+ private:
+  ExchangeOutcome Exchange(const Handle& request, const HttpPost& post) {
+    namespace m = exchange_messages;
 
     const DWORD length = static_cast<DWORD>(post.body.size());
     if (!WinHttpSendRequest(request.get(), AsWin(post.headers), static_cast<DWORD>(-1L),
@@ -144,7 +173,6 @@ class WinHttpExchange final : public HttpExchange {
     return outcome;
   }
 
- private:
   ExchangeLimits limits_;
 };
 
