@@ -34,13 +34,15 @@ WaitEnd PumpingWaiter::Run(const WaitNotice& notice, const WaitWork& work) {
   {
     const std::shared_ptr<void> busy = ShowBusy();
     std::shared_ptr<void> window;
+    bool windowShown = false;  // once, whether or not it could show
     const auto start = std::chrono::steady_clock::now();
     // Short slices: a nested wait or the window's timing never waits long
     // for a wake-up meant for another wait.
     while (!wait->done.load()) {
       PumpFor(wait->done, std::chrono::milliseconds(20));
-      if (!window && !wait->done.load() &&
+      if (!windowShown && !wait->done.load() &&
           std::chrono::steady_clock::now() - start >= kWindowDelay) {
+        windowShown = true;
         window = ShowWindow(notice, [wait] { wait->cancel.Request(); });
       }
     }

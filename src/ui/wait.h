@@ -102,6 +102,29 @@ class TerminalWaiter final : public PumpingWaiter {
   std::condition_variable woken_;
 };
 
+#ifdef _WIN32
+// Windows: MsgWaitForMultipleObjectsEx over an event the worker sets, every
+// message dispatched meanwhile; the wait cursor, and after kWindowDelay a
+// small modeless window owned by the active window.
+class Win32Waiter final : public PumpingWaiter {
+ public:
+  Win32Waiter();
+  ~Win32Waiter() override;
+  Win32Waiter(const Win32Waiter&) = delete;
+  Win32Waiter& operator=(const Win32Waiter&) = delete;
+
+ protected:
+  void PumpFor(const std::atomic<bool>& done, std::chrono::milliseconds slice) override;
+  void WakeUp() override;
+  std::shared_ptr<void> ShowBusy() override;
+  std::shared_ptr<void> ShowWindow(const WaitNotice& notice,
+                                   std::function<void()> cancel) override;
+
+ private:
+  void* event_;  // a manual-reset event HANDLE
+};
+#endif
+
 // The platform's waiter: the Win32 message pump with its wait window; on
 // Linux a TerminalWaiter with no events of its own, writing to stderr.
 std::unique_ptr<Waiter> MakePlatformWaiter();
