@@ -14,6 +14,8 @@ std::u16string WaitWindowText(const WaitNotice& notice) {
   char size[32];
   if (notice.bytes >= 1024 * 1024) {
     std::snprintf(size, sizeof size, "%.1f MB", static_cast<double>(notice.bytes) / (1024 * 1024));
+  } else if (notice.bytes < 1024) {
+    std::snprintf(size, sizeof size, "%u bytes", static_cast<unsigned>(notice.bytes));
   } else {
     std::snprintf(size, sizeof size, "%.1f KB", static_cast<double>(notice.bytes) / 1024);
   }
