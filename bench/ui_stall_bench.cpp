@@ -3,9 +3,9 @@
 // body, reply parsing and the view's sanitizing, all on the worker). Prints
 // the best and worst of several runs.
 #include <algorithm>
-#include <iostream>
 #include <chrono>
 #include <cstdio>
+#include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,21 +60,21 @@ double LongestGapMs(veilmark::HttpExchange& exchange, const std::string& cipherT
   ApiClient client(exchange, veilmark::ApiEndpoint{});
   std::u16string view;
   last = Clock::now();
-  waiter.Run({u"Decrypting the message\u2026", cipherText.size()},
-             [&](veilmark::Cancellation& cancel) {
-               ApiClient api = client.Cancellable(cancel);
-               auto reply = api.DecryptMime("s-1", cipherText);
-               view = veilmark::ComposeDecryptedView(reply->clearText(),
-                                                     reply->decryptedAttachments(), u"x");
-             });
+  waiter.Run(
+      {u"Decrypting the message\u2026", cipherText.size()}, [&](veilmark::Cancellation& cancel) {
+        ApiClient api = client.Cancellable(cancel);
+        auto reply = api.DecryptMime("s-1", cipherText);
+        view =
+            veilmark::ComposeDecryptedView(reply->clearText(), reply->decryptedAttachments(), u"x");
+      });
   longest = std::max(longest, Clock::now() - last);
   return std::chrono::duration<double, std::milli>(longest).count();
 }
 
 void Report(const char* name, std::vector<double> gaps) {
   std::sort(gaps.begin(), gaps.end());
-  std::printf("%-36s best %6.1f ms  worst %6.1f ms  (%zu runs)\n", name, gaps.front(),
-              gaps.back(), gaps.size());
+  std::printf("%-36s best %6.1f ms  worst %6.1f ms  (%zu runs)\n", name, gaps.front(), gaps.back(),
+              gaps.size());
 }
 
 }  // namespace

@@ -56,16 +56,16 @@ HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
   // would hold the UI thread as long as the exchange.
   std::u16string view;
   const std::u16string authority = services.api.endpoint().authority();
-  Reply reply = CallWithSession(
-      account, services, {kDecryptingNotice, cipherText.size()},
-      [&](ApiClient& api, const std::string& session) {
-        Reply decrypted = api.DecryptMime(session, cipherText);
-        if (decrypted->status().isOk()) {
-          view = ComposeDecryptedView(decrypted->clearText(), decrypted->decryptedAttachments(),
-                                      authority);
-        }
-        return decrypted;
-      });
+  Reply reply =
+      CallWithSession(account, services, {kDecryptingNotice, cipherText.size()},
+                      [&](ApiClient& api, const std::string& session) {
+                        Reply decrypted = api.DecryptMime(session, cipherText);
+                        if (decrypted->status().isOk()) {
+                          view = ComposeDecryptedView(decrypted->clearText(),
+                                                      decrypted->decryptedAttachments(), authority);
+                        }
+                        return decrypted;
+                      });
   if (!reply) return S_OK;  // the user gave up the login: nothing to tell
   if (!reply->status().isOk()) {
     if (stillWanted && !stillWanted()) return S_FALSE;
@@ -103,8 +103,7 @@ HRESULT DecryptAndShow(outlook::MailItem& item, const std::shared_ptr<outlook::O
                        std::shared_ptr<outlook::TaskPane>& paneSlot,
                        const std::function<bool()>& stillWanted) {
   try {
-    return DecryptAndShowOrThrow(item, window, services, cache, paneFactory, paneSlot,
-                                 stillWanted);
+    return DecryptAndShowOrThrow(item, window, services, cache, paneFactory, paneSlot, stillWanted);
   } catch (const ProtocolException& error) {
     ShowError(services.ui, error.message(), error.code());
     return S_OK;

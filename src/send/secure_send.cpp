@@ -228,11 +228,10 @@ class SecureSend {
 
   HRESULT Send() {
     const std::string attachmentIds = JoinIds(ids_);
-    Reply reply = CallWithSession(account_, services_, {kSendingNotice, 0},
-                                  [&](ApiClient& api, const std::string& session) {
-                                    return api.EncryptSend(session, to_, cc_, bcc_, subject_, body_,
-                                                           attachmentIds);
-                                  });
+    Reply reply = CallWithSession(
+        account_, services_, {kSendingNotice, 0}, [&](ApiClient& api, const std::string& session) {
+          return api.EncryptSend(session, to_, cc_, bcc_, subject_, body_, attachmentIds);
+        });
     if (!reply) return S_FALSE;  // the user gave up the login
     if (IsCancelledReply(*reply)) return Cancelled();
     if (!reply->status().isOk()) {

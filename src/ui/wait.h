@@ -92,8 +92,7 @@ class TerminalWaiter final : public PumpingWaiter {
  protected:
   void PumpFor(const std::atomic<bool>& done, std::chrono::milliseconds slice) override;
   void WakeUp() override;
-  std::shared_ptr<void> ShowWindow(const WaitNotice& notice,
-                                   std::function<void()> cancel) override;
+  std::shared_ptr<void> ShowWindow(const WaitNotice& notice, std::function<void()> cancel) override;
 
  private:
   std::function<void()> pumpEvents_;
@@ -117,8 +116,7 @@ class Win32Waiter final : public PumpingWaiter {
   void PumpFor(const std::atomic<bool>& done, std::chrono::milliseconds slice) override;
   void WakeUp() override;
   std::shared_ptr<void> ShowBusy() override;
-  std::shared_ptr<void> ShowWindow(const WaitNotice& notice,
-                                   std::function<void()> cancel) override;
+  std::shared_ptr<void> ShowWindow(const WaitNotice& notice, std::function<void()> cancel) override;
 
  private:
   void* event_;  // a manual-reset event HANDLE

@@ -23,8 +23,7 @@ void TerminalWaiter::WakeUp() {
   woken_.notify_all();
 }
 
-std::shared_ptr<void> TerminalWaiter::ShowWindow(const WaitNotice& notice,
-                                                 std::function<void()>) {
+std::shared_ptr<void> TerminalWaiter::ShowWindow(const WaitNotice& notice, std::function<void()>) {
   err_ << "wait: " << WideToUtf8(WaitWindowText(notice)) << " [Cancel]" << std::endl;
   std::ostream* err = &err_;
   return std::shared_ptr<void>(nullptr, [err](void*) { *err << "wait: closed" << std::endl; });

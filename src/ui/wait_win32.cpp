@@ -16,7 +16,8 @@ constexpr int kCancelId = IDCANCEL;
 // The Cancel button's action, kept in the window's user data.
 LRESULT CALLBACK WaitWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && LOWORD(wParam) == kCancelId) {
-    auto* cancel = reinterpret_cast<std::function<void()>*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* cancel =
+        reinterpret_cast<std::function<void()>*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (cancel && *cancel) (*cancel)();
     EnableWindow(GetDlgItem(window, kCancelId), FALSE);
     return 0;
@@ -31,9 +32,9 @@ LRESULT CALLBACK WaitWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 HINSTANCE ThisModule() {
   HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&WaitWindowProc), &module);
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&WaitWindowProc), &module);
   return module;
 }
 
@@ -112,20 +113,18 @@ std::shared_ptr<void> Win32Waiter::ShowWindow(const WaitNotice& notice,
   const int x = area.left + ((area.right - area.left) - width) / 2;
   const int y = area.top + ((area.bottom - area.top) - height) / 2;
   HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW, kWindowClass,
-                                L"Veilmark AddIn", WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y,
-                                width, height, owner, nullptr, module, nullptr);
+                                L"Veilmark AddIn", WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, width,
+                                height, owner, nullptr, module, nullptr);
   if (!window) return nullptr;
   owned->window = window;
   SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&owned->cancel));
   const std::u16string text = WaitWindowText(notice);
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  HWND label = CreateWindowExW(0, L"STATIC", AsWin(text), WS_CHILD | WS_VISIBLE, 12, 12,
-                               width - 30, 20, window, nullptr, module, nullptr);
-  HWND button = CreateWindowExW(0, L"BUTTON", L"Cancel",
-                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, width - 100,
-                                40, 80, 24, window,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCancelId)), module,
-                                nullptr);
+  HWND label = CreateWindowExW(0, L"STATIC", AsWin(text), WS_CHILD | WS_VISIBLE, 12, 12, width - 30,
+                               20, window, nullptr, module, nullptr);
+  HWND button = CreateWindowExW(
+      0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, width - 100, 40,
+      80, 24, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCancelId)), module, nullptr);
   if (label) SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   if (button) SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   // Shown without taking the focus from the user's window.

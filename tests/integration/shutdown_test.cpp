@@ -75,10 +75,13 @@ class ShutdownDuringDialogTest : public ::testing::Test {
   outlook::MemoryOutlook host_;
   // The host's events during a wait.
   std::function<void()> pump_;
-  std::unique_ptr<ConnectCore> core_ = std::make_unique<ConnectCore>(testing::PlatformOver(
-      service_, ui_, std::make_shared<TerminalWaiter>([this] {
-        if (pump_) pump_();
-      }, std::cerr)));
+  std::unique_ptr<ConnectCore> core_ =
+      std::make_unique<ConnectCore>(testing::PlatformOver(service_, ui_,
+                                                          std::make_shared<TerminalWaiter>(
+                                                              [this] {
+                                                                if (pump_) pump_();
+                                                              },
+                                                              std::cerr)));
 };
 
 TEST_F(ShutdownDuringDialogTest, SelectionWhoseLoginSeesShutdownAndDisconnection) {

@@ -22,8 +22,8 @@ namespace veilmark {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
 using outlook::MemoryMailItem;
+using std::chrono::milliseconds;
 
 const char16_t kAccount[] = u"bob@example.org";
 constexpr milliseconds kStall{5000};
@@ -95,8 +95,7 @@ TEST_F(WaiterTest, TheWorkRunsOffThisThreadWhileEventsKeepComing) {
 TEST_F(WaiterTest, ALongWaitShowsItsWindowWithTheSizeThenClosesIt) {
   waiter_.Run({u"Decrypting the message\u2026", 25u * 1024 * 1024},
               [](Cancellation&) { std::this_thread::sleep_for(milliseconds(1300)); });
-  EXPECT_EQ(log_.str(),
-            "wait: Decrypting the message\u2026 (25.0 MB) [Cancel]\nwait: closed\n");
+  EXPECT_EQ(log_.str(), "wait: Decrypting the message\u2026 (25.0 MB) [Cancel]\nwait: closed\n");
 }
 
 TEST_F(WaiterTest, CancelReachesTheWorkAndEndsTheWaitAsCancelled) {
@@ -300,8 +299,7 @@ TEST_F(WaitingSendTest, ASecondClickDuringTheSendIsIgnored) {
 
   EXPECT_EQ(core_->OnSecureSendClick(control_), S_OK);
   EXPECT_EQ(second, S_OK);
-  EXPECT_EQ(service_.Commands(),
-            (std::vector<std::string>{"upload-attachments", "encrypt-send"}));
+  EXPECT_EQ(service_.Commands(), (std::vector<std::string>{"upload-attachments", "encrypt-send"}));
   EXPECT_TRUE(item_->deleted);
 }
 

@@ -97,7 +97,8 @@ ServicesOver::ServicesOver(ScriptedService& service, Ui& ui, SessionStore& sessi
 
 Platform PlatformOver(ScriptedService& service, Ui& ui, std::shared_ptr<Waiter> waiter) {
   Platform platform;
-  platform.waiter = waiter ? std::move(waiter) : std::make_shared<TerminalWaiter>(nullptr, std::cerr);
+  platform.waiter =
+      waiter ? std::move(waiter) : std::make_shared<TerminalWaiter>(nullptr, std::cerr);
   // Aliases with no owner: the test keeps both alive.
   platform.ui = std::shared_ptr<Ui>(std::shared_ptr<Ui>(), &ui);
   platform.exchange =

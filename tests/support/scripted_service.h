@@ -7,12 +7,12 @@
 
 #include <chrono>
 #include <cstdint>
-#include <sstream>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
