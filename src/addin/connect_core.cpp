@@ -15,6 +15,7 @@ Platform PlatformFromEnvironment() {
   platform.endpoint = EndpointFromEnvironment();
   platform.ui = MakePlatformUi(platform.endpoint.caBundle);
   platform.exchange = MakePlatformHttpExchange();
+  platform.waiter = MakePlatformWaiter();
   return platform;
 }
 
@@ -61,6 +62,7 @@ HRESULT ConnectCore::OnStartupComplete() {
 }
 
 HRESULT ConnectCore::OnBeginShutdown() {
+  shared_->platform.waiter->AbandonAll();
   if (inspectorsAdvised_) {
     std::shared_ptr<outlook::Inspectors> inspectors;
     VM_CHECK_HR(application_->GetInspectors(inspectors));
@@ -82,6 +84,7 @@ HRESULT ConnectCore::OnBeginShutdown() {
 }
 
 HRESULT ConnectCore::OnDisconnection() {
+  shared_->platform.waiter->AbandonAll();
   ReleaseHooks();
   return S_OK;
 }
@@ -135,7 +138,13 @@ HRESULT ConnectCore::GetCustomUI(const std::u16string& ribbonId, std::u16string*
 
 HRESULT ConnectCore::OnSecureSendClick(const std::shared_ptr<outlook::Object>& ribbonControl) {
   const std::shared_ptr<Shared> shared = shared_;  // may outlive this object
-  return veilmark::OnSecureSendClick(ribbonControl, shared->services);
+  // The click comes again while the first one's call waits (the wait
+  // handles the window's messages): one send of a message at a time.
+  if (shared->sending) return S_OK;
+  shared->sending = true;
+  const HRESULT hr = veilmark::OnSecureSendClick(ribbonControl, shared->services);
+  shared->sending = false;
+  return hr;
 }
 
 HRESULT ConnectCore::OnNewExplorer(const std::shared_ptr<outlook::Explorer>& explorer) {

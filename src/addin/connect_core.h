@@ -15,6 +15,7 @@
 #include "outlook/object_model.h"
 #include "read/cache_manager.h"
 #include "ui/ui.h"
+#include "ui/wait.h"
 
 namespace veilmark {
 
@@ -28,6 +29,8 @@ struct Platform {
   std::shared_ptr<Ui> ui;
   std::shared_ptr<HttpExchange> exchange;
   ApiEndpoint endpoint;
+  // Where service calls wait without blocking the UI thread.
+  std::shared_ptr<Waiter> waiter;
 };
 
 // The platform's own UI and exchange, and the service the environment names
@@ -48,6 +51,8 @@ class ConnectCore final : public outlook::ExplorersEvents,
   HRESULT OnConnection(std::shared_ptr<outlook::Application> application);
   // Hooks the windows and events once Outlook has started.
   HRESULT OnStartupComplete();
+  // Both end a service call in flight: its waiting frame returns later, and
+  // what it uses stays alive until then.
   HRESULT OnBeginShutdown();
   // Unloaded while running: releases what OnBeginShutdown would have.
   HRESULT OnDisconnection();
@@ -55,6 +60,7 @@ class ConnectCore final : public outlook::ExplorersEvents,
   HRESULT CTPFactoryAvailable(std::shared_ptr<outlook::TaskPaneFactory> factory);
   // The ribbon XML for the compose window; nothing for any other ribbon.
   HRESULT GetCustomUI(const std::u16string& ribbonId, std::u16string* xml) const;
+  // Ignored while another Send Secure is waiting on the service.
   HRESULT OnSecureSendClick(const std::shared_ptr<outlook::Object>& ribbonControl);
 
   HRESULT OnNewExplorer(const std::shared_ptr<outlook::Explorer>& explorer) override;
@@ -89,7 +95,9 @@ class ConnectCore final : public outlook::ExplorersEvents,
     ApiClient api;
     SessionStore sessions;
     CacheManager cache{kCacheLimit, kCacheLifetimeSeconds};
-    Services services{*platform.ui, api, sessions};
+    Services services{*platform.ui, api, sessions, *platform.waiter};
+    // A Send Secure is waiting: another click is ignored until it ends.
+    bool sending = false;
   };
 
   std::shared_ptr<outlook::Application> application_;

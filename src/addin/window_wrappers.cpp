@@ -41,8 +41,12 @@ void WindowWrapper<Window, Events>::ShowIfProtected(const std::shared_ptr<outloo
   std::shared_ptr<outlook::MailItem> mail;
   if (!VM_LOG_HR(item->AsMailItem(mail))) return;
   const auto factory = paneFactory_;  // the road's own hold on it
+  const auto window = window_;        // OnClose may let go of window_ meanwhile
+  busy_ = true;
   // The road reports to the user itself; its result is not the event's.
-  DecryptAndShow(*mail, window_, *services_, *cache_, factory.get(), pane_);
+  DecryptAndShow(*mail, window, *services_, *cache_, factory.get(), pane_,
+                 [this] { return !detached_ && !stale_; });
+  busy_ = false;
   // Closed or shut down while the road ran (a login dialog's message loop
   // delivers such events): nothing may stay on a window let go of.
   if (detached_) RemovePane(false);
@@ -82,6 +86,19 @@ HRESULT ExplorerWrapper::Initialize(const std::shared_ptr<outlook::Explorer>& ex
 
 HRESULT ExplorerWrapper::OnSelectionChange() {
   const auto hold = Hold();
+  if (busy()) {
+    RemovePane(true);
+    MarkStale();
+    return S_OK;
+  }
+  HRESULT hr = S_OK;
+  do {
+    hr = ShowSelection();
+  } while (TakeStale());
+  return hr;
+}
+
+HRESULT ExplorerWrapper::ShowSelection() {
   RemovePane(true);
   if (!window_) return S_OK;
   std::shared_ptr<outlook::Selection> selection;

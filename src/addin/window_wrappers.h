@@ -46,6 +46,16 @@ class WindowWrapper : public Events,
                  std::shared_ptr<outlook::TaskPaneFactory> paneFactory);
   // Shows `item` in a pane of this window when it is a protected message.
   void ShowIfProtected(const std::shared_ptr<outlook::Object>& item);
+  // A road of this window is waiting on the service (or a login dialog).
+  bool busy() const { return busy_; }
+  // What the window shows changed while its road waited: the road's result
+  // is no longer shown, and the newest content is handled once it returns.
+  void MarkStale() { stale_ = true; }
+  bool TakeStale() {
+    const bool stale = stale_;
+    stale_ = false;
+    return stale && !detached_;
+  }
   // Removes the pane; `hideFirst` when the window stays and only its content
   // changes.
   void RemovePane(bool hideFirst);
@@ -59,13 +69,20 @@ class WindowWrapper : public Events,
   std::shared_ptr<outlook::TaskPane> pane_;
   std::shared_ptr<const void> owner_;
   bool detached_ = false;
+  bool busy_ = false;
+  bool stale_ = false;
 };
 
 class ExplorerWrapper final : public WindowWrapper<outlook::Explorer, outlook::ExplorerEvents> {
  public:
   HRESULT Initialize(const std::shared_ptr<outlook::Explorer>& explorer, Services* services,
                      CacheManager* cache, std::shared_ptr<outlook::TaskPaneFactory> paneFactory);
+  // While a decryption waits, only noted: the selection of that moment is
+  // handled once it returns, so one decryption runs at a time.
   HRESULT OnSelectionChange() override;
+
+ private:
+  HRESULT ShowSelection();
 };
 
 class InspectorWrapper final : public WindowWrapper<outlook::Inspector, outlook::InspectorEvents> {

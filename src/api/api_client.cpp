@@ -13,7 +13,7 @@ ApiClient::ApiClient(HttpExchange& exchange, ApiEndpoint endpoint)
 
 std::unique_ptr<ServerReply> ApiClient::Exchange(std::u16string path, std::u16string headers,
                                                  std::string_view body) {
-  HttpPost post{std::move(path), std::move(headers), body};
+  HttpPost post{std::move(path), std::move(headers), body, cancel_};
   ExchangeOutcome outcome = exchange_.Post(endpoint_, post);
   std::unique_ptr<ServerReply> reply =
       outcome.ok ? ParseReply(outcome.body)

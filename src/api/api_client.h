@@ -86,6 +86,14 @@ class ApiClient {
   std::unique_ptr<ServerReply> DecryptMime(const std::string& sessionId,
                                            const std::string& cipherText);
 
+  // A client of the same service whose exchanges stop when `cancel` is
+  // requested.
+  ApiClient Cancellable(Cancellation& cancel) const {
+    ApiClient client(exchange_, endpoint_);
+    client.cancel_ = &cancel;
+    return client;
+  }
+
   // The service this client talks to.
   const ApiEndpoint& endpoint() const { return endpoint_; }
 
@@ -95,6 +103,7 @@ class ApiClient {
 
   HttpExchange& exchange_;
   ApiEndpoint endpoint_;
+  Cancellation* cancel_ = nullptr;
 };
 
 }  // namespace veilmark

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "api/api_endpoint.h"
+#include "base/cancellation.h"
 
 namespace veilmark {
 
@@ -14,6 +15,9 @@ struct HttpPost {
   std::u16string path;     // "/api/<command>"
   std::u16string headers;  // "Name: value" lines, each ended by "\r\n" (the last may be bare)
   std::string_view body;
+  // Set from the UI thread while the exchange runs on a worker: the
+  // exchange stops as soon as it can and fails with kCancelled.
+  Cancellation* cancel = nullptr;
 };
 
 // Either the whole reply body, or the failed step's message for the user.
@@ -59,6 +63,7 @@ inline constexpr char kQueryData[] = "Error in WinHttpQueryDataAvailable - ";
 inline constexpr char kReadData[] = "Error in WinHttpReadData - ";
 // A 3xx is never followed (it could carry the POST body to another host):
 // the receive fails with WinHTTP's number for a refused redirect.
+inline constexpr char kCancelled[] = "The request to the Veilmark server was cancelled";
 inline constexpr char kRedirected[] = "Unable to receive response - 12156";
 }  // namespace exchange_messages
 

@@ -37,6 +37,7 @@ struct Transfer {
   std::uint64_t stallFloor = 0;
   std::optional<StallWindow> watch;
   bool stalled = false;
+  const Cancellation* cancel = nullptr;
 };
 
 int OnConnected(void* user, char*, char*, int, int) {
@@ -50,6 +51,7 @@ int OnConnected(void* user, char*, char*, int, int) {
 // Counts body bytes only: curl's counters leave the headers out.
 int OnProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
   auto* transfer = static_cast<Transfer*>(user);
+  if (transfer->cancel && transfer->cancel->requested()) return 1;  // aborts the transfer
   if (!transfer->watch) return 0;
   const auto moved = static_cast<std::uint64_t>(received) + static_cast<std::uint64_t>(sent);
   if (!transfer->watch->Stalled(StallWindow::Clock::now(), moved)) return 0;
@@ -142,6 +144,7 @@ class CurlExchange final : public HttpExchange {
     transfer.body = post.body;
     transfer.bodyHandedOver = post.body.empty();
     transfer.curl = c;
+    transfer.cancel = post.cancel;
     transfer.maxReply = limits_.maxReplyBytes;
     transfer.stallWindow = std::chrono::seconds(limits_.stallSeconds);
     transfer.stallFloor = limits_.stallBytes;
@@ -174,6 +177,7 @@ class CurlExchange final : public HttpExchange {
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
     if (status >= 300 && status < 400) return Failed(m::kRedirected);
     if (result != CURLE_OK) {
+      if (post.cancel && post.cancel->requested()) return Failed(m::kCancelled);
       // A stall reads as the time-out it is, whichever way it was noticed.
       const CURLcode reason = transfer.stalled ? CURLE_OPERATION_TIMEDOUT : result;
       const std::string number = std::to_string(static_cast<int>(reason));

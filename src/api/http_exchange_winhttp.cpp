@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,41 @@ namespace veilmark {
 namespace {
 
 using InternetHandle = OwnerOf<HINTERNET, &WinHttpCloseHandle>;
+
+// The request's handle, closed once, by its owner or by a cancelling thread:
+// closing it from another thread is how WinHTTP interrupts a synchronous
+// call, so it cannot be a plain owner.
+class RequestHandle {
+ public:
+  explicit RequestHandle(HINTERNET handle) : handle_(handle) {}
+  RequestHandle(const RequestHandle&) = delete;
+  RequestHandle& operator=(const RequestHandle&) = delete;
+  ~RequestHandle() { Close(); }
+  void Close() {
+    if (HINTERNET handle = handle_.exchange(nullptr)) WinHttpCloseHandle(handle);
+  }
+  HINTERNET Get() const { return handle_.load(); }
+  explicit operator bool() const { return Get() != nullptr; }
+
+ private:
+  std::atomic<HINTERNET> handle_;
+};
+
+// Lets a cancellation close `request` for as long as it lives.
+class InterruptScope {
+ public:
+  InterruptScope(Cancellation* cancel, RequestHandle& request) : cancel_(cancel) {
+    if (cancel_) cancel_->SetInterrupt([&request] { request.Close(); });
+  }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+  ~InterruptScope() {
+    if (cancel_) cancel_->SetInterrupt({});
+  }
+
+ private:
+  Cancellation* cancel_;
+};
 
 // Secure, and not answered from a proxy's cache.
 constexpr DWORD kRequestFlags = WINHTTP_FLAG_SECURE | WINHTTP_FLAG_BYPASS_PROXY_CACHE;
@@ -71,10 +107,19 @@ class WinHttpExchange final : public HttpExchange {
     InternetHandle connection(
         WinHttpConnect(session.Get(), AsWin(endpoint.host), endpoint.port, 0));
     if (!connection) return Failed(m::kOpenConnection);
-    InternetHandle request(WinHttpOpenRequest(connection.Get(), L"POST", AsWin(post.path), nullptr,
+    RequestHandle request(WinHttpOpenRequest(connection.Get(), L"POST", AsWin(post.path), nullptr,
                                               WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                               kRequestFlags));
     if (!request) return Failed(m::kOpenConnection);
+    const InterruptScope interrupt(post.cancel, request);
+    ExchangeOutcome outcome = Exchange(request, post);
+    if (!outcome.ok && post.cancel && post.cancel->requested()) return Failed(m::kCancelled);
+    return outcome;
+  }
+
+ private:
+  ExchangeOutcome Exchange(const RequestHandle& request, const HttpPost& post) {
+    namespace m = exchange_messages;
 
     const DWORD length = static_cast<DWORD>(post.body.size());
     if (!WinHttpSendRequest(request.Get(), AsWin(post.headers), static_cast<DWORD>(-1L),
@@ -133,7 +178,6 @@ class WinHttpExchange final : public HttpExchange {
     return outcome;
   }
 
- private:
   ExchangeLimits limits_;
 };
 

@@ -5,6 +5,7 @@
 #include "api/api_client.h"
 #include "login/session_store.h"
 #include "ui/ui.h"
+#include "ui/wait.h"
 
 namespace veilmark {
 
@@ -12,6 +13,8 @@ struct Services {
   Ui& ui;
   ApiClient& api;
   SessionStore& sessions;
+  // Where every service call of the roads waits.
+  Waiter& waiter;
 };
 
 }  // namespace veilmark

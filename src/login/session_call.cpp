@@ -12,16 +12,45 @@ std::string EnsureSession(const std::u16string& account, Services& services) {
   return session;
 }
 
-Reply CallWithSession(const std::u16string& account, Services& services, const SessionCall& call) {
+bool IsCancelledReply(const ServerReply& reply) {
+  const auto& messages = reply.status().messages();
+  return reply.status().code() == "CLIENT_ERROR" && messages.size() == 1 &&
+         messages.front() == kCallCancelled;
+}
+
+namespace {
+
+Reply CallWaiting(Services& services, const WaitNotice& notice, const SessionCall& call,
+                  const std::string& session) {
+  Reply reply;
+  const WaitEnd end = services.waiter.Run(notice, [&](Cancellation& cancel) {
+    ApiClient api = services.api.Cancellable(cancel);
+    reply = call(api, session);
+  });
+  switch (end) {
+    case WaitEnd::kDone:
+      return reply;
+    case WaitEnd::kCancelled:
+      return MakeFailureReply("CLIENT_ERROR", kCallCancelled);
+    case WaitEnd::kAbandoned:
+      break;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+Reply CallWithSession(const std::u16string& account, Services& services, const WaitNotice& notice,
+                      const SessionCall& call) {
   const std::string session = EnsureSession(account, services);
   if (session.empty()) return nullptr;
-  Reply reply = call(session);
-  if (!reply->status().needsLogin()) return reply;
+  Reply reply = CallWaiting(services, notice, call, session);
+  if (!reply || !reply->status().needsLogin()) return reply;
   reply.reset();  // a large reply is not held through the login
   const std::string renewed = RunLoginFlow(account, services.ui, services.api);
   if (renewed.empty()) return nullptr;
   services.sessions.SetSession(account, renewed);
-  return call(renewed);
+  return CallWaiting(services, notice, call, renewed);
 }
 
 }  // namespace veilmark

@@ -11,15 +11,26 @@
 
 namespace veilmark {
 
-using SessionCall = std::function<Reply(const std::string& sessionId)>;
+// One service call, run on a worker thread: it gets a client whose exchange
+// stops on cancellation, and touches nothing of Outlook.
+using SessionCall = std::function<Reply(ApiClient& api, const std::string& sessionId)>;
+
+// The text of a call cancelled by the user, as its reply's message.
+inline constexpr char kCallCancelled[] = "The operation was cancelled";
+
+// Whether `reply` is that of a call the user cancelled.
+bool IsCancelledReply(const ServerReply& reply);
 
 // The account's stored session, logging in first when there is none; empty
 // when the user gave up the login.
 std::string EnsureSession(const std::u16string& account, Services& services);
 
-// Runs `call` with the account's session. When the reply asks for a login,
-// logs in once, stores the new session and runs the call again. Null when
-// the user gave up a login.
-Reply CallWithSession(const std::u16string& account, Services& services, const SessionCall& call);
+// Runs `call` with the account's session, on a worker while the UI thread
+// waits showing `notice`. When the reply asks for a login, logs in once (on
+// this thread), stores the new session and runs the call again. Null when
+// the user gave up a login or the add-in is going; a CLIENT_ERROR reply
+// with kCallCancelled when the user cancelled the wait.
+Reply CallWithSession(const std::u16string& account, Services& services, const WaitNotice& notice,
+                      const SessionCall& call);
 
 }  // namespace veilmark

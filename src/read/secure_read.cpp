@@ -25,7 +25,8 @@ void Show(const std::u16string& view, const std::shared_ptr<outlook::Object>& wi
 HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
                               const std::shared_ptr<outlook::Object>& window, Services& services,
                               CacheManager& cache, outlook::TaskPaneFactory* paneFactory,
-                              std::shared_ptr<outlook::TaskPane>& paneSlot) {
+                              std::shared_ptr<outlook::TaskPane>& paneSlot,
+                              const std::function<bool()>& stillWanted) {
   const std::u16string account = GetAccountAddress(item, services.ui);
 
   std::u16string entryId;
@@ -51,20 +52,30 @@ HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
   const std::string cipherText = LoadFile(scratch.path());
   scratch.Remove();
 
-  Reply reply = CallWithSession(account, services, [&](const std::string& session) {
-    return services.api.DecryptMime(session, cipherText);
-  });
+  // The view is composed on the worker too: a large message's sanitizing
+  // would hold the UI thread as long as the exchange.
+  std::u16string view;
+  const std::u16string authority = services.api.endpoint().authority();
+  Reply reply =
+      CallWithSession(account, services, {kDecryptingNotice, cipherText.size()},
+                      [&](ApiClient& api, const std::string& session) {
+                        Reply decrypted = api.DecryptMime(session, cipherText);
+                        if (decrypted->status().isOk()) {
+                          view = ComposeDecryptedView(decrypted->clearText(),
+                                                      decrypted->decryptedAttachments(), authority);
+                        }
+                        return decrypted;
+                      });
   if (!reply) return S_OK;  // the user gave up the login: nothing to tell
   if (!reply->status().isOk()) {
+    if (stillWanted && !stillWanted()) return S_FALSE;
     ShowError(services.ui, u"Unable to decrypt message using account - " + account, 0,
               reply->status().describe());
     return S_FALSE;
   }
-
-  const std::u16string view = ComposeDecryptedView(
-      reply->clearText(), reply->decryptedAttachments(), services.api.endpoint().authority());
   reply.reset();
   if (VM_TRY_HR(item.GetEntryID(entryId))) cache.Store(entryId, view);
+  if (stillWanted && !stillWanted()) return S_OK;
   Show(view, window, paneFactory, paneSlot);
   return S_OK;
 }
@@ -89,9 +100,10 @@ bool IsProtectedMessage(const std::shared_ptr<outlook::Object>& item) {
 HRESULT DecryptAndShow(outlook::MailItem& item, const std::shared_ptr<outlook::Object>& window,
                        Services& services, CacheManager& cache,
                        outlook::TaskPaneFactory* paneFactory,
-                       std::shared_ptr<outlook::TaskPane>& paneSlot) {
+                       std::shared_ptr<outlook::TaskPane>& paneSlot,
+                       const std::function<bool()>& stillWanted) {
   try {
-    return DecryptAndShowOrThrow(item, window, services, cache, paneFactory, paneSlot);
+    return DecryptAndShowOrThrow(item, window, services, cache, paneFactory, paneSlot, stillWanted);
   } catch (const ProtocolException& error) {
     ShowError(services.ui, error.message(), error.code());
     return S_OK;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "login/services.h"
@@ -20,10 +21,15 @@ bool IsProtectedMessage(const std::shared_ptr<outlook::Object>& item);
 // view is decrypted and cached but not shown. S_FALSE when the service
 // refused; otherwise S_OK (shown, nothing to show, a login given up, or a
 // local failure the user was told of) or the failing Outlook call's HRESULT.
-// Throws nothing.
+// Throws nothing. The service call and the view's composition run on a
+// worker; when `stillWanted` answers false once they end (the window closed
+// or the selection moved on meanwhile), the result is only cached.
 HRESULT DecryptAndShow(outlook::MailItem& item, const std::shared_ptr<outlook::Object>& window,
                        Services& services, CacheManager& cache,
                        outlook::TaskPaneFactory* paneFactory,
-                       std::shared_ptr<outlook::TaskPane>& paneSlot);
+                       std::shared_ptr<outlook::TaskPane>& paneSlot,
+                       const std::function<bool()>& stillWanted = nullptr);
+
+inline constexpr char16_t kDecryptingNotice[] = u"Decrypting the message\u2026";
 
 }  // namespace veilmark

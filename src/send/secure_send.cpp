@@ -9,6 +9,7 @@
 #include "base/local_files.h"
 #include "base/protocol_exception.h"
 #include "base/scratch_file.h"
+#include "base/text.h"
 #include "login/session_call.h"
 #include "outlook/account_address.h"
 #include "ui/error_box.h"
@@ -21,6 +22,7 @@ constexpr char16_t kNoRecipients[] = u"Please specify recipients";
 constexpr char16_t kNoSubject[] = u"Please specify a subject for the email";
 constexpr char16_t kUploadFailed[] = u"Unable to add attachment to mail";
 constexpr char16_t kSendFailed[] = u"Unable to send encrypted message";
+constexpr char16_t kSendingNotice[] = u"Sending the message securely\u2026";
 
 // The mail client's typographic punctuation, as plain ASCII the service's
 // recipients read everywhere. One character for one: an ellipsis becomes a
@@ -203,10 +205,12 @@ class SecureSend {
     std::u16string fileName;
     VM_CHECK_HR(Track(attachment->GetFileName(fileName)));
 
-    Reply reply = CallWithSession(account_, services_, [&](const std::string& session) {
-      return services_.api.UploadAttachment(session, data, fileName);
-    });
+    Reply reply = CallWithSession(account_, services_, {kSendingNotice, data.size()},
+                                  [&](ApiClient& api, const std::string& session) {
+                                    return api.UploadAttachment(session, data, fileName);
+                                  });
     if (!reply) return Finish(S_FALSE);  // the user gave up the login
+    if (IsCancelledReply(*reply)) return Cancelled();
     // An "OK" without a record leaves nothing to name in the message.
     if (!reply->status().isOk() || reply->uploadedAttachments().empty()) {
       ShowError(services_.ui, kUploadFailed, 0, fileName);
@@ -216,12 +220,20 @@ class SecureSend {
     return S_OK;
   }
 
+  // The draft stays, saved or not, and the window stays open.
+  HRESULT Cancelled() {
+    ShowError(services_.ui, kSendFailed, 0, Utf8ToWide(kCallCancelled));
+    return Finish(S_FALSE);
+  }
+
   HRESULT Send() {
     const std::string attachmentIds = JoinIds(ids_);
-    Reply reply = CallWithSession(account_, services_, [&](const std::string& session) {
-      return services_.api.EncryptSend(session, to_, cc_, bcc_, subject_, body_, attachmentIds);
-    });
+    Reply reply = CallWithSession(
+        account_, services_, {kSendingNotice, 0}, [&](ApiClient& api, const std::string& session) {
+          return api.EncryptSend(session, to_, cc_, bcc_, subject_, body_, attachmentIds);
+        });
     if (!reply) return S_FALSE;  // the user gave up the login
+    if (IsCancelledReply(*reply)) return Cancelled();
     if (!reply->status().isOk()) {
       // The window stays open so the user can try again.
       ShowError(services_.ui, kSendFailed);

@@ -516,10 +516,11 @@ class CallWithSessionTest : public LoginFlowTest {
  protected:
   // Asks the service for the aliases with whatever session it is given.
   Reply Call() {
-    return CallWithSession(kWideAccount, services_, [this](const std::string& session) {
-      sessionsUsed_.push_back(session);
-      return services_.api().CurrentUserAliases(session);
-    });
+    return CallWithSession(kWideAccount, services_, {u"Checking", 0},
+                           [this](ApiClient& api, const std::string& session) {
+                             sessionsUsed_.push_back(session);
+                             return api.CurrentUserAliases(session);
+                           });
   }
   void LoginSucceedsWith(const std::string& session) {
     Choose(LoginMethodDialog::kOther);

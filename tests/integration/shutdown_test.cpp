@@ -5,6 +5,9 @@
 // plain build would survive by luck.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+#include <iostream>
 #include <memory>
 #include <string>
 
@@ -70,8 +73,15 @@ class ShutdownDuringDialogTest : public ::testing::Test {
   testing::ScriptedService service_;
   testing::RecordingUi ui_;
   outlook::MemoryOutlook host_;
+  // The host's events during a wait.
+  std::function<void()> pump_;
   std::unique_ptr<ConnectCore> core_ =
-      std::make_unique<ConnectCore>(testing::PlatformOver(service_, ui_));
+      std::make_unique<ConnectCore>(testing::PlatformOver(service_, ui_,
+                                                          std::make_shared<TerminalWaiter>(
+                                                              [this] {
+                                                                if (pump_) pump_();
+                                                              },
+                                                              std::cerr)));
 };
 
 TEST_F(ShutdownDuringDialogTest, SelectionWhoseLoginSeesShutdownAndDisconnection) {
@@ -152,6 +162,37 @@ TEST_F(ShutdownDuringDialogTest, DialogClosedAfterShutdownEndsTheRoadQuietly) {
   // A later event from a source that fires late reaches nobody.
   ui_.whileOpen = nullptr;
   EXPECT_TRUE(explorer->FireSelectionChange().empty());
+}
+
+// The host shutting down while a decryption waits on a stalled service: the
+// call in flight is abandoned, and what it uses outlives its frame.
+class ShutdownDuringWaitTest : public ShutdownDuringDialogTest {
+ protected:
+  ShutdownDuringWaitTest() { SessionStore().SetSession(kAccount, "s-1"); }
+};
+
+TEST_F(ShutdownDuringWaitTest, ShutdownAndReleaseDuringTheWaitEndQuietly) {
+  auto explorer = host_.NewExplorer();
+  host_.application->activeExplorer = explorer;
+  ASSERT_EQ(core_->OnStartupComplete(), S_OK);
+  service_.AnswerAfter("decrypt-mime", kOkReply, std::chrono::seconds(5));
+  int shutdowns = 0;
+  pump_ = [&] {
+    if (shutdowns++ > 0) return;
+    EXPECT_EQ(core_->OnBeginShutdown(), S_OK);
+    EXPECT_EQ(core_->OnDisconnection(), S_OK);
+    core_.reset();  // the host's last reference
+  };
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(explorer->Select({ProtectedMessage()}), std::vector<HRESULT>{S_OK});
+  // Abandoned, not waited out.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_FALSE(core_);
+  EXPECT_TRUE(host_.paneFactory->panes.empty());
+  EXPECT_EQ(explorer->sinks.size(), 0u);
+  EXPECT_EQ(host_.application->sinks.size(), 0u);
+  EXPECT_TRUE(ui_.messages().empty());
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "support/scripted_service.h"
 
+#include <iostream>
+#include <thread>
+
 #include "api/api_endpoint.h"
 #include "base/text.h"
 
@@ -65,6 +68,13 @@ ExchangeOutcome ScriptedService::InProcessExchange::Post(const ApiEndpoint&, con
   }
   request.body.assign(post.body);
   Scripted reply = service_.Take(std::move(request));
+  const auto until = std::chrono::steady_clock::now() + reply.delay;
+  while (std::chrono::steady_clock::now() < until) {
+    if (post.cancel && post.cancel->requested()) {
+      return {false, {}, exchange_messages::kCancelled};
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
   if (reply.raw) return {false, {}, "a raw reply is written over HTTPS only"};
   return {true, std::move(reply.json), {}};
 }
@@ -83,10 +93,12 @@ ServicesOver::ServicesOver(ScriptedService& service, Ui& ui, SessionStore& sessi
                            Transport transport)
     : ownedExchange_(transport == Transport::kHttps ? MakePlatformHttpExchange() : nullptr),
       api_(ownedExchange_ ? *ownedExchange_ : service.InProcess(), service.endpoint()),
-      services_{ui, api_, sessions} {}
+      services_{ui, api_, sessions, waiter_} {}
 
-Platform PlatformOver(ScriptedService& service, Ui& ui) {
+Platform PlatformOver(ScriptedService& service, Ui& ui, std::shared_ptr<Waiter> waiter) {
   Platform platform;
+  platform.waiter =
+      waiter ? std::move(waiter) : std::make_shared<TerminalWaiter>(nullptr, std::cerr);
   // Aliases with no owner: the test keeps both alive.
   platform.ui = std::shared_ptr<Ui>(std::shared_ptr<Ui>(), &ui);
   platform.exchange =
@@ -103,6 +115,12 @@ void ScriptedService::Answer(const std::string& command, std::string json) {
 void ScriptedService::AnswerRaw(const std::string& command, RawReply reply) {
   std::lock_guard<std::mutex> lock(mutex_);
   replies_[command].push_back({{}, std::move(reply)});
+}
+
+void ScriptedService::AnswerAfter(const std::string& command, std::string json,
+                                  std::chrono::milliseconds delay) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  replies_[command].push_back({std::move(json), nullptr, delay});
 }
 
 std::vector<std::string> ScriptedService::Commands() const {

@@ -5,12 +5,14 @@
 // (cut short, stalled, not JSON).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,9 @@ class ScriptedService {
   // stalled, not JSON); over HTTPS only.
   using RawReply = std::function<void(ServerConnection&)>;
   void AnswerRaw(const std::string& command, RawReply reply);
+  // The next reply to `command`, given by the in-process exchange only
+  // after `delay`, unless the call is cancelled first.
+  void AnswerAfter(const std::string& command, std::string json, std::chrono::milliseconds delay);
 
   // An exchange that hands each request to this service directly: no
   // network, no TLS. The endpoint it is given does not matter.
@@ -59,6 +64,7 @@ class ScriptedService {
   struct Scripted {
     std::string json;  // when not raw
     RawReply raw;
+    std::chrono::milliseconds delay{0};
   };
   class InProcessExchange final : public HttpExchange {
    public:
@@ -94,18 +100,24 @@ class ServicesOver {
   ServicesOver(const ServicesOver&) = delete;
   ServicesOver& operator=(const ServicesOver&) = delete;
   Services& get() { return services_; }
+  TerminalWaiter& waiter() { return waiter_; }
+  // What the wait window showed.
+  std::string waitLog() const { return waitLog_.str(); }
   ApiClient& api() { return api_; }
   operator Services&() { return services_; }
 
  private:
   std::unique_ptr<HttpExchange> ownedExchange_;
+  std::ostringstream waitLog_;
+  TerminalWaiter waiter_{nullptr, waitLog_};
   ApiClient api_;
   Services services_;
 };
 
 // The add-in's platform for tests: `ui` and the service's in-process
-// exchange (neither owned).
-Platform PlatformOver(ScriptedService& service, Ui& ui);
+// exchange (neither owned), and `waiter` (a TerminalWaiter without events
+// when null).
+Platform PlatformOver(ScriptedService& service, Ui& ui, std::shared_ptr<Waiter> waiter = nullptr);
 
 // Common replies.
 std::string OkLoginReply(const std::string& session, const std::string& email,
