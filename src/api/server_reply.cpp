@@ -3,6 +3,7 @@
 #include <json/json.h>
 
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <utility>
@@ -39,7 +40,15 @@ std::string TextMember(const Json::Value& object, const char* name, const char* 
   return ScalarText(object[name], fallback);
 }
 
+// A text member is converted from the parser's own bytes: a clear text can
+// be tens of megabytes, and an intermediate copy would double it.
 std::u16string WideMember(const Json::Value& object, const char* name) {
+  const Json::Value* value = object.find(name, name + std::strlen(name));
+  const char* begin = nullptr;
+  const char* end = nullptr;
+  if (value && value->isString() && value->getString(&begin, &end)) {
+    return Utf8ToWide(std::string_view(begin, static_cast<std::size_t>(end - begin)));
+  }
   return Utf8ToWide(TextMember(object, name));
 }
 
