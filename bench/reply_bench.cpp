@@ -1,8 +1,8 @@
 // Parsing a decryption reply whose clear text is 1 MB and 10 MB, beside
 // jsoncpp's own parse of the same text (the limit: the reply is built from
 // its tree).
-#include <json/json.h>
 #include <benchmark/benchmark.h>
+#include <json/json.h>
 
 #include <string>
 

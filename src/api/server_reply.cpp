@@ -108,7 +108,8 @@ class ReplyBuilder {
   }
 
   // A root that is not an object is a reply without "status" (NOT_OK).
-  static std::unique_ptr<ServerReply> FromJson(const Json::Value& root) {
+  // The large texts are dropped from the tree once converted.
+  static std::unique_ptr<ServerReply> FromJson(Json::Value& root) {
     auto reply = std::make_unique<ServerReply>();
     if (!root.isObject()) return reply;
 
@@ -139,7 +140,9 @@ class ReplyBuilder {
       }
     }
     reply->cipherText_ = WideMember(root, "cipherText");
+    root.removeMember("cipherText");
     reply->clearText_ = WideMember(root, "clearText");
+    root.removeMember("clearText");
     reply->openIdUrl_ = WideMember(root, "openIdUrl");
     reply->securityQuestion_ = WideMember(root, "securityQuestion");
     if (const Json::Value* list = ListMember(root, "decryptedAttachments")) {
@@ -172,19 +175,37 @@ std::unique_ptr<ServerReply> MakeFailureReply(std::string code, std::string mess
   return ReplyBuilder::Failure(std::move(code), std::move(message));
 }
 
-std::unique_ptr<ServerReply> parseReply(std::string_view text) {
+namespace {
+
+// Parses into `root`; null on success, else the PARSE_ERROR reply.
+std::unique_ptr<ServerReply> ParseInto(std::string_view text, Json::Value& root) {
   static const std::string kPrefix = "Unable to parse server reply - ";
   try {
     Json::Reader reader;
-    Json::Value root;
     if (!reader.parse(text.data(), text.data() + text.size(), root, true)) {
       return MakeFailureReply("PARSE_ERROR", kPrefix + reader.getFormattedErrorMessages());
     }
-    return ReplyBuilder::FromJson(root);
+    return nullptr;
   } catch (const std::exception& error) {
     // jsoncpp throws past its nesting limit and on out-of-range numbers.
     return MakeFailureReply("PARSE_ERROR", kPrefix + error.what());
   }
+}
+
+}  // namespace
+
+std::unique_ptr<ServerReply> parseReply(std::string_view text) {
+  Json::Value root;
+  if (auto failure = ParseInto(text, root)) return failure;
+  return ReplyBuilder::FromJson(root);
+}
+
+std::unique_ptr<ServerReply> parseOwnedReply(std::string&& text) {
+  Json::Value root;
+  std::unique_ptr<ServerReply> failure = ParseInto(text, root);
+  std::string().swap(text);
+  if (failure) return failure;
+  return ReplyBuilder::FromJson(root);
 }
 
 }  // namespace veilmark
