@@ -3,6 +3,7 @@
 //   request_body_tool decrypt CIPHER_FILE SESSION      -> decrypt-mime form body
 //   request_body_tool upload FILE NAME SESSION          -> multipart body; the
 //       boundary goes to stderr
+//   request_body_tool send SESSION TO SUBJECT BODY IDS   -> encrypt-send form body
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -35,7 +36,15 @@ int main(int argc, char** argv) {
                                               argv[4]);
     return 0;
   }
+  if (mode == "send" && argc == 7) {
+    std::cout << veilmark::BuildFormBody({{"to", veilmark::Utf8ToWide(argv[3])},
+                                          {"subject", veilmark::Utf8ToWide(argv[4])},
+                                          {"body", veilmark::Utf8ToWide(argv[5])}},
+                                         {{"attachment", argv[6]}, {"sessionId", argv[2]}});
+    return 0;
+  }
   std::cerr << "usage: request_body_tool decrypt CIPHER_FILE SESSION\n"
-               "       request_body_tool upload FILE NAME SESSION\n";
+               "       request_body_tool upload FILE NAME SESSION\n"
+               "       request_body_tool send SESSION TO SUBJECT BODY IDS\n";
   return 2;
 }

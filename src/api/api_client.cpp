@@ -16,7 +16,7 @@ std::unique_ptr<ServerReply> ApiClient::Exchange(std::u16string path, std::u16st
   HttpPost post{std::move(path), std::move(headers), body, cancel_};
   ExchangeOutcome outcome = exchange_.Post(endpoint_, post);
   std::unique_ptr<ServerReply> reply =
-      outcome.ok ? ParseReply(outcome.body)
+      outcome.ok ? ParseOwnedReply(std::move(outcome.body))
                  : MakeFailureReply("CLIENT_ERROR", std::move(outcome.error));
   // The command and the code only: the messages may quote what was sent.
   if (!reply->status().isOk()) {

@@ -3,6 +3,7 @@
 #include <json/json.h>
 
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <utility>
@@ -39,7 +40,15 @@ std::string TextMember(const Json::Value& object, const char* name, const char* 
   return ScalarText(object[name], fallback);
 }
 
+// A text member is converted from the parser's own bytes: a clear text can
+// be tens of megabytes, and an intermediate copy would double it.
 std::u16string WideMember(const Json::Value& object, const char* name) {
+  const Json::Value* value = object.find(name, name + std::strlen(name));
+  const char* begin = nullptr;
+  const char* end = nullptr;
+  if (value && value->isString() && value->getString(&begin, &end)) {
+    return Utf8ToWide(std::string_view(begin, static_cast<std::size_t>(end - begin)));
+  }
   return Utf8ToWide(TextMember(object, name));
 }
 
@@ -99,7 +108,8 @@ class ReplyBuilder {
   }
 
   // A root that is not an object is a reply without "status" (NOT_OK).
-  static std::unique_ptr<ServerReply> FromJson(const Json::Value& root) {
+  // The large texts are dropped from the tree once converted.
+  static std::unique_ptr<ServerReply> FromJson(Json::Value& root) {
     auto reply = std::make_unique<ServerReply>();
     if (!root.isObject()) return reply;
 
@@ -130,7 +140,9 @@ class ReplyBuilder {
       }
     }
     reply->cipherText_ = WideMember(root, "cipherText");
+    root.removeMember("cipherText");
     reply->clearText_ = WideMember(root, "clearText");
+    root.removeMember("clearText");
     reply->openIdUrl_ = WideMember(root, "openIdUrl");
     reply->securityQuestion_ = WideMember(root, "securityQuestion");
     if (const Json::Value* list = ListMember(root, "decryptedAttachments")) {
@@ -163,19 +175,37 @@ std::unique_ptr<ServerReply> MakeFailureReply(std::string code, std::string mess
   return ReplyBuilder::Failure(std::move(code), std::move(message));
 }
 
-std::unique_ptr<ServerReply> ParseReply(std::string_view text) {
+namespace {
+
+// Parses into `root`; null on success, else the PARSE_ERROR reply.
+std::unique_ptr<ServerReply> ParseInto(std::string_view text, Json::Value& root) {
   static const std::string kPrefix = "Unable to parse server reply - ";
   try {
     Json::Reader reader;
-    Json::Value root;
     if (!reader.parse(text.data(), text.data() + text.size(), root, true)) {
       return MakeFailureReply("PARSE_ERROR", kPrefix + reader.getFormattedErrorMessages());
     }
-    return ReplyBuilder::FromJson(root);
+    return nullptr;
   } catch (const std::exception& error) {
     // jsoncpp throws past its nesting limit and on out-of-range numbers.
     return MakeFailureReply("PARSE_ERROR", kPrefix + error.what());
   }
+}
+
+}  // namespace
+
+std::unique_ptr<ServerReply> ParseReply(std::string_view text) {
+  Json::Value root;
+  if (auto failure = ParseInto(text, root)) return failure;
+  return ReplyBuilder::FromJson(root);
+}
+
+std::unique_ptr<ServerReply> ParseOwnedReply(std::string&& text) {
+  Json::Value root;
+  std::unique_ptr<ServerReply> failure = ParseInto(text, root);
+  std::string().swap(text);
+  if (failure) return failure;
+  return ReplyBuilder::FromJson(root);
 }
 
 }  // namespace veilmark

@@ -94,6 +94,10 @@ class ServerReply {
 // reads as absent (a list as empty, a text as empty, a number as 0), and a root
 // that is not an object reads as a reply without "status" (NOT_OK).
 std::unique_ptr<ServerReply> ParseReply(std::string_view text);
+// The same, freeing the text once its tree is built: a reply can be as
+// large as a message, and the text, the tree and the converted members
+// need not all be held at once.
+std::unique_ptr<ServerReply> ParseOwnedReply(std::string&& text);
 
 // A reply made by the client: request "error", `code`, exactly one message.
 std::unique_ptr<ServerReply> MakeFailureReply(std::string code, std::string message);

@@ -1,7 +1,9 @@
 #include "read/decrypted_view.h"
 
-#include "read/html_sanitizer.h"
+#include <utility>
+
 #include "base/text.h"
+#include "read/html_sanitizer.h"
 
 namespace veilmark {
 namespace {
@@ -74,15 +76,16 @@ std::u16string ComposeDecryptedView(const std::u16string& clearText,
                                     const std::u16string& apiHost) {
   const std::u16string origin = u"https://" + apiHost;
   SanitizedHtml body = SanitizeHtml(clearText, origin);
-  std::u16string view;
+  // The sanitized text becomes the view itself: it is the size of the message.
+  std::u16string view = std::move(body.html);
   if (body.blockedRemoteImages) {
-    view =
+    std::u16string banner =
         u"<div style=\"background-color:#fff4ce;border:1px solid #e0c36c;padding:4px;"
         u"font-family:sans-serif;font-size:small\">";
-    view += kRemoteImagesBlocked;
-    view += u"</div>";
+    banner += kRemoteImagesBlocked;
+    banner += u"</div>";
+    view.insert(0, banner);
   }
-  view += body.html;
   if (attachments.empty()) return view;
 
   // The sanitized text is a fragment with no body end of its own: the blocks

@@ -260,5 +260,38 @@ TEST(ProtocolException, WhatIsFixedAndMessageTravels) {
   EXPECT_EQ(copy.code(), 5);
 }
 
+TEST(ParseOwnedReply, GivesWhatParseReplyGivesAndFreesTheText) {
+  const std::string json =
+      R"({"status":{"statusCode":"OK"},"clearText":"<p>Gr\u00fc\u00dfe \ud83d\udd12</p>",)"
+      R"("cipherText":"-----BEGIN-----","decryptedAttachments":[{"name":"a.pdf","size":3}]})";
+  std::string owned = json;
+  const auto reply = ParseOwnedReply(std::move(owned));
+  const auto expected = ParseReply(json);
+  EXPECT_TRUE(owned.empty());
+  ASSERT_TRUE(reply->status().isOk());
+  EXPECT_EQ(reply->clearText(), u"<p>Grüße \U0001F512</p>");
+  EXPECT_EQ(reply->clearText(), expected->clearText());
+  EXPECT_EQ(reply->cipherText(), u"-----BEGIN-----");
+  ASSERT_EQ(reply->decryptedAttachments().size(), 1u);
+  EXPECT_EQ(reply->decryptedAttachments()[0].size, 3);
+}
+
+TEST(ParseOwnedReply, TextThatIsNotJsonIsAParseErrorAndStillFreed) {
+  std::string owned = "{\"status\":";
+  const auto reply = ParseOwnedReply(std::move(owned));
+  EXPECT_TRUE(owned.empty());
+  EXPECT_EQ(reply->status().code(), "PARSE_ERROR");
+  EXPECT_EQ(reply->status().messages(), ParseReply("{\"status\":")->status().messages());
+}
+
+// A clear text of a type the service does not send reads as absent, also
+// when it is converted from the parser's bytes.
+TEST(ParseOwnedReply, ClearTextOfAnotherTypeReadsAsItsText) {
+  EXPECT_EQ(ParseReply(R"({"status":{"statusCode":"OK"},"clearText":12})")->clearText(), u"12");
+  EXPECT_EQ(ParseReply(R"({"status":{"statusCode":"OK"},"clearText":[1]})")->clearText(), u"");
+  EXPECT_EQ(ParseReply(R"({"status":{"statusCode":"OK"},"clearText":"a\u0000b"})")->clearText(),
+            std::u16string(u"a\0b", 3));
+}
+
 }  // namespace
 }  // namespace veilmark

@@ -91,6 +91,109 @@ TEST(UrlEncode, WholeFormNeverCutsPunctuationOrNonAscii) {
   EXPECT_EQ(UrlEncode(letters).size(), letters.size() * 3);
 }
 
+// The converters and the encoder copy plain runs in blocks and fall back a
+// character at a time: every case below is tried at each offset within a
+// block and next to a block's end, in plain ASCII, so that a sequence split
+// across the boundary or a block wrongly taken as plain shows.
+std::string Around(std::size_t offset, const std::string& middle) {
+  return std::string(offset, 'a') + middle + std::string(40, 'z');
+}
+
+TEST(TextAtBlockEdges, Utf8ToWideDecodesAndReplacesAtEveryOffset) {
+  struct Case {
+    std::string utf8;
+    std::u16string wide;
+  };
+  const Case cases[] = {
+      {"\xC3\xA9", u"\u00e9"},
+      {"\xE2\x82\xAC", u"\u20ac"},
+      {"\xF0\x9F\x98\x80", u"\U0001F600"},
+      {"\xE2\x82", u"\uFFFD"},                  // cut short before plain text
+      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // encoded surrogate
+      {"\xFF", u"\uFFFD"},
+      {"\x7F\x80", u"\x7F\uFFFD"},  // the last ASCII byte, then a lone tail
+  };
+  for (const Case& c : cases) {
+    for (std::size_t offset = 0; offset < 34; ++offset) {
+      const std::u16string expected =
+          std::u16string(offset, u'a') + c.wide + std::u16string(40, u'z');
+      EXPECT_EQ(Utf8ToWide(Around(offset, c.utf8)), expected) << "offset " << offset;
+    }
+  }
+}
+
+TEST(TextAtBlockEdges, Utf8ToWideEndsOnACutSequenceAfterPlainBlocks) {
+  const std::string text = std::string(32, 'a') + "\xF0\x9F\x98";
+  EXPECT_EQ(Utf8ToWide(text), std::u16string(32, u'a') + u"\uFFFD");
+}
+
+TEST(TextAtBlockEdges, WideToUtf8EncodesAndReplacesAtEveryOffset) {
+  struct Case {
+    std::u16string wide;
+    std::string utf8;
+  };
+  const Case cases[] = {
+      {u"\u00e9", "\xC3\xA9"},
+      {u"\u0080", "\xC2\x80"},  // the first unit past ASCII
+      {u"\uFFFF", "\xEF\xBF\xBF"},
+      {u"\U0001F600", "\xF0\x9F\x98\x80"},
+      {u"\xD800"s, "\xEF\xBF\xBD"},  // lone high surrogate before plain text
+      {u"\xDC00\xD800"s, "\xEF\xBF\xBD\xEF\xBF\xBD"},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t offset = 0; offset < 34; ++offset) {
+      const std::u16string wide = std::u16string(offset, u'a') + c.wide + std::u16string(40, u'z');
+      EXPECT_EQ(WideToUtf8(wide), Around(offset, c.utf8)) << "offset " << offset;
+    }
+  }
+}
+
+TEST(TextAtBlockEdges, WideToUtf8GrowsForTextThatWidens) {
+  // Three bytes a unit throughout, and a surrogate pair as the very last units.
+  const std::u16string wide = std::u16string(1000, u'\u6771') + u"\U0001F512";
+  const std::string utf8 = WideToUtf8(wide);
+  ASSERT_EQ(utf8.size(), 3004u);
+  EXPECT_EQ(utf8.substr(2997, 3), "\xE6\x9D\xB1");
+  EXPECT_EQ(utf8.substr(3000), "\xF0\x9F\x94\x92");
+  EXPECT_EQ(Utf8ToWide(utf8), wide);
+}
+
+TEST(TextAtBlockEdges, UrlEncodeEscapesEveryByteAtEveryOffset) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (int byte = 0; byte < 256; ++byte) {
+    const char c = static_cast<char>(byte);
+    const bool plain =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+    std::string expected = plain ? std::string(1, c) : c == ' ' ? "+" : "%";
+    if (!plain && c != ' ') expected += {kHex[byte >> 4], kHex[byte & 15]};
+    for (std::size_t offset : {0u, 7u, 15u, 16u, 17u, 31u}) {
+      EXPECT_EQ(UrlEncode(Around(offset, std::string(1, c))), Around(offset, expected))
+          << "byte " << byte << " at " << offset;
+    }
+  }
+}
+
+TEST(TextAtBlockEdges, UrlEncodeOfDenseAndSparseEscapesMatchesItsLength) {
+  // Armored lines (an escape every few dozen bytes), HTML (every few), and
+  // nothing but escapes, long enough to cross many blocks.
+  std::string armored, html, escapes;
+  for (int i = 0; i < 300; ++i) {
+    armored += "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNk+/ZWZnaGlqa2xtbm9wcXJzdHV2\n";
+    html += "<p style=\"color:#333\">Dear <b>reader</b> &amp; caf\xC3\xA9.</p>";
+    escapes += "<>&\"";
+  }
+  for (const std::string* text : {&armored, &html, &escapes}) {
+    const std::string encoded = UrlEncode(*text);
+    EXPECT_EQ(encoded.size(), UrlEncodedLength(*text));
+    std::string prefixed = "x=";
+    AppendUrlEncoded(prefixed, *text);
+    EXPECT_EQ(prefixed, "x=" + encoded);
+  }
+  EXPECT_EQ(UrlEncode(armored).substr(0, 48), "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNk%2B%2FZW");
+  EXPECT_EQ(UrlEncode(html).substr(0, 40), "%3Cp+style%3D%22color%3A%23333%22%3EDear");
+  EXPECT_EQ(UrlEncode(escapes).substr(0, 12), "%3C%3E%26%22");
+}
+
 TEST(IntToText, DecimalWithSign) {
   EXPECT_EQ(IntToWide(-42), u"-42");
   EXPECT_EQ(IntToNarrow(0), "0");
