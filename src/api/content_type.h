@@ -9,5 +9,4 @@ namespace veilmark {
 
 std::string ContentTypeFor(std::u16string_view fileName);
 
-
 }  // namespace veilmark

@@ -108,8 +108,8 @@ class WinHttpExchange final : public HttpExchange {
         WinHttpConnect(session.Get(), AsWin(endpoint.host), endpoint.port, 0));
     if (!connection) return Failed(m::kOpenConnection);
     RequestHandle request(WinHttpOpenRequest(connection.Get(), L"POST", AsWin(post.path), nullptr,
-                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                              kRequestFlags));
+                                             WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                             kRequestFlags));
     if (!request) return Failed(m::kOpenConnection);
     const InterruptScope interrupt(post.cancel, request);
     ExchangeOutcome outcome = Exchange(request, post);

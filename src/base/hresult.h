@@ -71,12 +71,12 @@ inline bool HrOkOrRecord(HRESULT hr, std::string_view operation, const char* fil
 // Returns a failure from the enclosing function, skipping the rest of it;
 // the failure is asserted in debug builds and recorded in the diagnostic log.
 // The check after every Outlook call.
-#define VM_CHECK_HR(expr)                       \
-  do {                                          \
-    const HRESULT vmCheckedHr_ = (expr);        \
+#define VM_CHECK_HR(expr)                        \
+  do {                                           \
+    const HRESULT vmCheckedHr_ = (expr);         \
     if (!VM_LOG_HR_VALUE(vmCheckedHr_, #expr)) { \
-      return vmCheckedHr_;                      \
-    }                                           \
+      return vmCheckedHr_;                       \
+    }                                            \
   } while (false)
 
 // Whether the call succeeded, where a failure is an answer rather than a

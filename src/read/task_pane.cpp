@@ -5,7 +5,8 @@
 namespace veilmark {
 
 HRESULT ShowInTaskPane(const std::u16string& view, const std::shared_ptr<outlook::Object>& window,
-                       outlook::TaskPaneFactory& factory, std::shared_ptr<outlook::TaskPane>& paneSlot) {
+                       outlook::TaskPaneFactory& factory,
+                       std::shared_ptr<outlook::TaskPane>& paneSlot) {
   paneSlot.reset();
   VM_CHECK_HR(factory.CreateCTP(outlook::kWebBrowserClsid, kPaneTitle, window, paneSlot));
   std::shared_ptr<outlook::Object> control;
@@ -17,7 +18,8 @@ HRESULT ShowInTaskPane(const std::u16string& view, const std::shared_ptr<outlook
   std::shared_ptr<outlook::Object> document;
   if (!VM_TRY_HR(browser->GetDocument(document)) || !document) {
     document.reset();
-    if (VM_TRY_HR(browser->Navigate(u"about:blank")) && !VM_TRY_HR(browser->GetDocument(document))) {
+    if (VM_TRY_HR(browser->Navigate(u"about:blank")) &&
+        !VM_TRY_HR(browser->GetDocument(document))) {
       document.reset();
     }
   }

@@ -12,6 +12,7 @@ namespace veilmark {
 // browser in one piece, docks it at the bottom and shows it. A pane whose
 // browser has no document opens empty.
 HRESULT ShowInTaskPane(const std::u16string& view, const std::shared_ptr<outlook::Object>& window,
-                       outlook::TaskPaneFactory& factory, std::shared_ptr<outlook::TaskPane>& paneSlot);
+                       outlook::TaskPaneFactory& factory,
+                       std::shared_ptr<outlook::TaskPane>& paneSlot);
 
 }  // namespace veilmark

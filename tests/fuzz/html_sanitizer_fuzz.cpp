@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "read/html_sanitizer.h"
-#include "base/text.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The header rule never reads outside the text and agrees with a plain
 // restatement of it on every input.
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "read/protected_header.h"
-#include "base/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::u16string headers = WideFromBytes(data, size);

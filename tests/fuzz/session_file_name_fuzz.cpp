@@ -4,9 +4,9 @@
 // back when its escapes are undone.
 #include <string>
 
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "login/session_store.h"
-#include "base/text.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // writes past its end.
 #include <string>
 
-#include "fuzz_support.h"
 #include "base/text.h"
+#include "fuzz_support.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // U+FFFD, and the output is always well formed.
 #include <string>
 
-#include "fuzz_support.h"
 #include "base/text.h"
+#include "fuzz_support.h"
 
 namespace {
 

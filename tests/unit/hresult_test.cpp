@@ -4,8 +4,8 @@
 #undef NDEBUG
 #include <string>
 
-#include "support/hr_assert_recorder.h"
 #include "base/hresult.h"
+#include "support/hr_assert_recorder.h"
 
 namespace veilmark {
 namespace {

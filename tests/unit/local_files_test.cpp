@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
-#include "support/temp_data_home.h"
 #include "base/protocol_exception.h"
 #include "base/text.h"
+#include "support/temp_data_home.h"
 
 namespace veilmark {
 namespace {

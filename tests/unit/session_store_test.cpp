@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "support/temp_data_home.h"
 #include "base/local_files.h"
 #include "base/text.h"
+#include "support/temp_data_home.h"
 
 namespace veilmark {
 namespace {
