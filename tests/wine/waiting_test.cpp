@@ -29,6 +29,7 @@ using namespace std::chrono_literals;
 // What the product promises: no message waits longer than this.
 constexpr milliseconds kResponsiveBound{100};
 constexpr UINT kTick = WM_APP + 1;
+constexpr UINT kShutdown = WM_APP + 2;
 
 // A window of the UI thread that records when each posted tick is handled.
 class TickWindow {
@@ -49,12 +50,18 @@ class TickWindow {
 
   HWND window() const { return window_; }
   const std::vector<Clock::time_point>& handled() const { return handled_; }
+  std::function<void()> onShutdown;
 
  private:
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kTick) {
       auto* self = reinterpret_cast<TickWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
       if (self) self->handled_.push_back(Clock::now());
+      return 0;
+    }
+    if (message == kShutdown) {
+      auto* self = reinterpret_cast<TickWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+      if (self && self->onShutdown) self->onShutdown();
       return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -235,11 +242,14 @@ TEST_F(Win32Waiting, AbandonAllEndsAWaitInProgress) {
   Clock::time_point end;
   {
     // Shutdown comes as a message to the UI thread while the wait runs.
-    Ticker ticker(ticks.window());
-    std::thread shutdown([&] {
-      std::this_thread::sleep_for(1500ms);
+    ticks.onShutdown = [&] {
       waiter->AbandonAll();
       abandonedSent = true;
+    };
+    Ticker ticker(ticks.window());
+    std::thread shutdown([&ticks] {
+      std::this_thread::sleep_for(1500ms);
+      PostMessageW(ticks.window(), kShutdown, 0, 0);
     });
     start = Clock::now();
     const WaitEnd ended = waiter->Run({u"Working", 0}, [](Cancellation& cancel) {
