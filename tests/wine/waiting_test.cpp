@@ -265,6 +265,34 @@ TEST_F(Win32Waiting, AbandonAllEndsAWaitInProgress) {
   EXPECT_EQ(WaitWindowOf(GetCurrentThreadId()), nullptr);
 }
 
+// The thread's processor time, user and kernel.
+std::chrono::milliseconds ThreadCpuTime() {
+  FILETIME created, exited, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+  const auto ticks = [](const FILETIME& time) {
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  return std::chrono::milliseconds((ticks(kernel) + ticks(user)) / 10000);
+}
+
+// A quit posted during a wait is the outer loop's: kept for it, without the
+// pump spinning on it until the wait ends.
+TEST_F(Win32Waiting, QuitDuringAWaitIsHandedBackWithoutSpinning) {
+  TickWindow ticks;
+  const auto waiter = MakePlatformWaiter();
+  ticks.onShutdown = [] { PostQuitMessage(7); };
+  PostMessageW(ticks.window(), kShutdown, 0, 0);
+  const auto cpuBefore = ThreadCpuTime();
+  const WaitEnd ended =
+      waiter->Run({u"Working", 0}, [](Cancellation&) { std::this_thread::sleep_for(3s); });
+  const auto cpu = ThreadCpuTime() - cpuBefore;
+  EXPECT_EQ(ended, WaitEnd::kDone);
+  EXPECT_LT(cpu, 1s) << "the pump kept the processor busy during the wait";
+  MSG message;
+  ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was lost";
+  EXPECT_EQ(message.wParam, 7u);
+}
+
 // Against the hostile service (with-hostile-service).
 ApiEndpoint HostileEndpoint() {
   wchar_t port[16] = {};
