@@ -5,7 +5,9 @@
 #include <winhttp.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -37,20 +39,38 @@ class RequestHandle {
   std::atomic<HINTERNET> handle_;
 };
 
-// Lets a cancellation close `request` for as long as it lives.
+// A cancellable exchange, shared by the worker waiting for it and the thread
+// running it. Closing the request from another thread does not end a
+// blocked receive under every WinHTTP (Wine's waits out its time-out), so
+// the worker stops waiting at once and the exchange's thread finishes alone.
+struct Pending {
+  std::mutex mutex;
+  std::condition_variable ended;
+  bool cancelled = false;
+  bool done = false;
+  RequestHandle* request = nullptr;  // while the exchange uses it
+  ExchangeOutcome outcome;
+
+  void Cancel() {
+    std::lock_guard<std::mutex> lock(mutex);
+    cancelled = true;
+    if (request) request->Close();
+    ended.notify_all();
+  }
+};
+
+// Lets a cancellation reach `pending` for as long as it lives.
 class InterruptScope {
  public:
-  InterruptScope(Cancellation* cancel, RequestHandle& request) : cancel_(cancel) {
-    if (cancel_) cancel_->SetInterrupt([&request] { request.Close(); });
+  InterruptScope(Cancellation& cancel, const std::shared_ptr<Pending>& pending) : cancel_(cancel) {
+    cancel_.SetInterrupt([pending] { pending->Cancel(); });
   }
   InterruptScope(const InterruptScope&) = delete;
   InterruptScope& operator=(const InterruptScope&) = delete;
-  ~InterruptScope() {
-    if (cancel_) cancel_->SetInterrupt({});
-  }
+  ~InterruptScope() { cancel_.SetInterrupt({}); }
 
  private:
-  Cancellation* cancel_;
+  Cancellation& cancel_;
 };
 
 // Secure, and not answered from a proxy's cache.
@@ -89,6 +109,73 @@ class WinHttpExchange final : public HttpExchange {
   explicit WinHttpExchange(const ExchangeLimits& limits) : limits_(limits) {}
 
   ExchangeOutcome Post(const ApiEndpoint& endpoint, const HttpPost& post) override {
+    if (!post.cancel) return Open(limits_, endpoint, post, nullptr);
+    auto job = std::make_unique<Job>(limits_, endpoint, post);
+    const std::shared_ptr<Pending> pending = job->pending;
+    const InterruptScope interrupt(*post.cancel, pending);
+    // The thread holds the module until it ends, as it may outlive the call.
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&Job::Run), &module)) {
+      return Failed(exchange_messages::kOpenSession);
+    }
+    job->module = module;
+    HANDLE thread = CreateThread(nullptr, 0, &Job::Run, job.get(), 0, nullptr);
+    if (!thread) {
+      FreeLibrary(module);
+      return Failed(exchange_messages::kOpenSession);
+    }
+    job.release();
+    CloseHandle(thread);
+    std::unique_lock<std::mutex> lock(pending->mutex);
+    pending->ended.wait(lock, [&pending] { return pending->done || pending->cancelled; });
+    if (pending->cancelled) return Failed(exchange_messages::kCancelled);
+    return std::move(pending->outcome);
+  }
+
+ private:
+  // What the exchange's thread owns: copies of the call's arguments.
+  struct Job {
+    Job(const ExchangeLimits& limits, const ApiEndpoint& endpoint, const HttpPost& post)
+        : limits(limits),
+          endpoint(endpoint),
+          path(post.path),
+          headers(post.headers),
+          body(post.body),
+          pending(std::make_shared<Pending>()) {}
+
+    static DWORD WINAPI Run(void* parameter) {
+      HMODULE module = nullptr;
+      {
+        std::unique_ptr<Job> job(static_cast<Job*>(parameter));
+        module = job->module;
+        HttpPost post;
+        post.path = job->path;
+        post.headers = job->headers;
+        post.body = job->body;
+        ExchangeOutcome outcome = Open(job->limits, job->endpoint, post, job->pending.get());
+        std::lock_guard<std::mutex> lock(job->pending->mutex);
+        job->pending->outcome = std::move(outcome);
+        job->pending->done = true;
+        job->pending->ended.notify_all();
+      }
+      FreeLibraryAndExitThread(module, 0);
+      return 0;
+    }
+
+    ExchangeLimits limits;
+    ApiEndpoint endpoint;
+    std::u16string path;
+    std::u16string headers;
+    std::string body;
+    std::shared_ptr<Pending> pending;
+    HMODULE module = nullptr;
+  };
+
+  // One exchange on its own session; `pending`, when given, may close the
+  // request from another thread.
+  static ExchangeOutcome Open(const ExchangeLimits& limits, const ApiEndpoint& endpoint,
+                              const HttpPost& post, Pending* pending) {
     namespace m = exchange_messages;
     // Declared in opening order: closed request, connection, session.
     InternetHandle session(WinHttpOpen(L"Veilmark Outlook AddIn", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
@@ -98,8 +185,8 @@ class WinHttpExchange final : public HttpExchange {
     // body (password, session, cipher text) on 307 and 308, and wait for a
     // name's resolution forever: here it counts as connecting, as in libcurl.
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-    const int connectMs = static_cast<int>(limits_.connectSeconds * 1000);
-    const int stallMs = static_cast<int>(limits_.stallSeconds * 1000);
+    const int connectMs = static_cast<int>(limits.connectSeconds * 1000);
+    const int stallMs = static_cast<int>(limits.stallSeconds * 1000);
     if (!WinHttpSetTimeouts(session.Get(), connectMs, connectMs, stallMs, stallMs) ||
         !WinHttpSetOption(session.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never))) {
       return Failed(m::kOpenSession);
@@ -111,14 +198,21 @@ class WinHttpExchange final : public HttpExchange {
                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                              kRequestFlags));
     if (!request) return Failed(m::kOpenConnection);
-    const InterruptScope interrupt(post.cancel, request);
-    ExchangeOutcome outcome = Exchange(request, post);
-    if (!outcome.ok && post.cancel && post.cancel->requested()) return Failed(m::kCancelled);
+    if (pending) {
+      std::lock_guard<std::mutex> lock(pending->mutex);
+      if (pending->cancelled) return Failed(m::kCancelled);
+      pending->request = &request;
+    }
+    ExchangeOutcome outcome = Exchange(limits, request, post);
+    if (pending) {
+      std::lock_guard<std::mutex> lock(pending->mutex);
+      pending->request = nullptr;
+    }
     return outcome;
   }
 
- private:
-  ExchangeOutcome Exchange(const RequestHandle& request, const HttpPost& post) {
+  static ExchangeOutcome Exchange(const ExchangeLimits& limits, const RequestHandle& request,
+                                  const HttpPost& post) {
     namespace m = exchange_messages;
 
     const DWORD length = static_cast<DWORD>(post.body.size());
@@ -136,13 +230,13 @@ class WinHttpExchange final : public HttpExchange {
     const bool hasLength = WinHttpQueryHeaders(
         request.Get(), WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
         WINHTTP_HEADER_NAME_BY_INDEX, &declared, &size, WINHTTP_NO_HEADER_INDEX);
-    if (hasLength && declared > limits_.maxReplyBytes) {
+    if (hasLength && declared > limits.maxReplyBytes) {
       return FailedWith(m::kReadData, ERROR_NOT_ENOUGH_MEMORY);
     }
 
     // The receive time-out bounds each wait; a reply that trickles in under
     // it is cut once a whole stall period brought less than a byte a second.
-    const ULONGLONG periodMs = static_cast<ULONGLONG>(limits_.stallSeconds) * 1000;
+    const ULONGLONG periodMs = static_cast<ULONGLONG>(limits.stallSeconds) * 1000;
     ULONGLONG periodStart = GetTickCount64();
     ULONGLONG periodBytes = 0;
     std::string reply;
@@ -152,7 +246,7 @@ class WinHttpExchange final : public HttpExchange {
         return FailedWithError(m::kQueryData);
       }
       if (available == 0) break;
-      if (available > limits_.maxReplyBytes - reply.size()) {
+      if (available > limits.maxReplyBytes - reply.size()) {
         return FailedWith(m::kReadData, ERROR_NOT_ENOUGH_MEMORY);
       }
       std::vector<char> chunk(available + 1, 0);

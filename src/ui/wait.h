@@ -119,7 +119,9 @@ class Win32Waiter final : public PumpingWaiter {
   std::shared_ptr<void> ShowWindow(const WaitNotice& notice, std::function<void()> cancel) override;
 
  private:
-  void* event_;  // a manual-reset event HANDLE
+  void* event_;            // a manual-reset event HANDLE
+  bool quitHeld_ = false;  // a WM_QUIT taken during a wait, for the outer loop
+  int quitCode_ = 0;
 };
 #endif
 

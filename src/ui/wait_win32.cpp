@@ -70,22 +70,20 @@ Win32Waiter::~Win32Waiter() {
 void Win32Waiter::PumpFor(const std::atomic<bool>& done, std::chrono::milliseconds slice) {
   HANDLE event = static_cast<HANDLE>(event_);
   MSG message;
-  bool quit = false;
-  int quitCode = 0;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
-      // Not ours to act on: handed back to the outer loop once the wait is over.
-      quit = true;
-      quitCode = static_cast<int>(message.wParam);
-      break;
+      // Not ours to act on: kept for the outer loop until the wait is over.
+      // Posted again at once, it would be peeked again at once: a busy loop.
+      quitHeld_ = true;
+      quitCode_ = static_cast<int>(message.wParam);
+      continue;
     }
     TranslateMessage(&message);
     DispatchMessageW(&message);
     if (done.load()) break;
   }
-  if (quit) PostQuitMessage(quitCode);
   ResetEvent(event);
-  if (done.load() || quit) return;
+  if (done.load()) return;
   MsgWaitForMultipleObjectsEx(1, &event, static_cast<DWORD>(slice.count()), QS_ALLINPUT,
                               MWMO_INPUTAVAILABLE);
 }
@@ -96,7 +94,14 @@ void Win32Waiter::WakeUp() {
 
 std::shared_ptr<void> Win32Waiter::ShowBusy() {
   HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-  return std::shared_ptr<void>(nullptr, [previous](void*) { SetCursor(previous); });
+  // Held for the whole wait: its end hands a held quit back.
+  return std::shared_ptr<void>(nullptr, [this, previous](void*) {
+    SetCursor(previous);
+    if (quitHeld_) {
+      quitHeld_ = false;
+      PostQuitMessage(quitCode_);
+    }
+  });
 }
 
 std::shared_ptr<void> Win32Waiter::ShowWindow(const WaitNotice& notice,

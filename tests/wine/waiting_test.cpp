@@ -1,0 +1,364 @@
+// The Win32 waiter under Wine: the UI thread keeps handling its messages
+// while work runs on the worker, the wait window's Cancel ends a stalled
+// WinHTTP exchange, and shutdown ends a wait.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "api/api_client.h"
+#include "api/http_exchange.h"
+#include "ui/wait.h"
+
+namespace veilmark::wine_tests {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using namespace std::chrono_literals;
+
+// What the product promises: no message waits longer than this.
+constexpr milliseconds kResponsiveBound{100};
+constexpr UINT kTick = WM_APP + 1;
+constexpr UINT kShutdown = WM_APP + 2;
+
+// A window of the UI thread that records when each posted tick is handled.
+class TickWindow {
+ public:
+  TickWindow() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &TickWindow::Proc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VeilmarkWaitingTestTicks";
+    RegisterClassW(&windowClass);  // fails harmlessly when registered already
+    window_ = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10,
+                              nullptr, nullptr, windowClass.hInstance, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~TickWindow() { DestroyWindow(window_); }
+  TickWindow(const TickWindow&) = delete;
+  TickWindow& operator=(const TickWindow&) = delete;
+
+  HWND window() const { return window_; }
+  const std::vector<Clock::time_point>& handled() const { return handled_; }
+  std::function<void()> onShutdown;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kTick) {
+      auto* self = reinterpret_cast<TickWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+      if (self) self->handled_.push_back(Clock::now());
+      return 0;
+    }
+    if (message == kShutdown) {
+      auto* self = reinterpret_cast<TickWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+      if (self && self->onShutdown) self->onShutdown();
+      return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+
+  HWND window_ = nullptr;
+  std::vector<Clock::time_point> handled_;
+};
+
+// Posts a tick to `window` every 20 ms until destroyed; `onTick` runs on the
+// posting thread before each.
+class Ticker {
+ public:
+  explicit Ticker(HWND window, std::function<void()> onTick = {})
+      : thread_([this, window, onTick = std::move(onTick)] {
+          while (!stop_.load()) {
+            if (onTick) onTick();
+            PostMessageW(window, kTick, 0, 0);
+            std::this_thread::sleep_for(20ms);
+          }
+        }) {}
+  ~Ticker() {
+    stop_.store(true);
+    thread_.join();
+  }
+  Ticker(const Ticker&) = delete;
+  Ticker& operator=(const Ticker&) = delete;
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// The longest time in [start, end] with no tick handled.
+milliseconds LongestGap(const std::vector<Clock::time_point>& handled, Clock::time_point start,
+                        Clock::time_point end) {
+  Clock::time_point previous = start;
+  Clock::duration longest{};
+  for (const auto at : handled) {
+    if (at < start || at > end) continue;
+    longest = std::max(longest, at - previous);
+    previous = at;
+  }
+  longest = std::max(longest, end - previous);
+  return std::chrono::duration_cast<milliseconds>(longest);
+}
+
+struct WaitWindowFound {
+  HWND window = nullptr;
+};
+
+BOOL CALLBACK FindWaitWindow(HWND window, LPARAM found) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (std::wstring(name) != L"VeilmarkWaitWindow" || !IsWindowVisible(window)) return TRUE;
+  reinterpret_cast<WaitWindowFound*>(found)->window = window;
+  return FALSE;
+}
+
+// The visible wait window of `thread`, or null.
+HWND WaitWindowOf(DWORD thread) {
+  WaitWindowFound found;
+  EnumThreadWindows(thread, &FindWaitWindow, reinterpret_cast<LPARAM>(&found));
+  return found.window;
+}
+
+// Clicks the wait window's Cancel once it shows; records when it did.
+class CancelClicker {
+ public:
+  explicit CancelClicker(DWORD uiThread) : uiThread_(uiThread) {}
+  void operator()() {
+    if (clicked_.load()) return;
+    HWND window = WaitWindowOf(uiThread_);
+    if (!window) return;
+    HWND button = GetDlgItem(window, IDCANCEL);
+    if (!button) return;
+    clickedAt_ = Clock::now();
+    clicked_.store(true);
+    PostMessageW(button, BM_CLICK, 0, 0);
+  }
+  bool clicked() const { return clicked_.load(); }
+  Clock::time_point clickedAt() const { return clickedAt_; }
+
+ private:
+  DWORD uiThread_;
+  std::atomic<bool> clicked_{false};
+  Clock::time_point clickedAt_;
+};
+
+// Under Xvfb no window manager answers Wine's X driver, which then waits 2 s
+// on each hidden window for a state change that never comes: the process's
+// windows are kept unmanaged. Read when the first window is made.
+class UnmanagedWindows : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+      return;
+    }
+    const wchar_t no[] = L"N";
+    RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(no), sizeof no);
+    RegCloseKey(key);
+  }
+  static void TearDownTestSuite() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    RegDeleteValueW(key, L"Managed");
+    RegCloseKey(key);
+  }
+  static constexpr wchar_t kKey[] = L"Software\\Wine\\X11 Driver";
+};
+
+class Win32Waiting : public UnmanagedWindows {};
+class Win32WaitingHostile : public UnmanagedWindows {};
+
+void PrintGap(const char* what, milliseconds gap) {
+  // Picked up by bench/README.md's UI-thread figures.
+  std::printf("[ gap      ] %s: longest gap between handled messages %lld ms\n", what,
+              static_cast<long long>(gap.count()));
+}
+
+TEST_F(Win32Waiting, MessagesKeepBeingHandledWhileWorkSleeps) {
+  TickWindow ticks;
+  const auto waiter = MakePlatformWaiter();
+  bool worked = false;
+  Clock::time_point start;
+  Clock::time_point end;
+  {
+    Ticker ticker(ticks.window());
+    start = Clock::now();
+    const WaitEnd ended = waiter->Run({u"Working", 0}, [&worked](Cancellation&) {
+      std::this_thread::sleep_for(4s);
+      worked = true;
+    });
+    end = Clock::now();
+    EXPECT_EQ(ended, WaitEnd::kDone);
+  }
+  EXPECT_TRUE(worked);
+  EXPECT_GE(end - start, 4s);
+  const milliseconds gap = LongestGap(ticks.handled(), start, end);
+  PrintGap("sleeping work", gap);
+  EXPECT_LT(gap, kResponsiveBound) << "the UI thread stopped handling messages during the wait";
+}
+
+TEST_F(Win32Waiting, WaitWindowShowsAfterTheDelayAndItsCancelEndsTheWait) {
+  TickWindow ticks;
+  const auto waiter = MakePlatformWaiter();
+  CancelClicker clicker(GetCurrentThreadId());
+  std::atomic<bool> sawCancel{false};
+  Clock::time_point start;
+  Clock::time_point end;
+  {
+    Ticker ticker(ticks.window(), [&clicker] { clicker(); });
+    start = Clock::now();
+    const WaitEnd ended = waiter->Run({u"Working", 0}, [&sawCancel](Cancellation& cancel) {
+      const auto until = Clock::now() + 20s;
+      while (!cancel.requested() && Clock::now() < until) std::this_thread::sleep_for(5ms);
+      sawCancel = cancel.requested();
+    });
+    end = Clock::now();
+    EXPECT_EQ(ended, WaitEnd::kCancelled);
+  }
+  ASSERT_TRUE(clicker.clicked()) << "no wait window with a Cancel button showed";
+  EXPECT_TRUE(sawCancel);
+  EXPECT_GE(clicker.clickedAt() - start, PumpingWaiter::kWindowDelay);
+  EXPECT_LT(clicker.clickedAt() - start, 5s) << "the wait window came late";
+  EXPECT_LT(end - clicker.clickedAt(), 2s) << "Cancel did not end the wait promptly";
+  // The window goes with the wait.
+  EXPECT_EQ(WaitWindowOf(GetCurrentThreadId()), nullptr);
+}
+
+TEST_F(Win32Waiting, AbandonAllEndsAWaitInProgress) {
+  TickWindow ticks;
+  const auto waiter = MakePlatformWaiter();
+  std::atomic<bool> abandonedSent{false};
+  Clock::time_point start;
+  Clock::time_point end;
+  {
+    // Shutdown comes as a message to the UI thread while the wait runs.
+    ticks.onShutdown = [&] {
+      waiter->AbandonAll();
+      abandonedSent = true;
+    };
+    Ticker ticker(ticks.window());
+    std::thread shutdown([&ticks] {
+      std::this_thread::sleep_for(1500ms);
+      PostMessageW(ticks.window(), kShutdown, 0, 0);
+    });
+    start = Clock::now();
+    const WaitEnd ended = waiter->Run({u"Working", 0}, [](Cancellation& cancel) {
+      const auto until = Clock::now() + 20s;
+      while (!cancel.requested() && Clock::now() < until) std::this_thread::sleep_for(5ms);
+    });
+    end = Clock::now();
+    shutdown.join();
+    EXPECT_EQ(ended, WaitEnd::kAbandoned);
+  }
+  EXPECT_TRUE(abandonedSent);
+  EXPECT_LT(end - start, 5s) << "AbandonAll did not end the wait";
+  EXPECT_EQ(WaitWindowOf(GetCurrentThreadId()), nullptr);
+}
+
+// The thread's processor time, user and kernel.
+std::chrono::milliseconds ThreadCpuTime() {
+  FILETIME created, exited, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+  const auto ticks = [](const FILETIME& time) {
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  return std::chrono::milliseconds((ticks(kernel) + ticks(user)) / 10000);
+}
+
+// A quit posted during a wait is the outer loop's: kept for it, without the
+// pump spinning on it until the wait ends.
+TEST_F(Win32Waiting, QuitDuringAWaitIsHandedBackWithoutSpinning) {
+  TickWindow ticks;
+  const auto waiter = MakePlatformWaiter();
+  ticks.onShutdown = [] { PostQuitMessage(7); };
+  PostMessageW(ticks.window(), kShutdown, 0, 0);
+  const auto cpuBefore = ThreadCpuTime();
+  const WaitEnd ended =
+      waiter->Run({u"Working", 0}, [](Cancellation&) { std::this_thread::sleep_for(3s); });
+  const auto cpu = ThreadCpuTime() - cpuBefore;
+  EXPECT_EQ(ended, WaitEnd::kDone);
+  EXPECT_LT(cpu, 1s) << "the pump kept the processor busy during the wait";
+  MSG message;
+  ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was lost";
+  EXPECT_EQ(message.wParam, 7u);
+}
+
+// Against the hostile service (with-hostile-service).
+ApiEndpoint HostileEndpoint() {
+  wchar_t port[16] = {};
+  const DWORD length = GetEnvironmentVariableW(L"VEILMARK_HOSTILE_PORT", port, 16);
+  if (length == 0 || length >= 16) throw std::runtime_error("run under with-hostile-service");
+  ApiEndpoint endpoint;
+  endpoint.host = u"localhost";
+  endpoint.port = static_cast<std::uint16_t>(std::stoi(port));
+  return endpoint;
+}
+
+std::string FirstMessage(const ServerReply& reply) {
+  return reply.status().messages().empty() ? "" : reply.status().messages()[0];
+}
+
+// The exchange stalls for its 3 s limit; the UI thread keeps up meanwhile.
+TEST_F(Win32WaitingHostile, MessagesKeepBeingHandledDuringAStalledExchange) {
+  TickWindow ticks;
+  const auto waiter = MakePlatformWaiter();
+  ExchangeLimits limits;
+  limits.stallSeconds = 3;
+  const auto exchange = MakePlatformHttpExchange(limits);
+  std::unique_ptr<ServerReply> reply;
+  Clock::time_point start;
+  Clock::time_point end;
+  {
+    Ticker ticker(ticks.window());
+    start = Clock::now();
+    const WaitEnd ended = waiter->Run({u"Decrypting the message", 0}, [&](Cancellation&) {
+      reply = ApiClient(*exchange, HostileEndpoint()).DecryptMime("stall", "payload");
+    });
+    end = Clock::now();
+    EXPECT_EQ(ended, WaitEnd::kDone);
+  }
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
+  EXPECT_GE(end - start, 2s);
+  const milliseconds gap = LongestGap(ticks.handled(), start, end);
+  PrintGap("stalled WinHTTP exchange", gap);
+  EXPECT_LT(gap, kResponsiveBound) << "the UI thread stopped handling messages during the wait";
+}
+
+// The exchange's own limit is 30 s: only Cancel ends it in a few.
+TEST_F(Win32WaitingHostile, CancelInTheWaitWindowEndsAStalledExchange) {
+  TickWindow ticks;
+  const auto waiter = MakePlatformWaiter();
+  const auto exchange = MakePlatformHttpExchange();
+  CancelClicker clicker(GetCurrentThreadId());
+  std::unique_ptr<ServerReply> reply;
+  Clock::time_point end;
+  {
+    Ticker ticker(ticks.window(), [&clicker] { clicker(); });
+    const WaitEnd ended = waiter->Run({u"Decrypting the message", 0}, [&](Cancellation& cancel) {
+      reply = ApiClient(*exchange, HostileEndpoint())
+                  .Cancellable(cancel)
+                  .DecryptMime("stall", "payload");
+    });
+    end = Clock::now();
+    EXPECT_EQ(ended, WaitEnd::kCancelled);
+  }
+  ASSERT_TRUE(clicker.clicked()) << "no wait window with a Cancel button showed";
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->status().code(), "CLIENT_ERROR");
+  EXPECT_EQ(FirstMessage(*reply), exchange_messages::kCancelled);
+  EXPECT_LT(end - clicker.clickedAt(), 2s) << "Cancel did not end the exchange promptly";
+}
+
+}  // namespace
+}  // namespace veilmark::wine_tests
