@@ -11,25 +11,12 @@
 
 #include "api/api_client.h"
 #include "api/http_exchange.h"
+#include "wine_support.h"
 
 namespace veilmark::wine_tests {
 namespace {
 
 using namespace std::chrono_literals;
-
-ApiEndpoint HostileEndpoint() {
-  wchar_t port[16] = {};
-  const DWORD length = GetEnvironmentVariableW(L"VEILMARK_HOSTILE_PORT", port, 16);
-  if (length == 0 || length >= 16) throw std::runtime_error("run under with-hostile-service");
-  ApiEndpoint endpoint;
-  endpoint.host = u"localhost";
-  endpoint.port = static_cast<std::uint16_t>(std::stoi(port));
-  return endpoint;
-}
-
-std::string FirstMessage(const ServerReply& reply) {
-  return reply.status().messages().empty() ? "" : reply.status().messages()[0];
-}
 
 class WinHttpHostile : public ::testing::Test {
  protected:

@@ -18,6 +18,7 @@
 #include "api/api_client.h"
 #include "api/http_exchange.h"
 #include "ui/wait.h"
+#include "wine_support.h"
 
 namespace veilmark::wine_tests {
 namespace {
@@ -294,19 +295,6 @@ TEST_F(Win32Waiting, QuitDuringAWaitIsHandedBackWithoutSpinning) {
 }
 
 // Against the hostile service (with-hostile-service).
-ApiEndpoint HostileEndpoint() {
-  wchar_t port[16] = {};
-  const DWORD length = GetEnvironmentVariableW(L"VEILMARK_HOSTILE_PORT", port, 16);
-  if (length == 0 || length >= 16) throw std::runtime_error("run under with-hostile-service");
-  ApiEndpoint endpoint;
-  endpoint.host = u"localhost";
-  endpoint.port = static_cast<std::uint16_t>(std::stoi(port));
-  return endpoint;
-}
-
-std::string FirstMessage(const ServerReply& reply) {
-  return reply.status().messages().empty() ? "" : reply.status().messages()[0];
-}
 
 // The exchange stalls for its 3 s limit; the UI thread keeps up meanwhile.
 TEST_F(Win32WaitingHostile, MessagesKeepBeingHandledDuringAStalledExchange) {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "api/api_endpoint.h"
+#include "api/server_reply.h"
 #include "base/hresult.h"
 #include "base/owner_win32.h"
 
@@ -92,5 +94,10 @@ class UserClassesSeenByCom {
 
 // Runs a program of the system (regsvr32, ...) and gives its exit code.
 DWORD RunProgram(const std::wstring& commandLine);
+
+// The hostile service a suite runs beside (with-hostile-service).
+ApiEndpoint HostileEndpoint();
+// The reply status's first message, or empty.
+std::string FirstMessage(const ServerReply& reply);
 
 }  // namespace veilmark::wine_tests
