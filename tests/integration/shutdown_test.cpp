@@ -62,12 +62,7 @@ class ShutdownDuringDialogTest : public ::testing::Test {
   }
 
   // Every pane the road made is gone again.
-  bool NoPaneLeft() const {
-    for (const auto& pane : host_.paneFactory->panes) {
-      if (!pane->deleted) return false;
-    }
-    return true;
-  }
+  bool NoPaneLeft() const { return host_.paneFactory->AllDeleted(); }
 
   testing::TempDataHome home_;
   testing::ScriptedService service_;

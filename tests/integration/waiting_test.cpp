@@ -183,12 +183,7 @@ class WaitingRoadTest : public ::testing::Test {
     return sent;
   }
 
-  bool NoPaneLeft() const {
-    for (const auto& pane : host_.paneFactory->panes) {
-      if (!pane->deleted) return false;
-    }
-    return true;
-  }
+  bool NoPaneLeft() const { return host_.paneFactory->AllDeleted(); }
 
   testing::TempDataHome home_;
   testing::ScriptedService service_;

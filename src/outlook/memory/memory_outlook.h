@@ -387,6 +387,13 @@ class MemoryTaskPaneFactory : public Recorded<TaskPaneFactory> {
 
   std::deque<std::shared_ptr<MemoryTaskPane>> upcoming;
   std::vector<std::shared_ptr<MemoryTaskPane>> panes;
+  // Every pane made so far has been deleted again.
+  bool AllDeleted() const {
+    for (const auto& pane : panes) {
+      if (!pane->deleted) return false;
+    }
+    return true;
+  }
   PaneShow show;  // optional
 };
 
