@@ -166,8 +166,10 @@ int RunCommand(const CommandLine& line, Platform platform, std::ostream& out, st
   if (!line.events.empty()) {
     events = std::make_unique<HostEvents>();
     if (!events->Open(line.events, err)) return kExitFailure;
-    // The wait pumps the events; its window's texts go to the terminal.
+    // The wait pumps the events; its window's texts go to the terminal. The
+    // dialogs' browser waits on it too.
     platform.waiter = std::make_shared<TerminalWaiter>([&events] { events->Pump(); }, err);
+    platform.ui = MakePlatformUi(platform.endpoint.caBundle, platform.waiter);
   }
   try {
     RunAddIn(line, items, std::move(platform), model, events.get(), err);
