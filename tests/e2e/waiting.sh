@@ -37,23 +37,27 @@ kill "$service_pid"
 wait "$service_pid" || fail "the quick service did not stop cleanly"
 service_pid=""
 rm "$e2e_root/service.out"  # so the old service's port is never read
-start_service --stall decrypt-mime,upload-attachments,encrypt-send=5
+start_service --stall decrypt-mime,upload-attachments,encrypt-send,login=5
 
 stalls() {
   grep -c "stalling $1 for 5 s" "$e2e_root/service.err" || true
 }
 
 # Runs veilmark-host as bob in the background with `program` and an events
-# FIFO open on descriptor 3; the arguments follow.
+# FIFO open on descriptor 3; the arguments follow. `user` and `script` (the
+# dialogs' answers) may be set for another user.
 events="$e2e_root/events"
+user=bob
+script=/dev/null
 start_host() {
   local program="$1"
   shift
   rm -f "$events"
   mkfifo "$events"
-  env XDG_DATA_HOME="$e2e_root/home/bob" VEILMARK_API_HOST="localhost:$service_port" \
-    VEILMARK_CA_BUNDLE="$service_ca" VEILMARK_UI_SCRIPT=/dev/null \
-    "$program" "$@" --events "$events" --trace >"$e2e_root/bob.out" 2>"$e2e_root/bob.err" &
+  mkdir -p "$e2e_root/home/$user"
+  env XDG_DATA_HOME="$e2e_root/home/$user" VEILMARK_API_HOST="localhost:$service_port" \
+    VEILMARK_CA_BUNDLE="$service_ca" VEILMARK_UI_SCRIPT="$script" \
+    "$program" "$@" --events "$events" --trace >"$e2e_root/$user.out" 2>"$e2e_root/$user.err" &
   host_pid=$!
   exec 3>"$events"
 }
@@ -61,11 +65,11 @@ start_host() {
 # Waits (at most 30 s) for the wait window to show on the host's stderr.
 wait_window() {
   for _ in $(seq 300); do
-    grep -q "^wait: $1" "$e2e_root/bob.err" && return 0
-    kill -0 "$host_pid" 2>/dev/null || fail "the host ended before its wait: $(cat "$e2e_root/bob.err")"
+    grep -q "^wait: $1" "$e2e_root/$user.err" && return 0
+    kill -0 "$host_pid" 2>/dev/null || fail "the host ended before its wait: $(cat "$e2e_root/$user.err")"
     sleep 0.1
   done
-  fail "no wait window '$1': $(cat "$e2e_root/bob.err")"
+  fail "no wait window '$1': $(cat "$e2e_root/$user.err")"
 }
 
 # Ends the events and waits for the host; its exit status.
@@ -84,22 +88,22 @@ start_host "$BUILD/host/veilmark-host" select "${messages[0]}" --pane-out "$e2e_
 wait_window 'Decrypting the message'
 echo "select ${messages[1]}" >&3
 echo "select ${messages[2]}" >&3
-finish_host || fail "select ended with $?: $(cat "$e2e_root/bob.err")"
+finish_host || fail "select ended with $?: $(cat "$e2e_root/$user.err")"
 [ "$(stalls decrypt-mime)" = 2 ] || fail "expected 2 decryptions, got $(stalls decrypt-mime)"
-[ "$(grep -c '^pane: ' "$e2e_root/bob.out")" = 1 ] || fail "expected one pane: $(cat "$e2e_root/bob.out")"
+[ "$(grep -c '^pane: ' "$e2e_root/$user.out")" = 1 ] || fail "expected one pane: $(cat "$e2e_root/$user.out")"
 expect_in "$e2e_root/select.html" 'Message three'
 expect_not_in "$e2e_root/select.html" 'Message one'
-expect_in "$e2e_root/bob.err" 'wait: closed'
+expect_in "$e2e_root/$user.err" 'wait: closed'
 passed=$((passed + 1))
 
 # The window closed during its decryption: the result is dropped.
 start_host "$BUILD/host/veilmark-host" read "${messages[1]}" --pane-out "$e2e_root/closed.html"
 wait_window 'Decrypting the message'
 echo close >&3
-finish_host || fail "read ended with $?: $(cat "$e2e_root/bob.err")"
+finish_host || fail "read ended with $?: $(cat "$e2e_root/$user.err")"
 [ "$(stalls decrypt-mime)" = 3 ] || fail "expected 3 decryptions, got $(stalls decrypt-mime)"
-expect_in "$e2e_root/bob.out" 'trace: event Inspector.Close'
-expect_not_in "$e2e_root/bob.out" 'pane: '
+expect_in "$e2e_root/$user.out" 'trace: event Inspector.Close'
+expect_not_in "$e2e_root/$user.out" 'pane: '
 [ ! -e "$e2e_root/closed.html" ] || fail "a pane was written for the closed window"
 passed=$((passed + 1))
 
@@ -110,13 +114,13 @@ start_host "$BUILD/tests/veilmark-host-asan" select "${messages[2]}" \
 wait_window 'Decrypting the message'
 started=$SECONDS
 echo shutdown >&3
-finish_host || fail "shutdown ended with $?: $(cat "$e2e_root/bob.err")"
+finish_host || fail "shutdown ended with $?: $(cat "$e2e_root/$user.err")"
 [ $((SECONDS - started)) -le 3 ] || fail "the host took $((SECONDS - started)) s to shut down"
-expect_not_in "$e2e_root/bob.err" 'Sanitizer'
-expect_in "$e2e_root/bob.out" 'trace: add-in OnDisconnection returned'
-[ "$(grep -c 'OnBeginShutdown returned' "$e2e_root/bob.out")" = 1 ] ||
-  fail "OnBeginShutdown must come once: $(cat "$e2e_root/bob.out")"
-expect_not_in "$e2e_root/bob.out" 'pane: '
+expect_not_in "$e2e_root/$user.err" 'Sanitizer'
+expect_in "$e2e_root/$user.out" 'trace: add-in OnDisconnection returned'
+[ "$(grep -c 'OnBeginShutdown returned' "$e2e_root/$user.out")" = 1 ] ||
+  fail "OnBeginShutdown must come once: $(cat "$e2e_root/$user.out")"
+expect_not_in "$e2e_root/$user.out" 'pane: '
 passed=$((passed + 1))
 
 # Cancel during a send's upload keeps the draft and sends nothing more.
@@ -127,15 +131,35 @@ start_host "$BUILD/host/veilmark-host" send --account bob@example.com --to alice
   --subject Report --html-text '<p>See attached</p>' --attach "$e2e_root/report.pdf"
 wait_window 'Sending the message securely'
 echo cancel >&3
-finish_host || fail "send ended with $?: $(cat "$e2e_root/bob.err")"
+finish_host || fail "send ended with $?: $(cat "$e2e_root/$user.err")"
 sleep 6  # the stalled upload's answer, and anything the host might still send
 [ "$(stalls upload-attachments)" = 1 ] || fail "expected one upload"
 [ "$(stalls encrypt-send)" = 0 ] || fail "the service received an encrypt-send after Cancel"
-expect_in "$e2e_root/bob.err" 'cancelled'
-expect_in "$e2e_root/bob.out" 'trace: MailItem.Save'
-expect_not_in "$e2e_root/bob.out" 'MailItem.Delete'
-expect_not_in "$e2e_root/bob.out" 'MailItem.Close(1)'
+expect_in "$e2e_root/$user.err" 'cancelled'
+expect_in "$e2e_root/$user.out" 'trace: MailItem.Save'
+expect_not_in "$e2e_root/$user.out" 'MailItem.Delete'
+expect_not_in "$e2e_root/$user.out" 'MailItem.Close(1)'
 [ "$(mail_count alice@example.com)" = "$before" ] || fail "a message reached alice"
+passed=$((passed + 1))
+
+# Cancel during the login's own call gives the login up: no session is kept
+# and the send goes no further.
+admin add-user carol@example.com carol-pw >/dev/null
+user=carol
+script="$e2e_root/carol.script"
+login_script carol@example.com carol-pw >"$script"
+start_host "$BUILD/host/veilmark-host" send --account carol@example.com --to alice@example.com \
+  --subject Hello --html-text '<p>Hello</p>'
+wait_window 'Logging in'
+echo cancel >&3
+finish_host || fail "the login ended with $?: $(cat "$e2e_root/carol.err")"
+[ "$(stalls login)" = 1 ] || fail "expected one login call"
+[ "$(stalls encrypt-send)" = 0 ] || fail "the service received an encrypt-send"
+if ls "$e2e_root/home/carol/Veilmark/" | grep -q '^session_'; then
+  fail "a session was kept after the cancelled login"
+fi
+expect_not_in "$e2e_root/carol.out" 'MailItem.Delete'
+expect_not_in "$e2e_root/carol.err" '[Veilmark AddIn]'
 passed=$((passed + 1))
 
 echo "$passed passed, 0 failed"
