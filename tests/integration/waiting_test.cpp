@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -340,6 +341,8 @@ TEST_F(LoginWaitTest, AStalledLoginCallKeepsTheEventsTurning) {
   // Turns all through the stall, never far apart.
   EXPECT_GT(loop_.pumps(), static_cast<int>(kLoginStall / milliseconds(100)));
   EXPECT_LT(loop_.longestGap(), milliseconds(100));
+  std::printf("[ gap ] stalled login call: %.1f ms\n",
+              std::chrono::duration<double, std::milli>(loop_.longestGap()).count());
   EXPECT_EQ(waitLog_.str(), "wait: Logging in\u2026 [Cancel]\nwait: closed\n");
   EXPECT_EQ(SessionStore().GetSession(kAccount), "s-new");
   EXPECT_EQ(ui_.dialogs.size(), 2u);
@@ -392,6 +395,8 @@ TEST(BrowserWaitTest, AStalledPageKeepsTheEventsTurningAndCancelStopsIt) {
   EXPECT_EQ(loaded.document.source, "<html>late</html>");
   EXPECT_GT(loop.pumps(), 15);
   EXPECT_LT(loop.longestGap(), milliseconds(100));
+  std::printf("[ gap ] stalled page load: %.1f ms\n",
+              std::chrono::duration<double, std::milli>(loop.longestGap()).count());
   EXPECT_EQ(log.str(), "wait: Loading the page\u2026 [Cancel]\nwait: closed\n");
 
   loop.PostAfter(milliseconds(100), [&waiter] { waiter->CancelInnermost(); });
