@@ -8,12 +8,21 @@ namespace veilmark::hostapp {
 
 const char kUsage[] =
     "usage:\n"
-    "  veilmark-host read FILE.eml [--account ADDR] [--pane-out FILE] [--trace]\n"
+    "  veilmark-host read FILE.eml [--account ADDR] [--pane-out FILE] [--trace] [--events FILE]\n"
     "  veilmark-host select FILE.eml [FILE.eml ...] [--account ADDR] [--pane-out FILE] [--trace]\n"
+    "                     [--events FILE]\n"
     "  veilmark-host send --account ADDR [--to ADDR ...] [--cc ADDR ...] [--bcc ADDR ...]\n"
     "                     [--list NAME ...] [--subject TEXT] [--html FILE | --html-text TEXT]\n"
-    "                     [--attach FILE ...] [--trace]\n"
-    "  veilmark-host --help\n";
+    "                     [--attach FILE ...] [--trace] [--events FILE]\n"
+    "  veilmark-host --help\n"
+    "\n"
+    "--events FILE (a file or a FIFO) delivers the user's actions, one a line, while the\n"
+    "add-in waits on the service and after the command, until the file ends:\n"
+    "  select FILE.eml [FILE.eml ...]   select these messages in the main window\n"
+    "  close                            close the command's window (select: the main window)\n"
+    "  cancel                           press Cancel in the wait window\n"
+    "  shutdown                         Outlook closes: no event is read after it\n"
+    "The wait window's texts go to stderr as \"wait: TEXT [Cancel]\" and \"wait: closed\".\n";
 
 namespace {
 
@@ -29,6 +38,7 @@ enum class Option {
   kHtml,
   kHtmlText,
   kAttach,
+  kEvents,
 };
 
 struct OptionInfo {
@@ -51,6 +61,7 @@ const std::map<std::string, OptionInfo>& Options() {
       {"--html", {Option::kHtml, true, false, true}},
       {"--html-text", {Option::kHtmlText, true, false, true}},
       {"--attach", {Option::kAttach, true, false, true}},
+      {"--events", {Option::kEvents, true, true, true}},
   };
   return options;
 }
@@ -126,6 +137,10 @@ class Parser {
         break;
       case Option::kAttach:
         line_.attachments.push_back(value);
+        break;
+      case Option::kEvents:
+        Once(name, line_.events.empty());
+        line_.events = value;
         break;
     }
   }

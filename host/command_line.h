@@ -31,6 +31,7 @@ struct CommandLine {
   std::string account;             // empty: not given
   std::string paneOut;             // empty: the default file
   bool trace = false;
+  std::string events;  // empty: no events file
   // send
   std::vector<RecipientArg> recipients;  // in the order given
   std::string subject;

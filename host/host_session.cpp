@@ -9,7 +9,9 @@
 #include "base/protocol_exception.h"
 #include "base/text.h"
 #include "host/eml_message.h"
+#include "host/host_events.h"
 #include "host/mail_content.h"
+#include "ui/wait.h"
 
 namespace veilmark::hostapp {
 namespace {
@@ -40,10 +42,48 @@ std::vector<std::shared_ptr<MemoryMailItem>> LoadItems(const CommandLine& line,
   return items;
 }
 
+// The user's actions from the events file, delivered as Outlook delivers
+// them: between the add-in's calls and while one waits on the service.
+void HookEvents(HostEvents& events, const CommandLine& line,
+                const std::vector<std::shared_ptr<MemoryMailItem>>& items, MemoryOutlook& model,
+                ConnectCore& core, Waiter& waiter, std::ostream& err) {
+  EventHandlers handlers;
+  handlers.select = [&line, &model, &err](const std::vector<std::string>& files) {
+    std::vector<std::shared_ptr<outlook::Object>> selected;
+    try {
+      for (const std::string& file : files) {
+        auto item = model.NewMailItem();
+        FillReceived(*item, LoadEmlMessage(file), line.account);
+        selected.push_back(std::move(item));
+      }
+    } catch (const InputFileError& error) {
+      err << "veilmark-host: event select: " << error.what() << std::endl;
+      return;
+    }
+    model.application->activeExplorer->Select(std::move(selected));
+  };
+  // read and send: the command's window, once it is open; select: the main
+  // window.
+  handlers.close = [&line, &items, &model] {
+    if (line.command == Command::kSelect) {
+      model.application->activeExplorer->FireClose();
+    } else if (const auto window = items.front()->window.lock(); window && !window->closed) {
+      window->FireClose();
+    }
+  };
+  handlers.cancel = [&waiter] { waiter.CancelInnermost(); };
+  handlers.shutdown = [&model, &core] {
+    Entered(*model.trace, "OnBeginShutdown", core.OnBeginShutdown());
+  };
+  events.SetHandlers(std::move(handlers));
+}
+
 void RunAddIn(const CommandLine& line, const std::vector<std::shared_ptr<MemoryMailItem>>& items,
-              Platform platform, MemoryOutlook& model) {
+              Platform platform, MemoryOutlook& model, HostEvents* events, std::ostream& err) {
   outlook::Trace& trace = *model.trace;
+  const std::shared_ptr<Waiter> waiter = platform.waiter;
   ConnectCore core(std::move(platform));
+  if (events) HookEvents(*events, line, items, model, core, *waiter, err);
   Entered(trace, "OnConnection", core.OnConnection(model.application));
   Entered(trace, "CTPFactoryAvailable", core.CTPFactoryAvailable(model.paneFactory));
   Entered(trace, "OnStartupComplete", core.OnStartupComplete());
@@ -67,7 +107,11 @@ void RunAddIn(const CommandLine& line, const std::vector<std::shared_ptr<MemoryM
       break;
   }
 
-  Entered(trace, "OnBeginShutdown", core.OnBeginShutdown());
+  if (events) events->RunUntilEnd();
+  // Outlook shuts down once; an event may have begun it already.
+  if (!events || !events->shutDown()) {
+    Entered(trace, "OnBeginShutdown", core.OnBeginShutdown());
+  }
   Entered(trace, "OnDisconnection", core.OnDisconnection());
 }
 
@@ -118,8 +162,17 @@ int RunCommand(const CommandLine& line, Platform platform, std::ostream& out, st
     err << "veilmark-host: " << error.what() << std::endl;
     return kExitFailure;
   }
+  std::unique_ptr<HostEvents> events;
+  if (!line.events.empty()) {
+    events = std::make_unique<HostEvents>();
+    if (!events->Open(line.events, err)) return kExitFailure;
+    // The wait pumps the events; its window's texts go to the terminal. The
+    // dialogs' browser waits on it too.
+    platform.waiter = std::make_shared<TerminalWaiter>([&events] { events->Pump(); }, err);
+    platform.ui = MakePlatformUi(platform.endpoint.caBundle, platform.waiter);
+  }
   try {
-    RunAddIn(line, items, std::move(platform), model);
+    RunAddIn(line, items, std::move(platform), model, events.get(), err);
   } catch (const ProtocolException& error) {
     // Only the core's construction throws: there is no data folder.
     err << "veilmark-host: " << WideToUtf8(error.message()) << std::endl;

@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <iostream>
 #include <stdexcept>
 
 #include "images.h"
@@ -79,6 +80,13 @@ void SetCommonHandlers(httplib::Server& server) {
 
 }  // namespace
 
+void HttpServer::StallIfAsked(const std::string& command) const {
+  if (options_.stallCommands.count(command) == 0) return;
+  std::cerr << "veilmark-service: stalling " << command << " for " << options_.stallSeconds << " s"
+            << std::endl;
+  std::this_thread::sleep_for(std::chrono::seconds(options_.stallSeconds));
+}
+
 HttpServer::HttpServer(Api& api, const TlsFiles& tls, const ServerOptions& options)
     : api_(api), options_(options) {
   https_ =
@@ -126,11 +134,13 @@ void HttpServer::AddHttpsRoutes() {
                            "The upload is not readable multipart/form-data: " + error));
       return;
     }
+    StallIfAsked("upload-attachments");
     SendJson(response, 200, api_.UploadAttachments(*parts));
   });
   https_->Post(R"(/api/([A-Za-z0-9-]+))", [this](const httplib::Request& request,
                                                  httplib::Response& response) {
     const std::string command = request.matches[1];
+    StallIfAsked(command);
     Json::Value reply = api_.Command(command, ParseUrlEncoded(request.body), request.remote_addr);
     const int status = reply["status"]["statusCode"].asString() == "UNKNOWN_COMMAND" ? 404 : 200;
     SendJson(response, status, reply);

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
+#include <string>
 #include <thread>
 
 #include "api.h"
@@ -24,6 +26,10 @@ struct ServerOptions {
   // A message with a 25 MiB attachment, armored and form-encoded, is about
   // 40 MiB on the wire.
   std::size_t maxBodyBytes = 96u << 20;
+  // Commands (by their path name, "upload-attachments" included) answered
+  // only after this long: a slow service for the client's waiting tests.
+  std::set<std::string> stallCommands;
+  int stallSeconds = 0;
 };
 
 class HttpServer {
@@ -40,6 +46,8 @@ class HttpServer {
  private:
   void AddHttpsRoutes();
   void AddPlainRoutes();
+  // Announces the command on stderr and sleeps when it is one to stall.
+  void StallIfAsked(const std::string& command) const;
 
   Api& api_;
   ServerOptions options_;

@@ -3,12 +3,15 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <iostream>
 #include <map>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "api.h"
@@ -27,10 +30,11 @@ const char kUsage[] =
     "usage:\n"
     "  veilmark-service --state DIR [--port N] [--session-ttl SECONDS] [--idle-timeout SECONDS]\n"
     "      [--upload-ttl SECONDS] [--attachment-link-ttl SECONDS] [--request-timeout SECONDS]\n"
-    "      [--message-shape list|text]\n"
+    "      [--message-shape list|text] [--stall COMMAND[,COMMAND...]=SECONDS]\n"
     "      serve on 127.0.0.1:N (0 or none: a free port); prints\n"
     "      \"listening port=<P> ca=<DIR/ca.pem>\" once ready; stops on SIGTERM or SIGINT;\n"
-    "      --message-shape text sends status.message as one string, not a list\n"
+    "      --message-shape text sends status.message as one string, not a list;\n"
+    "      --stall answers those commands only after SECONDS (upload-attachments too)\n"
     "  veilmark-service --state DIR add-user EMAIL PASSWORD [--extra-password P]\n"
     "      [--alias A ...] [--registered-from VEILMARK|GMAIL|GOOGLE_APP|YAHOO|HOTMAIL|AOL]\n"
     "      [--security-question Q --security-answer A] [--first-name F] [--last-name L]\n"
@@ -252,7 +256,7 @@ int Serve(const std::string& stateDir, const Arguments& arguments) {
   std::string error;
   if (!CheckOptions(arguments,
                     {"state", "port", "session-ttl", "idle-timeout", "upload-ttl",
-                     "attachment-link-ttl", "request-timeout", "message-shape"},
+                     "attachment-link-ttl", "request-timeout", "message-shape", "stall"},
                     error)) {
     return UsageError(error);
   }
@@ -288,6 +292,22 @@ int Serve(const std::string& stateDir, const Arguments& arguments) {
   }
   const std::string messageShape = arguments.Option("message-shape", "list");
   if (messageShape != "list" && messageShape != "text") return UsageError("bad --message-shape");
+  std::set<std::string> stallCommands;
+  long stallSeconds = 0;
+  if (const std::string stall = arguments.Option("stall"); !stall.empty()) {
+    const std::size_t equals = stall.rfind('=');
+    if (equals == std::string::npos || equals == 0 ||
+        !ParseSeconds(stall.substr(equals + 1), requestTimeout - 1, stallSeconds)) {
+      return UsageError("bad --stall (COMMAND[,COMMAND...]=SECONDS, below --request-timeout)");
+    }
+    std::size_t start = 0;
+    while (start < equals) {
+      const std::size_t comma = std::min(stall.find(',', start), equals);
+      if (comma == start) return UsageError("bad --stall: an empty command");
+      stallCommands.insert(stall.substr(start, comma - start));
+      start = comma + 1;
+    }
+  }
 
   // Signals are taken by sigwait below, never by a handler in some thread.
   sigset_t stopSignals;
@@ -316,6 +336,8 @@ int Serve(const std::string& stateDir, const Arguments& arguments) {
   options.port = static_cast<std::uint16_t>(port);
   options.idleSeconds = static_cast<int>(idle);
   options.requestSeconds = static_cast<int>(requestTimeout);
+  options.stallCommands = std::move(stallCommands);
+  options.stallSeconds = static_cast<int>(stallSeconds);
   HttpServer server(api, tls, options);
   const std::uint16_t publicPort = server.Start();
   api.SetPublicPort(publicPort);

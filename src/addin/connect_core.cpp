@@ -13,9 +13,9 @@ Platform PlatformFromEnvironment() {
   diagnostics::Start(diagnostics::RequestedLogPath());
   Platform platform;
   platform.endpoint = EndpointFromEnvironment();
-  platform.ui = MakePlatformUi(platform.endpoint.caBundle);
-  platform.exchange = MakePlatformHttpExchange();
   platform.waiter = MakePlatformWaiter();
+  platform.ui = MakePlatformUi(platform.endpoint.caBundle, platform.waiter);
+  platform.exchange = MakePlatformHttpExchange();
   return platform;
 }
 

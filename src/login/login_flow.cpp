@@ -1,5 +1,6 @@
 #include "login/login_flow.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "ui/error_box.h"
 #include "ui/ui.h"
+#include "ui/wait.h"
 
 namespace veilmark {
 namespace {
@@ -32,6 +34,7 @@ constexpr char16_t kAccountMismatch[] =
     u"decrypt.\nYou might have aliases to your account which you can configure by:\n1. Browsing "
     u"to Veilmark Online\n2. Logging in with your primary account\n3. Clicking on the Settings "
     u"icon\n4. Adding your alias - you will receive a verification link in your email";
+constexpr char16_t kLoggingInNotice[] = u"Logging in\u2026";
 
 enum class Method { kGmail, kYahoo, kHotmail, kAol, kOther };
 
@@ -50,8 +53,11 @@ Attempt StartOver() {
 
 class LoginAttempt {
  public:
-  LoginAttempt(const std::u16string& account, Ui& ui, ApiClient& api)
-      : account_(account), ui_(ui), owner_(ui.ForegroundWindow()), client_(api) {}
+  LoginAttempt(const std::u16string& account, Ui& ui, ApiClient& api, Waiter& waiter)
+      : account_(account), ui_(ui), owner_(ui.ForegroundWindow()), client_(api), waiter_(waiter) {}
+
+  // The user cancelled a call's wait, or the add-in is going.
+  bool gaveUp() const { return gaveUp_; }
 
   Attempt Run() {
     LoginMethodDialog chooser;
@@ -89,9 +95,11 @@ class LoginAttempt {
  private:
   std::optional<Reply> OpenIdLogin() {
     const bool yahoo = method_ == Method::kYahoo;
-    Reply start = client_.LoginWithOpenId(yahoo ? u"Yahoo" : u"Google", u"",
-                                          yahoo ? account_ : std::u16string());
-    if (!start->status().isOk()) return start;  // shown as a refusal below
+    Reply start = Call([&](ApiClient& api) {
+      return api.LoginWithOpenId(yahoo ? u"Yahoo" : u"Google", u"",
+                                 yahoo ? account_ : std::u16string());
+    });
+    if (!start || !start->status().isOk()) return start;  // shown as a refusal below
     OpenIdDialog dialog(start->openIdUrl());
     start.reset();
     if (dialog.Show(ui_, owner_) == kDialogCannotShow) return Reply();
@@ -105,8 +113,10 @@ class LoginAttempt {
       return Reply();
     }
     if (dialog.cancelled) return std::nullopt;
-    return method_ == Method::kHotmail ? client_.LoginWithLive(dialog.email, dialog.password)
-                                       : client_.LoginWithAol(dialog.email, dialog.password);
+    return Call([&](ApiClient& api) {
+      return method_ == Method::kHotmail ? api.LoginWithLive(dialog.email, dialog.password)
+                                         : api.LoginWithAol(dialog.email, dialog.password);
+    });
   }
 
   std::optional<Reply> ServiceAccountLogin() {
@@ -118,17 +128,20 @@ class LoginAttempt {
     if (dialog.signup) return Signup(dialog.email);
     if (dialog.forgot) return ResetPassword();
     if (dialog.cancelled) return std::nullopt;
-    return client_.Login(dialog.email, dialog.password);
+    return Call([&](ApiClient& api) { return api.Login(dialog.email, dialog.password); });
   }
 
   std::optional<Reply> Signup(const std::u16string& email) {
     std::string tempSessionId;
     std::u16string captchaUrl;
-    if (Reply temp = client_.GetTempSession(); temp->status().isOk()) {
+    Reply temp = Call([](ApiClient& api) { return api.GetTempSession(); });
+    if (!temp) return Reply();
+    if (temp->status().isOk()) {
       tempSessionId = temp->sessionId();
       captchaUrl = u"http://" + client_.endpoint().authority() + u"/captcha?sessionId=" +
                    Utf8ToWide(tempSessionId);
     }
+    temp.reset();
     if (captchaUrl.empty()) {
       ShowError(ui_, u"Unable to retrieve CAPTCHA image from server");
       return Reply();
@@ -140,12 +153,15 @@ class LoginAttempt {
     }
     if (dialog.cancelled) return std::nullopt;
     signup_ = true;
-    return client_.RegisterUser(tempSessionId, dialog.email, dialog.password,
-                                dialog.securityQuestion, dialog.securityAnswer, dialog.captcha);
+    return Call([&](ApiClient& api) {
+      return api.RegisterUser(tempSessionId, dialog.email, dialog.password, dialog.securityQuestion,
+                              dialog.securityAnswer, dialog.captcha);
+    });
   }
 
   std::optional<Reply> ResetPassword() {
-    Reply question = client_.RetrieveSecurityQuestion(account_);
+    Reply question = Call([&](ApiClient& api) { return api.RetrieveSecurityQuestion(account_); });
+    if (!question) return Reply();
     if (!question->status().isOk()) {
       ShowError(ui_, u"Unable to retrieve the security question");
       return Reply();
@@ -157,7 +173,9 @@ class LoginAttempt {
     }
     if (dialog.cancelled) return std::nullopt;
     reset_ = true;
-    return client_.ResetPassword(dialog.email, dialog.securityQuestion, dialog.securityAnswer);
+    return Call([&](ApiClient& api) {
+      return api.ResetPassword(dialog.email, dialog.securityQuestion, dialog.securityAnswer);
+    });
   }
 
   Attempt HandleReply(Reply reply) {
@@ -174,7 +192,8 @@ class LoginAttempt {
         return Finish();
       }
       if (dialog.cancelled) return Finish();
-      reply = client_.ExtraPassword(sessionId, dialog.password);
+      reply = Call([&](ApiClient& api) { return api.ExtraPassword(sessionId, dialog.password); });
+      if (!reply) return Finish();
     }
 
     if (!reply->status().isOk()) {
@@ -197,6 +216,7 @@ class LoginAttempt {
     if (method_ == Method::kHotmail || AccountMatches(user, reply->sessionId())) {
       return Finish(reply->sessionId());
     }
+    if (gaveUp_) return Finish();
     ShowError(ui_, kAccountMismatch, 0,
               u"Logged in user is: " + user.email + u", Email user is: " + account_);
     return StartOver();  // that login's session is dropped without logging out
@@ -207,18 +227,34 @@ class LoginAttempt {
     const std::u16string cleanAccount = google ? CleanAccount(account_) : account_;
     const std::u16string userCleanAccount = google ? CleanAccount(user.email) : user.email;
     if (cleanAccount == userCleanAccount) return true;
-    Reply aliases = client_.CurrentUserAliases(sessionId);
-    if (!aliases->status().isOk()) return false;
+    Reply aliases = Call([&](ApiClient& api) { return api.CurrentUserAliases(sessionId); });
+    if (!aliases || !aliases->status().isOk()) return false;
     for (const std::u16string& alias : aliases->aliases()) {
       if (alias == cleanAccount || alias == account_) return true;
     }
     return false;
   }
 
+  // Runs one service call on a worker while the UI thread keeps handling its
+  // events; the modal dialogs stay as they are. Null when the user
+  // cancelled the wait or the add-in is going: the login is given up.
+  Reply Call(const std::function<Reply(ApiClient&)>& call) {
+    Reply reply;
+    const WaitEnd end = waiter_.Run({kLoggingInNotice, 0}, [&](Cancellation& cancel) {
+      ApiClient api = client_.Cancellable(cancel);
+      reply = call(api);
+    });
+    if (end == WaitEnd::kDone && reply) return reply;
+    gaveUp_ = true;
+    return nullptr;
+  }
+
   const std::u16string& account_;
   Ui& ui_;
   WindowRef owner_;
   ApiClient& client_;
+  Waiter& waiter_;
+  bool gaveUp_ = false;
   Method method_ = Method::kOther;
   bool signup_ = false;
   bool reset_ = false;
@@ -240,11 +276,13 @@ bool IsGoogleUser(const VeilmarkUser& user) {
   return user.registeredFrom == u"GMAIL" || user.registeredFrom == u"GOOGLE_APP";
 }
 
-std::string RunLoginFlow(const std::u16string& account, Ui& ui, ApiClient& api) {
+std::string RunLoginFlow(const std::u16string& account, Ui& ui, ApiClient& api, Waiter& waiter) {
   // Each failed attempt shows the chooser again, until the user succeeds or
   // gives up; a loop, so the stack does not grow with every attempt.
   for (;;) {
-    Attempt attempt = LoginAttempt(account, ui, api).Run();
+    LoginAttempt login(account, ui, api, waiter);
+    Attempt attempt = login.Run();
+    if (login.gaveUp()) return {};
     if (!attempt.startOver) return attempt.result;
   }
 }

@@ -7,7 +7,7 @@ namespace veilmark {
 std::string EnsureSession(const std::u16string& account, Services& services) {
   std::string session = services.sessions.GetSession(account);
   if (!session.empty()) return session;
-  session = RunLoginFlow(account, services.ui, services.api);
+  session = RunLoginFlow(account, services.ui, services.api, services.waiter);
   if (!session.empty()) services.sessions.SetSession(account, session);
   return session;
 }
@@ -47,7 +47,7 @@ Reply CallWithSession(const std::u16string& account, Services& services, const W
   Reply reply = CallWaiting(services, notice, call, session);
   if (!reply || !reply->status().needsLogin()) return reply;
   reply.reset();  // a large reply is not held through the login
-  const std::string renewed = RunLoginFlow(account, services.ui, services.api);
+  const std::string renewed = RunLoginFlow(account, services.ui, services.api, services.waiter);
   if (renewed.empty()) return nullptr;
   services.sessions.SetSession(account, renewed);
   return CallWaiting(services, notice, call, renewed);

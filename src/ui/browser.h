@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/cancellation.h"
+
 namespace veilmark {
 
 // A document larger than this is refused rather than held in memory.
@@ -33,7 +35,21 @@ class Browser {
   // Loads `url` (GET). Cookies set by any answer, redirects included, are sent
   // on later requests of this browser only.
   virtual BrowserResult Open(std::string_view url) = 0;
+  // The same, ended early (no document) once `cancel` is requested; a
+  // browser that cannot stop early loads the whole page.
+  virtual BrowserResult OpenCancellable(std::string_view url, const Cancellation& cancel) {
+    (void)cancel;
+    return Open(url);
+  }
 };
+
+class Waiter;
+
+// `inner` loading each page on a worker while the UI thread waits on
+// `waiter` (the wait window says "Loading the page…"); a wait cancelled or
+// abandoned ends with no document.
+std::unique_ptr<Browser> MakeWaitingBrowser(std::unique_ptr<Browser> inner,
+                                            std::shared_ptr<Waiter> waiter);
 
 // A new browser with no cookies. TLS is verified against the system's CAs and
 // `extraCaFile` when it is not empty.

@@ -24,6 +24,12 @@ struct Download {
   bool tooLarge = false;
 };
 
+// Aborts the transfer once the wait is cancelled.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* cancel = static_cast<const Cancellation*>(user);
+  return cancel && cancel->requested() ? 1 : 0;
+}
+
 size_t OnBody(char* buffer, size_t size, size_t count, void* user) {
   auto* download = static_cast<Download*>(user);
   const std::size_t length = size * count;
@@ -60,7 +66,13 @@ class CurlBrowser final : public Browser {
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
   }
 
-  BrowserResult Open(std::string_view url) override {
+  BrowserResult Open(std::string_view url) override { return Fetch(url, nullptr); }
+  BrowserResult OpenCancellable(std::string_view url, const Cancellation& cancel) override {
+    return Fetch(url, &cancel);
+  }
+
+ private:
+  BrowserResult Fetch(std::string_view url, const Cancellation* cancel) {
     BrowserResult result;
     CURL* c = curl_.Get();
     if (!c) {
@@ -72,8 +84,16 @@ class CurlBrowser final : public Browser {
     curl_easy_setopt(c, CURLOPT_URL, address.c_str());
     curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &download);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, cancel ? 0L : 1L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, cancel);
     const CURLcode code = curl_easy_perform(c);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, nullptr);
+    if (cancel && cancel->requested()) {
+      result.error = "cancelled";
+      return result;
+    }
     if (download.tooLarge) {
       result.error = "document larger than " + std::to_string(kMaxBrowserDocument) + " bytes";
       return result;
@@ -97,7 +117,6 @@ class CurlBrowser final : public Browser {
     return result;
   }
 
- private:
   std::string caBundle_;  // read by the TLS callback for the handle's lifetime
   CurlHandle curl_;
 };

@@ -21,8 +21,12 @@ class Ui {
   virtual int ShowDialog(DialogController& dialog, WindowRef owner) = 0;
 };
 
+class Waiter;
+
 // The platform's implementation: Win32 on Windows; on Linux the terminal,
-// whose browser also trusts `extraCaFile` when it is not empty.
-std::unique_ptr<Ui> MakePlatformUi(const std::string& extraCaFile);
+// whose browser also trusts `extraCaFile` when it is not empty and loads its
+// pages waiting on `waiter` (blocking when null).
+std::unique_ptr<Ui> MakePlatformUi(const std::string& extraCaFile,
+                                   std::shared_ptr<Waiter> waiter = nullptr);
 
 }  // namespace veilmark

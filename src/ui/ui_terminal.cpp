@@ -10,9 +10,11 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "base/text.h"
 #include "ui/dialog_terminal.h"
+#include "ui/wait.h"
 
 namespace veilmark {
 namespace {
@@ -133,8 +135,11 @@ int TerminalUi::ShowDialog(DialogController& dialog, WindowRef) {
   return RunTerminalDialog(dialog, io);
 }
 
-std::unique_ptr<Ui> MakePlatformUi(const std::string& extraCaFile) {
-  return TerminalUi::FromEnvironment([extraCaFile] { return MakePlatformBrowser(extraCaFile); });
+std::unique_ptr<Ui> MakePlatformUi(const std::string& extraCaFile, std::shared_ptr<Waiter> waiter) {
+  return TerminalUi::FromEnvironment([extraCaFile, waiter]() -> std::unique_ptr<Browser> {
+    std::unique_ptr<Browser> browser = MakePlatformBrowser(extraCaFile);
+    return waiter ? MakeWaitingBrowser(std::move(browser), waiter) : std::move(browser);
+  });
 }
 
 }  // namespace veilmark

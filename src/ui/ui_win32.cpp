@@ -274,7 +274,9 @@ std::optional<std::string> SaveDocumentSource(IUnknown* document) {
   return source;
 }
 
-std::unique_ptr<Ui> MakePlatformUi(const std::string&) {
+// The WebBrowser control loads its pages without holding the UI thread: no
+// waiter is needed.
+std::unique_ptr<Ui> MakePlatformUi(const std::string&, std::shared_ptr<Waiter>) {
   return std::make_unique<Win32Ui>();
 }
 

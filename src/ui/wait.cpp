@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/text.h"
+#include "ui/browser.h"
 
 namespace veilmark {
 
@@ -56,6 +57,36 @@ WaitEnd PumpingWaiter::Run(const WaitNotice& notice, const WaitWork& work) {
   }
   if (wait->abandoned.load()) return WaitEnd::kAbandoned;
   return wait->cancel.requested() ? WaitEnd::kCancelled : WaitEnd::kDone;
+}
+
+namespace {
+
+constexpr char16_t kLoadingNotice[] = u"Loading the page\u2026";
+
+class WaitingBrowser final : public Browser {
+ public:
+  WaitingBrowser(std::unique_ptr<Browser> inner, std::shared_ptr<Waiter> waiter)
+      : inner_(std::move(inner)), waiter_(std::move(waiter)) {}
+
+  BrowserResult Open(std::string_view url) override {
+    BrowserResult result;
+    const WaitEnd end = waiter_->Run({kLoadingNotice, 0}, [&](Cancellation& cancel) {
+      result = inner_->OpenCancellable(url, cancel);
+    });
+    if (end != WaitEnd::kDone) return BrowserResult{false, {}, "cancelled"};
+    return result;
+  }
+
+ private:
+  std::unique_ptr<Browser> inner_;
+  std::shared_ptr<Waiter> waiter_;
+};
+
+}  // namespace
+
+std::unique_ptr<Browser> MakeWaitingBrowser(std::unique_ptr<Browser> inner,
+                                            std::shared_ptr<Waiter> waiter) {
+  return std::make_unique<WaitingBrowser>(std::move(inner), std::move(waiter));
 }
 
 void PumpingWaiter::CancelInnermost() {

@@ -92,6 +92,13 @@ TEST(CommandLineTest, HelpInAnyPlace) {
   EXPECT_EQ(ParseCommandLine({"read", "--help"}).command, Command::kHelp);
 }
 
+TEST(CommandLineTest, EveryCommandTakesAnEventsFile) {
+  EXPECT_EQ(ParseCommandLine({"read", "m.eml", "--events", "ev"}).events, "ev");
+  EXPECT_EQ(ParseCommandLine({"select", "m.eml", "--events=ev"}).events, "ev");
+  EXPECT_EQ(ParseCommandLine({"send", "--account", "a@x", "--events", "ev"}).events, "ev");
+  EXPECT_EQ(ParseCommandLine({"read", "m.eml"}).events, "");
+}
+
 TEST(CommandLineTest, BadArgumentsSayWhatIsWrong) {
   struct Case {
     Args args;
@@ -117,6 +124,8 @@ TEST(CommandLineTest, BadArgumentsSayWhatIsWrong) {
       {{"send", "--account", "a@x", "--attach="}, "--attach needs a non-empty value"},
       {{"send", "--account", "a@x", "--html", "b.html", "--html-text", "t"}, "not both"},
       {{"send", "--account", "a@x", "--subject", "a", "--subject", "b"}, "given more than once"},
+      {{"read", "m.eml", "--events", "a", "--events", "b"}, "--events given more than once"},
+      {{"select", "m.eml", "--events="}, "--events needs a non-empty value"},
   };
   for (const Case& c : cases) {
     const std::string error = ErrorOf(c.args);

@@ -164,6 +164,45 @@ TEST_F(HostProgramTest, UnreadableOrMalformedFileExitsWithAMessage) {
   EXPECT_EQ(malformed.out, "");
 }
 
+// Without a service: the events loop's own rules, read from a plain file
+// after the command.
+TEST_F(HostProgramTest, EventsRunInOrderUntilShutdownAndBadOnesAreReported) {
+  const std::string first = folder_.Write("m1.eml", testing::PlainMessage());
+  const std::string second = folder_.Write("m2.eml", testing::PlainMessage());
+  const std::string events = folder_.Write(
+      "events", "# the user\n\n  select " + second +
+                    "\nbogus line\nselect missing.eml\nclose now\nclose\nshutdown\nselect " +
+                    second + "\n");
+  const Outcome run = Run({"select", first, "--trace", "--events", events});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err,
+            "veilmark-host: unknown event: bogus line\n"
+            "veilmark-host: event select: cannot read missing.eml: No such file or directory\n"
+            "veilmark-host: unknown event: close now\n");
+  auto count = [&run](const std::string& line) {
+    std::size_t n = 0;
+    for (std::size_t at = run.out.find(line); at != std::string::npos;
+         at = run.out.find(line, at + 1)) {
+      ++n;
+    }
+    return n;
+  };
+  // The command's selection and the first event's; none after the shutdown.
+  EXPECT_EQ(count("trace: event Explorer.SelectionChange\n"), 2u) << run.out;
+  EXPECT_EQ(count("trace: add-in OnBeginShutdown returned"), 1u) << run.out;
+  const std::size_t closed = run.out.find("trace: event Explorer.Close\n");
+  const std::size_t shutdown = run.out.find("trace: add-in OnBeginShutdown returned");
+  const std::size_t disconnected = run.out.find("trace: add-in OnDisconnection returned");
+  ASSERT_NE(closed, std::string::npos) << run.out;
+  EXPECT_LT(closed, shutdown);
+  EXPECT_LT(shutdown, disconnected);
+  EXPECT_NE(disconnected, std::string::npos);
+
+  const Outcome missing = Run({"select", first, "--events", "no-such-events"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(Has(missing.err, "cannot open the events file no-such-events")) << missing.err;
+}
+
 TEST_F(HostProgramTest, HelpGoesToStandardOutput) {
   const Outcome run = Run({"--help"});
   EXPECT_EQ(run.status, 0);

@@ -68,14 +68,14 @@ class LoginFlowTest : public ::testing::Test {
 
 TEST_F(LoginFlowTest, ChooserThatCannotBeShownEndsSilently) {
   CannotShow(LoginMethodDialog::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_TRUE(Commands().empty());
   EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(LoginFlowTest, ChooserCancelledEndsSilently) {
   ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_TRUE(Commands().empty());
   EXPECT_TRUE(Messages().empty());
   EXPECT_EQ(ui_.owners, std::vector<WindowRef>{0x1234});
@@ -90,7 +90,7 @@ TEST_F(LoginFlowTest, GmailFollowsTheProviderToTheFinalPage) {
   Dialog(OpenIdDialog::kResourceId,
          {Document(OpenIdDialog::kBrowser, "<html>provider page</html>"),
           Document(OpenIdDialog::kBrowser, OkLoginReply("open-s", "j.o.e@example.org", "GMAIL"))});
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()),
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()),
             "open-s");  // dots do not count for Google users
   EXPECT_EQ(Commands(), std::vector<std::string>{"login-with-open-id"});
   EXPECT_EQ(Params(0), (std::map<std::string, std::string>{
@@ -105,7 +105,7 @@ TEST_F(LoginFlowTest, YahooSendsTheAccountAddress) {
   Answer("login-with-open-id", R"({"status":{"statusCode":"OK"},"openIdUrl":"https://y/"})");
   Dialog(OpenIdDialog::kResourceId,
          {Document(OpenIdDialog::kBrowser, OkLoginReply("y-s", kAccount))});
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "y-s");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "y-s");
   EXPECT_EQ(Params(0).at("provider"), "Yahoo");
   EXPECT_EQ(Params(0).at("yahooEmail"), kAccount);
 }
@@ -114,7 +114,7 @@ TEST_F(LoginFlowTest, FailedOpenIdStartIsShownAndTheChooserComesBack) {
   Choose(LoginMethodDialog::kGmail);
   Answer("login-with-open-id", StatusReply("PROVIDER_DOWN"));
   ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{Describe("PROVIDER_DOWN")});
   EXPECT_EQ(ui_.dialogs.size(), 2u);
 }
@@ -124,7 +124,7 @@ TEST_F(LoginFlowTest, OpenIdClosedWithoutAFinalPageEndsSilently) {
   Answer("login-with-open-id", R"({"status":{"statusCode":"OK"},"openIdUrl":"https://g/"})");
   Dialog(OpenIdDialog::kResourceId,
          {Document(OpenIdDialog::kBrowser, " {\"not\":\"final\"}"), Click(kIdCancel)});
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_TRUE(Messages().empty());
 }
 
@@ -132,7 +132,7 @@ TEST_F(LoginFlowTest, OpenIdDialogThatCannotBeShownEndsSilently) {
   Choose(LoginMethodDialog::kGmail);
   Answer("login-with-open-id", R"({"status":{"statusCode":"OK"},"openIdUrl":"https://g/"})");
   CannotShow(OpenIdDialog::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_TRUE(Messages().empty());
 }
 
@@ -144,7 +144,7 @@ TEST_F(LoginFlowTest, HotmailSkipsTheAccountCheck) {
          {Type(ProviderLoginDialog::kEmail, u"someone@hotmail.example"),
           Type(ProviderLoginDialog::kPassword, u"pässword"), Click(kIdOk)});
   Answer("login-with-live", OkLoginReply("live-s", "someone.else@hotmail.example"));
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "live-s");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "live-s");
   EXPECT_EQ(Commands(), std::vector<std::string>{"login-with-live"});
   EXPECT_EQ(Params(0).at("email"), "someone@hotmail.example");
   EXPECT_EQ(Params(0).at("password"), "p\xC3\xA4ssword");
@@ -158,7 +158,7 @@ TEST_F(LoginFlowTest, AolIsCheckedAndMatchesThroughAnAlias) {
   Answer("login-with-aol", OkLoginReply("aol-s", "me@aol.example"));
   Answer("curr-user-aliases",
          R"({"status":{"statusCode":"OK"},"aliases":["other@x.org","joe@example.org"]})");
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "aol-s");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "aol-s");
   EXPECT_EQ(Commands(), (std::vector<std::string>{"login-with-aol", "curr-user-aliases"}));
   EXPECT_EQ(Params(1).at("sessionId"), "aol-s");
 }
@@ -171,7 +171,7 @@ TEST_F(LoginFlowTest, MismatchIsExplainedAndTheChooserComesBack) {
   Answer("login-with-aol", OkLoginReply("aol-s", "Me@AOL.example"));
   Answer("curr-user-aliases", R"({"status":{"statusCode":"OK"},"aliases":["x@y.z"]})");
   ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   ASSERT_EQ(ui_.boxes.size(), 1u);
   const std::u16string text = ui_.boxes[0].text;
   EXPECT_EQ(text.rfind(u"Please make sure you login with the same account as the email you are "
@@ -187,14 +187,14 @@ TEST_F(LoginFlowTest, MismatchIsExplainedAndTheChooserComesBack) {
 TEST_F(LoginFlowTest, ProviderDialogThatCannotBeShownSaysHotmailEvenForAol) {
   Choose(LoginMethodDialog::kAol);
   CannotShow(ProviderLoginDialog::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{u"Unable to display Hotmail dialog"});
 }
 
 TEST_F(LoginFlowTest, ProviderDialogCancelledEndsSilently) {
   Choose(LoginMethodDialog::kHotmail);
   Dialog(ProviderLoginDialog::kResourceId, {Click(kIdCancel)});
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_TRUE(Commands().empty());
   EXPECT_TRUE(Messages().empty());
 }
@@ -206,7 +206,7 @@ TEST_F(LoginFlowTest, ServiceAccountLoginStartsWithTheAccountAddress) {
   Dialog(VeilmarkLoginDialog::kResourceId,
          {Type(VeilmarkLoginDialog::kPassword, u"secret"), Click(kIdOk)});
   Answer("login", OkLoginReply("svc-s", kAccount));
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "svc-s");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "svc-s");
   EXPECT_EQ(ui_.dialogs.at(1).initialTexts.at(VeilmarkLoginDialog::kEmail), kWideAccount);
   EXPECT_EQ(Params(0).at("email"), kAccount);
   EXPECT_EQ(Params(0).at("password"), "secret");
@@ -222,7 +222,7 @@ TEST_F(LoginFlowTest, RefusedLoginIsShownThenASecondAttemptSucceeds) {
   Dialog(VeilmarkLoginDialog::kResourceId,
          {Type(VeilmarkLoginDialog::kPassword, u"right"), Click(kIdOk)});
   Answer("login", OkLoginReply("second", kAccount));
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "second");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "second");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{Describe("BAD_PASSWORD")});
   EXPECT_EQ(ui_.owners.size(), 4u);
 }
@@ -237,7 +237,7 @@ TEST_F(LoginFlowTest, ManyFailedAttemptsDoNotExhaustAnything) {
     Answer("login-with-live", StatusReply("NOPE"));
   }
   ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_EQ(Messages().size(), static_cast<std::size_t>(kAttempts));
 }
 
@@ -249,7 +249,7 @@ TEST_F(LoginFlowTest, UnreachableServiceIsShownAsAClientError) {
   Dialog(VeilmarkLoginDialog::kResourceId,
          {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, unreachable), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, unreachable, services_.waiter()), "");
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0], u"Status code is: CLIENT_ERROR\nMessage: Unable to send request - 7");
 }
@@ -257,12 +257,12 @@ TEST_F(LoginFlowTest, UnreachableServiceIsShownAsAClientError) {
 TEST_F(LoginFlowTest, ServiceAccountDialogProblems) {
   Choose(LoginMethodDialog::kOther);
   CannotShow(VeilmarkLoginDialog::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{u"Unable to display Veilmark Login dialog"});
 
   Choose(LoginMethodDialog::kOther);
   Dialog(VeilmarkLoginDialog::kResourceId, {Click(kIdCancel)});
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_TRUE(Commands().empty());
 }
 
@@ -279,7 +279,7 @@ TEST_F(LoginFlowTest, SignupRegistersWithTheCaptchaButNeverYieldsASession) {
                                        Type(RegisterDialog::kSecurityAnswer, u"Rex the dog"),
                                        Type(RegisterDialog::kCaptcha, u"XY12"), Click(kIdOk)});
   Answer("register", OkLoginReply("reg-s", kAccount));
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_EQ(Commands(), (std::vector<std::string>{"get-temp-session", "register"}));
   EXPECT_EQ(Params(0), (std::map<std::string, std::string>{{"json", "true"}}));
   const auto registered = Params(1);
@@ -302,7 +302,7 @@ TEST_F(LoginFlowTest, SignupWithoutATemporarySession) {
   Choose(LoginMethodDialog::kOther);
   Dialog(VeilmarkLoginDialog::kResourceId, {Click(VeilmarkLoginDialog::kSignup)});
   Answer("get-temp-session", StatusReply("BUSY"));
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_EQ(Messages(),
             std::vector<std::u16string>{u"Unable to retrieve CAPTCHA image from server"});
 }
@@ -312,14 +312,14 @@ TEST_F(LoginFlowTest, RegisterDialogCancelledOrNotShown) {
   Dialog(VeilmarkLoginDialog::kResourceId, {Click(VeilmarkLoginDialog::kSignup)});
   Answer("get-temp-session", R"({"status":{"statusCode":"OK"},"sessionId":"t"})");
   Dialog(RegisterDialog::kResourceId, {Click(kIdCancel)});
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_TRUE(Messages().empty());
 
   Choose(LoginMethodDialog::kOther);
   Dialog(VeilmarkLoginDialog::kResourceId, {Click(VeilmarkLoginDialog::kSignup)});
   Answer("get-temp-session", R"({"status":{"statusCode":"OK"},"sessionId":"t"})");
   CannotShow(RegisterDialog::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{u"Unable to display Register dialog"});
   EXPECT_EQ(Commands(), (std::vector<std::string>{"get-temp-session", "get-temp-session"}));
 }
@@ -334,7 +334,7 @@ TEST_F(LoginFlowTest, ResetUsesTheAccountAddressAndNeverYieldsASession) {
   Dialog(ForgotPasswordDialog::kResourceId,
          {Type(ForgotPasswordDialog::kSecurityAnswer, u"Rex"), Click(kIdOk)});
   Answer("reset-password", R"({"status":{"statusCode":"OK"}})");
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_EQ(Commands(), (std::vector<std::string>{"retrieve-security-q", "reset-password"}));
   EXPECT_EQ(Params(0).at("email"), kAccount);
   EXPECT_EQ(Params(1), (std::map<std::string, std::string>{{"email", kAccount},
@@ -350,19 +350,19 @@ TEST_F(LoginFlowTest, ResetProblems) {
   Choose(LoginMethodDialog::kOther);
   Dialog(VeilmarkLoginDialog::kResourceId, {Click(VeilmarkLoginDialog::kForgot)});
   Answer("retrieve-security-q", StatusReply("UNKNOWN_USER"));
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
 
   Choose(LoginMethodDialog::kOther);
   Dialog(VeilmarkLoginDialog::kResourceId, {Click(VeilmarkLoginDialog::kForgot)});
   Answer("retrieve-security-q", R"({"status":{"statusCode":"OK"},"securityQuestion":"Q"})");
   CannotShow(ForgotPasswordDialog::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
 
   Choose(LoginMethodDialog::kOther);
   Dialog(VeilmarkLoginDialog::kResourceId, {Click(VeilmarkLoginDialog::kForgot)});
   Answer("retrieve-security-q", R"({"status":{"statusCode":"OK"},"securityQuestion":"Q"})");
   Dialog(ForgotPasswordDialog::kResourceId, {Click(kIdCancel)});
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
 
   EXPECT_EQ(Messages(), (std::vector<std::u16string>{u"Unable to retrieve the security question",
                                                      u"Unable to display Forgot Password dialog"}));
@@ -386,7 +386,7 @@ TEST_F(LoginFlowTest, ExtraPasswordCutsTheMarkerFromTheSession) {
     Dialog(ExtraPasswordDialog::kResourceId,
            {Type(ExtraPasswordDialog::kPassword, u"extra"), Click(kIdOk)});
     Answer("extra-password", OkLoginReply("full-s", kAccount));
-    EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "full-s");
+    EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "full-s");
     EXPECT_EQ(Params(request).at("sessionId"), sentBack);
     EXPECT_EQ(Params(request).at("password"), "extra");
     request += 2;
@@ -403,7 +403,7 @@ TEST_F(LoginFlowTest, SecondExtraPassIsAnError) {
          {Type(ExtraPasswordDialog::kPassword, u"x"), Click(kIdOk)});
   Answer("extra-password", StatusReply("EXTRA_PASS", "s2"));
   ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_EQ(Messages(), std::vector<std::u16string>{Describe("EXTRA_PASS")});
 }
 
@@ -413,7 +413,7 @@ TEST_F(LoginFlowTest, ExtraPasswordDialogCancelledOrNotShown) {
          {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   Answer("login", StatusReply("EXTRA_PASS", "s"));
   Dialog(ExtraPasswordDialog::kResourceId, {Click(kIdCancel)});
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_TRUE(Messages().empty());
 
   Choose(LoginMethodDialog::kOther);
@@ -421,7 +421,7 @@ TEST_F(LoginFlowTest, ExtraPasswordDialogCancelledOrNotShown) {
          {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
   Answer("login", StatusReply("EXTRA_PASS", "s"));
   CannotShow(ExtraPasswordDialog::kResourceId);
-  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+  EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   EXPECT_EQ(Messages(),
             std::vector<std::u16string>{u"Unable to display additional password dialog"});
 }
@@ -435,7 +435,7 @@ TEST_F(LoginFlowTest, NotExactlyOneUserIsReported) {
            {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)});
     Answer("login",
            std::string(R"({"status":{"statusCode":"OK"},"sessionId":"s","users":)") + users + "}");
-    EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api()), "");
+    EXPECT_EQ(RunLoginFlow(kWideAccount, ui_, services_.api(), services_.waiter()), "");
   }
   const std::u16string expected =
       u"Could not get user details.\nPlease contact veilmark support at support@veilmark.com";
@@ -465,7 +465,8 @@ TEST_P(AccountCheckTest, DecidesLikeTheService) {
   Answer("login", OkLoginReply("s", c.userEmail, c.registeredFrom));
   if (!c.aliases.empty()) Answer("curr-user-aliases", c.aliases);
   if (!c.matches) ChooseCancel();
-  EXPECT_EQ(RunLoginFlow(c.account, ui_, services_.api()), c.matches ? "s" : "");
+  EXPECT_EQ(RunLoginFlow(c.account, ui_, services_.api(), services_.waiter()),
+            c.matches ? "s" : "");
   EXPECT_EQ(Commands().size(), c.aliases.empty() ? 1u : 2u);
 }
 

@@ -190,5 +190,36 @@ TEST_F(ShutdownDuringWaitTest, ShutdownAndReleaseDuringTheWaitEndQuietly) {
   EXPECT_TRUE(ui_.messages().empty());
 }
 
+// The same during the login's own call: the login is given up, nothing is
+// stored, and the message is not decrypted.
+TEST_F(ShutdownDuringDialogTest, ShutdownDuringTheLoginCallEndsQuietly) {
+  auto explorer = host_.NewExplorer();
+  host_.application->activeExplorer = explorer;
+  ASSERT_EQ(core_->OnStartupComplete(), S_OK);
+  ui_.scripts.push_back({LoginMethodDialog::kResourceId, {Click(LoginMethodDialog::kOther)}});
+  ui_.scripts.push_back({VeilmarkLoginDialog::kResourceId,
+                         {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)}});
+  service_.AnswerAfter("login", testing::OkLoginReply("s-new", "bob@example.org"),
+                       std::chrono::seconds(5));
+  service_.Answer("decrypt-mime", kOkReply);
+  int shutdowns = 0;
+  pump_ = [&] {
+    if (shutdowns++ > 0) return;
+    EXPECT_EQ(core_->OnBeginShutdown(), S_OK);
+    EXPECT_EQ(core_->OnDisconnection(), S_OK);
+    core_.reset();
+  };
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(explorer->Select({ProtectedMessage()}), std::vector<HRESULT>{S_OK});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_FALSE(core_);
+  EXPECT_EQ(service_.Commands(), std::vector<std::string>{"login"});
+  EXPECT_EQ(SessionStore().GetSession(kAccount), "");
+  EXPECT_TRUE(host_.paneFactory->panes.empty());
+  EXPECT_EQ(explorer->sinks.size(), 0u);
+  EXPECT_TRUE(ui_.messages().empty());
+}
+
 }  // namespace
 }  // namespace veilmark

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -12,10 +13,16 @@
 #include <vector>
 
 #include "addin/connect_core.h"
+#include "login/dialogs/login_method_dialog.h"
+#include "login/dialogs/veilmark_login_dialog.h"
+#include "login/session_call.h"
 #include "outlook/memory/memory_outlook.h"
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
 #include "support/temp_data_home.h"
+#include "support/test_certificates.h"
+#include "support/tls_test_server.h"
+#include "ui/browser.h"
 #include "ui/wait.h"
 
 namespace veilmark {
@@ -296,6 +303,108 @@ TEST_F(WaitingSendTest, ASecondClickDuringTheSendIsIgnored) {
   EXPECT_EQ(second, S_OK);
   EXPECT_EQ(service_.Commands(), (std::vector<std::string>{"upload-attachments", "encrypt-send"}));
   EXPECT_TRUE(item_->deleted);
+}
+
+// ---- the login while its calls wait ----
+
+// The login's own calls wait as the roads' do, inside its modal dialogs:
+// the events keep turning, and a cancelled or abandoned wait gives the login
+// up.
+class LoginWaitTest : public ::testing::Test {
+ protected:
+  static constexpr milliseconds kLoginStall{3000};
+
+  LoginWaitTest() {
+    ui_.scripts.push_back(
+        {LoginMethodDialog::kResourceId, {testing::Click(LoginMethodDialog::kOther)}});
+    ui_.scripts.push_back(
+        {VeilmarkLoginDialog::kResourceId,
+         {testing::Type(VeilmarkLoginDialog::kPassword, u"pw"), testing::Click(kIdOk)}});
+    service_.AnswerAfter("login", testing::OkLoginReply("s-new", "bob@example.org"), kLoginStall);
+  }
+
+  testing::TempDataHome home_;
+  testing::ScriptedService service_;
+  testing::RecordingUi ui_;
+  SessionStore sessions_;
+  ApiClient api_{service_.InProcess(), service_.endpoint()};
+  EventLoop loop_;
+  std::ostringstream waitLog_;
+  TerminalWaiter waiter_{[this] { loop_.Pump(); }, waitLog_};
+  Services services_{ui_, api_, sessions_, waiter_};
+};
+
+TEST_F(LoginWaitTest, AStalledLoginCallKeepsTheEventsTurning) {
+  const auto start = Clock::now();
+  EXPECT_EQ(EnsureSession(kAccount, services_), "s-new");
+  EXPECT_GE(Clock::now() - start, kLoginStall);
+  // Turns all through the stall, never far apart.
+  EXPECT_GT(loop_.pumps(), static_cast<int>(kLoginStall / milliseconds(100)));
+  EXPECT_LT(loop_.longestGap(), milliseconds(100));
+  std::printf("[ gap ] stalled login call: %.1f ms\n",
+              std::chrono::duration<double, std::milli>(loop_.longestGap()).count());
+  EXPECT_EQ(waitLog_.str(), "wait: Logging in\u2026 [Cancel]\nwait: closed\n");
+  EXPECT_EQ(SessionStore().GetSession(kAccount), "s-new");
+  EXPECT_EQ(ui_.dialogs.size(), 2u);
+  EXPECT_TRUE(ui_.messages().empty());
+}
+
+TEST_F(LoginWaitTest, CancelOrShutdownDuringALoginCallGivesTheLoginUp) {
+  for (const bool shutdown : {false, true}) {
+    SCOPED_TRACE(shutdown ? "shutdown" : "cancel");
+    if (shutdown) {
+      // The same dialogs and stalled answer again.
+      ui_.scripts.push_back(
+          {LoginMethodDialog::kResourceId, {testing::Click(LoginMethodDialog::kOther)}});
+      ui_.scripts.push_back(
+          {VeilmarkLoginDialog::kResourceId,
+           {testing::Type(VeilmarkLoginDialog::kPassword, u"pw"), testing::Click(kIdOk)}});
+      service_.AnswerAfter("login", testing::OkLoginReply("s-new", "bob@example.org"), kLoginStall);
+    }
+    const std::size_t dialogsBefore = ui_.dialogs.size();
+    loop_.PostAfter(milliseconds(100), [this, shutdown] {
+      shutdown ? waiter_.AbandonAll() : waiter_.CancelInnermost();
+    });
+    const auto start = Clock::now();
+    EXPECT_EQ(EnsureSession(kAccount, services_), "");
+    EXPECT_LT(Clock::now() - start, kLoginStall);
+    // Given up: no session, no message, and the chooser does not come back.
+    EXPECT_EQ(SessionStore().GetSession(kAccount), "");
+    EXPECT_TRUE(ui_.messages().empty());
+    EXPECT_EQ(ui_.dialogs.size() - dialogsBefore, 2u);
+  }
+  EXPECT_EQ(service_.Commands(), (std::vector<std::string>{"login", "login"}));
+}
+
+// The login dialogs' browser loads its pages the same way.
+TEST(BrowserWaitTest, AStalledPageKeepsTheEventsTurningAndCancelStopsIt) {
+  const testing::TestCertificates certs = testing::MakeTestCertificates("wait-browser");
+  testing::TlsTestServer server(
+      certs, [](const testing::RecordedRequest&, testing::ServerConnection& connection) {
+        std::this_thread::sleep_for(milliseconds(1500));
+        connection.Reply(200, "<html>late</html>", "text/html");
+      });
+  const std::string url = "https://localhost:" + std::to_string(server.port()) + "/";
+  EventLoop loop;
+  std::ostringstream log;
+  auto waiter = std::make_shared<TerminalWaiter>([&loop] { loop.Pump(); }, log);
+  const auto browser = MakeWaitingBrowser(MakePlatformBrowser(certs.caFile), waiter);
+
+  const BrowserResult loaded = browser->Open(url);
+  ASSERT_TRUE(loaded.ok) << loaded.error;
+  EXPECT_EQ(loaded.document.source, "<html>late</html>");
+  EXPECT_GT(loop.pumps(), 15);
+  EXPECT_LT(loop.longestGap(), milliseconds(100));
+  std::printf("[ gap ] stalled page load: %.1f ms\n",
+              std::chrono::duration<double, std::milli>(loop.longestGap()).count());
+  EXPECT_EQ(log.str(), "wait: Loading the page\u2026 [Cancel]\nwait: closed\n");
+
+  loop.PostAfter(milliseconds(100), [&waiter] { waiter->CancelInnermost(); });
+  const auto start = Clock::now();
+  const BrowserResult cancelled = browser->Open(url);
+  EXPECT_LT(Clock::now() - start, milliseconds(1000));
+  EXPECT_FALSE(cancelled.ok);
+  EXPECT_EQ(cancelled.error, "cancelled");
 }
 
 }  // namespace
