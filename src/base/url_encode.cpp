@@ -69,10 +69,11 @@ constexpr std::size_t kSpanRoom = 4 * kSpan;
 constexpr std::size_t kSpanInput = 2 * kSpan;
 
 #if defined(__SSE2__)
-// x in [lo, lo + span]: the difference, saturated past span, is zero.
-inline __m128i InRange(__m128i x, char lo, char span) {
-  const __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8(lo));
-  return _mm_cmpeq_epi8(_mm_subs_epu8(offset, _mm_set1_epi8(span)), _mm_setzero_si128());
+// x in [lo, lo + count): moved by -lo - 128, the range starts at the lowest
+// signed byte, so one signed comparison tests both ends.
+inline __m128i InRange(__m128i x, char lo, int count) {
+  const __m128i moved = _mm_add_epi8(x, _mm_set1_epi8(static_cast<char>(-128 - lo)));
+  return _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(-128 + count)));
 }
 
 inline __m128i Load(const unsigned char* at) {
@@ -81,8 +82,8 @@ inline __m128i Load(const unsigned char* at) {
 
 // 0xFF where a byte passes unchanged: a letter, a digit or '-'.
 inline __m128i Unreserved(__m128i bytes) {
-  const __m128i letters = InRange(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'a', 'z' - 'a');
-  const __m128i digits = InRange(bytes, '0', 9);
+  const __m128i letters = InRange(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'a', 26);
+  const __m128i digits = InRange(bytes, '0', 10);
   return _mm_or_si128(_mm_or_si128(letters, digits), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('-')));
 }
 
@@ -110,20 +111,22 @@ inline void Copy16(const unsigned char* at, char* to) {
 }
 
 std::size_t CountEscapes(const unsigned char* at, std::size_t n, std::size_t& done) {
-  // One counter a byte lane would overflow: a sum of absolute differences per
-  // block adds the lanes into two 64-bit halves instead.
-  __m128i sums = _mm_setzero_si128();
-  const __m128i one = _mm_set1_epi8(1);
+  // The bytes written as one are counted per lane (a comparison gives -1),
+  // the lanes added up before any can overflow.
+  std::size_t singles = 0;
   std::size_t i = 0;
-  for (; n - i >= 16; i += 16) {
-    const __m128i bytes = Load(at + i);
-    const __m128i single = _mm_or_si128(Unreserved(bytes), Spaces(bytes));
-    sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_andnot_si128(single, one), _mm_setzero_si128()));
+  while (n - i >= 16) {
+    __m128i counts = _mm_setzero_si128();
+    for (int k = 0; k < 255 && n - i >= 16; ++k, i += 16) {
+      const __m128i bytes = Load(at + i);
+      counts = _mm_sub_epi8(counts, _mm_or_si128(Unreserved(bytes), Spaces(bytes)));
+    }
+    std::uint64_t halves[2];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(halves), _mm_sad_epu8(counts, _mm_setzero_si128()));
+    singles += static_cast<std::size_t>(halves[0] + halves[1]);
   }
   done = i;
-  std::uint64_t halves[2];
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(halves), sums);
-  return static_cast<std::size_t>(halves[0] + halves[1]);
+  return i - singles;
 }
 
 #if defined(VEILMARK_SHUFFLE_ENCODER)
