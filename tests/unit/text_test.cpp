@@ -170,7 +170,7 @@ TEST(TextAtBlockEdges, UrlEncodeEscapesEveryByteAtEveryOffset) {
         (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
     std::string expected = plain ? std::string(1, c) : c == ' ' ? "+" : "%";
     if (!plain && c != ' ') expected += {kHex[byte >> 4], kHex[byte & 15]};
-    for (std::size_t offset : {0u, 7u, 15u, 16u, 17u, 31u}) {
+    for (std::size_t offset : {0u, 7u, 15u, 16u, 17u, 31u, 63u, 64u, 65u, 127u, 128u, 150u}) {
       EXPECT_EQ(UrlEncode(Around(offset, std::string(1, c))), Around(offset, expected))
           << "byte " << byte << " at " << offset;
     }
