@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/text.h"
@@ -54,35 +55,14 @@ bool IsVoid(std::string_view name) {
 
 // Layout and look only: nothing that positions over the pane, hides, or loads.
 bool IsAllowedStyleProperty(std::string_view name) {
-  if (IsOneOf(name, {"color",
-                     "background-color",
-                     "font",
-                     "font-family",
-                     "font-size",
-                     "font-style",
-                     "font-weight",
-                     "font-variant",
-                     "line-height",
-                     "text-align",
-                     "text-decoration",
-                     "text-indent",
-                     "text-transform",
-                     "letter-spacing",
-                     "word-spacing",
-                     "white-space",
-                     "vertical-align",
-                     "direction",
-                     "list-style-type",
-                     "width",
-                     "height",
-                     "min-width",
-                     "max-width",
-                     "min-height",
-                     "max-height",
-                     "border-collapse",
-                     "border-spacing"})) {
-    return true;
-  }
+  static const std::unordered_set<std::string_view> kAllowed = {
+      "color",           "background-color", "font",           "font-family",     "font-size",
+      "font-style",      "font-weight",      "font-variant",   "line-height",     "text-align",
+      "text-decoration", "text-indent",      "text-transform", "letter-spacing",  "word-spacing",
+      "white-space",     "vertical-align",   "direction",      "list-style-type", "width",
+      "height",          "min-width",        "max-width",      "min-height",      "max-height",
+      "border-collapse", "border-spacing"};
+  if (kAllowed.count(name) != 0) return true;
   for (std::string_view box : {"margin", "padding", "border"}) {
     if (name.substr(0, box.size()) != box) continue;
     std::string_view rest = name.substr(box.size());
@@ -196,11 +176,17 @@ std::string FilterStyle(std::string_view style) {
 // A URL as the browser reads it: control characters dropped wherever they
 // are (the parser has already decoded character references), spaces trimmed.
 std::string CleanUrl(std::string_view url) {
+  const auto control = [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  };
   std::string clean;
   clean.reserve(url.size());
-  for (char c : url) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) clean += c;
+  // Runs between control characters, each appended whole.
+  for (auto at = url.begin(); at != url.end();) {
+    const auto stop = std::find_if(at, url.end(), control);
+    clean.append(at, stop);
+    at = stop == url.end() ? stop : stop + 1;
   }
   const std::string_view trimmed = Trimmed(clean);
   return std::string(trimmed);
@@ -252,9 +238,22 @@ bool IsRemote(std::string_view url) {
          url.substr(0, 2) == "\\\\";
 }
 
+// Per byte: 1 escaped in text and attributes, 2 in attributes only.
+struct EscapeTable {
+  unsigned char kind[256];
+  constexpr EscapeTable() : kind() {
+    kind[static_cast<unsigned char>('&')] = kind[static_cast<unsigned char>('<')] =
+        kind[static_cast<unsigned char>('>')] = 1 | 2;
+    kind[static_cast<unsigned char>('"')] = kind[static_cast<unsigned char>('\'')] = 2;
+  }
+};
+constexpr EscapeTable kEscapes;
+
 void AppendEscaped(std::string& out, const char* text, std::size_t size, bool attribute) {
+  const unsigned char escaped = attribute ? 2 : 1;
   std::size_t plain = 0;
   for (std::size_t i = 0; i < size; ++i) {
+    if (!(kEscapes.kind[static_cast<unsigned char>(text[i])] & escaped)) continue;
     const char* entity = nullptr;
     switch (text[i]) {
       case '&':
@@ -267,15 +266,12 @@ void AppendEscaped(std::string& out, const char* text, std::size_t size, bool at
         entity = "&gt;";
         break;
       case '"':
-        entity = attribute ? "&quot;" : nullptr;
-        break;
-      case '\'':
-        entity = attribute ? "&#39;" : nullptr;
+        entity = "&quot;";
         break;
       default:
+        entity = "&#39;";
         break;
     }
-    if (!entity) continue;
     out.append(text + plain, i - plain);
     out += entity;
     plain = i + 1;
