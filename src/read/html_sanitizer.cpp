@@ -5,9 +5,13 @@
 #include <libxml/parserInternals.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <deque>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/text.h"
@@ -49,43 +53,16 @@ bool IsVoid(std::string_view name) {
   return IsOneOf(name, {"br", "hr", "img", "col"});
 }
 
-bool IsPlainAttribute(std::string_view name) {
-  return IsOneOf(
-      name, {"align", "valign", "width", "height", "colspan", "rowspan", "border", "cellpadding",
-             "cellspacing", "bgcolor", "color", "face", "size", "dir", "title", "class"});
-}
-
 // Layout and look only: nothing that positions over the pane, hides, or loads.
 bool IsAllowedStyleProperty(std::string_view name) {
-  if (IsOneOf(name, {"color",
-                     "background-color",
-                     "font",
-                     "font-family",
-                     "font-size",
-                     "font-style",
-                     "font-weight",
-                     "font-variant",
-                     "line-height",
-                     "text-align",
-                     "text-decoration",
-                     "text-indent",
-                     "text-transform",
-                     "letter-spacing",
-                     "word-spacing",
-                     "white-space",
-                     "vertical-align",
-                     "direction",
-                     "list-style-type",
-                     "width",
-                     "height",
-                     "min-width",
-                     "max-width",
-                     "min-height",
-                     "max-height",
-                     "border-collapse",
-                     "border-spacing"})) {
-    return true;
-  }
+  static const std::unordered_set<std::string_view> kAllowed = {
+      "color",           "background-color", "font",           "font-family",     "font-size",
+      "font-style",      "font-weight",      "font-variant",   "line-height",     "text-align",
+      "text-decoration", "text-indent",      "text-transform", "letter-spacing",  "word-spacing",
+      "white-space",     "vertical-align",   "direction",      "list-style-type", "width",
+      "height",          "min-width",        "max-width",      "min-height",      "max-height",
+      "border-collapse", "border-spacing"};
+  if (kAllowed.count(name) != 0) return true;
   for (std::string_view box : {"margin", "padding", "border"}) {
     if (name.substr(0, box.size()) != box) continue;
     std::string_view rest = name.substr(box.size());
@@ -163,7 +140,7 @@ bool IsHarmlessStyleValue(std::string_view value) {
       if (!inFunction) return false;
       inFunction = false;
     } else if (!IsAsciiAlpha(c) && !IsAsciiDigit(c) &&
-               !IsOneOf(std::string_view(&c, 1), {"-", "#", "%", ".", ",", " ", "!", "+"})) {
+               std::string_view("-#%., !+").find(c) == std::string_view::npos) {
       return false;
     }
     if (!IsAsciiAlpha(c) && !IsAsciiDigit(c) && c != '-') wordStart = i + 1;
@@ -199,11 +176,17 @@ std::string FilterStyle(std::string_view style) {
 // A URL as the browser reads it: control characters dropped wherever they
 // are (the parser has already decoded character references), spaces trimmed.
 std::string CleanUrl(std::string_view url) {
+  const auto control = [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  };
   std::string clean;
   clean.reserve(url.size());
-  for (char c : url) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) clean += c;
+  // Runs between control characters, each appended whole.
+  for (auto at = url.begin(); at != url.end();) {
+    const auto stop = std::find_if(at, url.end(), control);
+    clean.append(at, stop);
+    at = stop == url.end() ? stop : stop + 1;
   }
   const std::string_view trimmed = Trimmed(clean);
   return std::string(trimmed);
@@ -226,10 +209,21 @@ bool IsAllowedLink(std::string_view url) {
   return scheme == "https" || scheme == "http" || scheme == "mailto";
 }
 
+// `text` starts with `lowerPrefix`, letters in any case.
+bool StartsWithIgnoringCase(std::string_view text, std::string_view lowerPrefix) {
+  if (text.size() < lowerPrefix.size()) return false;
+  for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lowerPrefix[i]) return false;
+  }
+  return true;
+}
+
 bool IsInlineImage(std::string_view url) {
-  for (std::string_view type : {"png", "gif", "jpeg", "webp"}) {
-    const std::string prefix = "data:image/" + std::string(type) + ";base64,";
-    if (url.size() < prefix.size() || Lowered(url.substr(0, prefix.size())) != prefix) continue;
+  for (std::string_view prefix : {"data:image/png;base64,", "data:image/gif;base64,",
+                                  "data:image/jpeg;base64,", "data:image/webp;base64,"}) {
+    if (!StartsWithIgnoringCase(url, prefix)) continue;
     const std::string_view data = url.substr(prefix.size());
     return std::all_of(data.begin(), data.end(), [](char c) {
       return IsAsciiAlpha(c) || IsAsciiDigit(c) || c == '+' || c == '/' || c == '=' || c == ' ';
@@ -244,9 +238,22 @@ bool IsRemote(std::string_view url) {
          url.substr(0, 2) == "\\\\";
 }
 
+// Per byte: 1 escaped in text and attributes, 2 in attributes only.
+struct EscapeTable {
+  unsigned char kind[256];
+  constexpr EscapeTable() : kind() {
+    kind[static_cast<unsigned char>('&')] = kind[static_cast<unsigned char>('<')] =
+        kind[static_cast<unsigned char>('>')] = 1 | 2;
+    kind[static_cast<unsigned char>('"')] = kind[static_cast<unsigned char>('\'')] = 2;
+  }
+};
+constexpr EscapeTable kEscapes;
+
 void AppendEscaped(std::string& out, const char* text, std::size_t size, bool attribute) {
+  const unsigned char escaped = attribute ? 2 : 1;
   std::size_t plain = 0;
   for (std::size_t i = 0; i < size; ++i) {
+    if (!(kEscapes.kind[static_cast<unsigned char>(text[i])] & escaped)) continue;
     const char* entity = nullptr;
     switch (text[i]) {
       case '&':
@@ -259,15 +266,12 @@ void AppendEscaped(std::string& out, const char* text, std::size_t size, bool at
         entity = "&gt;";
         break;
       case '"':
-        entity = attribute ? "&quot;" : nullptr;
-        break;
-      case '\'':
-        entity = attribute ? "&#39;" : nullptr;
+        entity = "&quot;";
         break;
       default:
+        entity = "&#39;";
         break;
     }
-    if (!entity) continue;
     out.append(text + plain, i - plain);
     out += entity;
     plain = i + 1;
@@ -283,10 +287,106 @@ void AppendAttribute(std::string& out, std::string_view name, std::string_view v
   out += '"';
 }
 
+// What is known of an element by its name, worked out once per distinct name
+// a document uses rather than by list for every tag; elements are named by
+// their index here.
+class ElementKinds {
+ public:
+  struct Kind {
+    std::string name;
+    Treatment treatment;
+    bool isVoid;
+    bool isAnchor;
+    bool isImage;
+  };
+
+  std::size_t IdOf(std::string_view name) {
+    const auto found = ids_.find(name);
+    if (found != ids_.end()) return found->second;
+    const std::size_t id = kinds_.size();
+    kinds_.push_back({std::string(name), Classify(name), IsVoid(name), name == "a", name == "img"});
+    ids_.emplace(kinds_.back().name, id);
+    return id;
+  }
+
+  const Kind& operator[](std::size_t id) const { return kinds_[id]; }
+
+  // The parser, reading the output again, would close `open` on seeing
+  // `next` start; pairs of the first names are remembered.
+  bool ParserClosesOn(std::size_t open, std::size_t next) {
+    if (open >= kRemembered || next >= kRemembered) {
+      return ParserClosesOn(kinds_[open].name, kinds_[next].name);
+    }
+    const std::uint64_t bit = std::uint64_t{1} << next;
+    if (!(asked_[open] & bit)) {
+      asked_[open] |= bit;
+      if (ParserClosesOn(kinds_[open].name, kinds_[next].name)) closes_[open] |= bit;
+    }
+    return (closes_[open] & bit) != 0;
+  }
+
+ private:
+  static constexpr std::size_t kRemembered = 64;
+
+  static bool ParserClosesOn(const std::string& open, const std::string& next) {
+    if (open == next) {
+      return IsOneOf(open, {"a", "col", "colgroup", "li", "p", "tbody", "td", "th", "tr"});
+    }
+    // The parser's own table of start tags that end an open element, read
+    // through its public check with a lone node standing for the new tag.
+    xmlNode probe{};
+    probe.type = XML_ELEMENT_NODE;
+    probe.name = reinterpret_cast<const xmlChar*>(next.c_str());
+    return htmlAutoCloseTag(nullptr, reinterpret_cast<const xmlChar*>(open.c_str()), &probe) == 1;
+  }
+
+  std::deque<Kind> kinds_;  // never moves a name the index points into
+  std::unordered_map<std::string_view, std::size_t> ids_;
+  std::uint64_t asked_[kRemembered] = {};
+  std::uint64_t closes_[kRemembered] = {};
+};
+
+// The attributes kept in some form, by name.
+enum class AttributeKind { kOther, kPlain, kAlt, kStyle, kHref, kSrc };
+
+AttributeKind AttributeKindOf(std::string_view name) {
+  static const std::unordered_map<std::string_view, AttributeKind> kKinds = [] {
+    std::unordered_map<std::string_view, AttributeKind> kinds;
+    for (std::string_view plain :
+         {"align", "valign", "width", "height", "colspan", "rowspan", "border", "cellpadding",
+          "cellspacing", "bgcolor", "color", "face", "size", "dir", "title", "class"}) {
+      kinds.emplace(plain, AttributeKind::kPlain);
+    }
+    kinds.emplace("alt", AttributeKind::kAlt);
+    kinds.emplace("style", AttributeKind::kStyle);
+    kinds.emplace("href", AttributeKind::kHref);
+    kinds.emplace("src", AttributeKind::kSrc);
+    return kinds;
+  }();
+  const auto found = kKinds.find(name);
+  return found == kKinds.end() ? AttributeKind::kOther : found->second;
+}
+
+// The parser gives names in lower case already; a copy is made only when not.
+class LowerName {
+ public:
+  explicit LowerName(const char* raw) : view_(raw) {
+    if (std::any_of(view_.begin(), view_.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) {
+      copy_ = Lowered(view_);
+      view_ = copy_;
+    }
+  }
+  std::string_view view() const { return view_; }
+
+ private:
+  std::string_view view_;
+  std::string copy_;
+};
+
 // What the serializer has open: every element the parser reported, with what
 // became of it in the output.
 struct OpenElement {
-  std::string name;
+  std::size_t id;
   Treatment treatment;
   bool closedEarly = false;
 };
@@ -298,24 +398,25 @@ class Writer {
   }
 
   void Start(const char* rawName, const xmlChar** attributes) {
-    std::string name = Lowered(rawName);
-    Treatment treatment = dropping_ > 0 ? Treatment::kDrop : Classify(name);
+    const std::size_t id = kinds_.IdOf(LowerName(rawName).view());
+    const ElementKinds::Kind& kind = kinds_[id];
+    Treatment treatment = dropping_ > 0 ? Treatment::kDrop : kind.treatment;
     if (treatment == Treatment::kDrop) ++dropping_;
     if (treatment == Treatment::kKeep) {
-      CloseWhatTheParserWouldClose(name);
+      CloseWhatTheParserWouldClose(id);
       tagWritten_ = true;
       out_ += '<';
-      out_ += name;
-      WriteAttributes(name, attributes);
+      out_ += kind.name;
+      WriteAttributes(kind, attributes);
       out_ += '>';
     }
-    open_.push_back({std::move(name), treatment});
+    open_.push_back({id, treatment});
   }
 
   void End(const char* rawName) {
-    const std::string name = Lowered(rawName);
+    const std::size_t id = kinds_.IdOf(LowerName(rawName).view());
     auto match = std::find_if(open_.rbegin(), open_.rend(),
-                              [&](const OpenElement& element) { return element.name == name; });
+                              [&](const OpenElement& element) { return element.id == id; });
     if (match == open_.rend()) return;
     const std::size_t keep = open_.size() - static_cast<std::size_t>(match - open_.rbegin()) - 1;
     while (open_.size() > keep) Pop();
@@ -332,7 +433,7 @@ class Writer {
       });
       if (blank) return;
       out_ += "<p>";
-      open_.insert(open_.begin(), {"p", Treatment::kKeep});
+      open_.insert(open_.begin(), {kinds_.IdOf("p"), Treatment::kKeep});
       tagWritten_ = true;
     }
     AppendEscaped(out_, text, size, false);
@@ -349,9 +450,10 @@ class Writer {
   void Pop() {
     const OpenElement& element = open_.back();
     if (element.treatment == Treatment::kDrop) --dropping_;
-    if (element.treatment == Treatment::kKeep && !element.closedEarly && !IsVoid(element.name)) {
+    const ElementKinds::Kind& kind = kinds_[element.id];
+    if (element.treatment == Treatment::kKeep && !element.closedEarly && !kind.isVoid) {
       out_ += "</";
-      out_ += element.name;
+      out_ += kind.name;
       out_ += '>';
     }
     open_.pop_back();
@@ -360,63 +462,69 @@ class Writer {
   // Unwrapping can put an element straight inside one that, read again, the
   // parser would close on seeing it (a <p> in a <p>). Closing it here keeps
   // the output what a second reading makes of it.
-  void CloseWhatTheParserWouldClose(const std::string& name) {
+  void CloseWhatTheParserWouldClose(std::size_t id) {
     for (auto it = open_.rbegin(); it != open_.rend(); ++it) {
-      if (it->treatment != Treatment::kKeep || it->closedEarly || IsVoid(it->name)) continue;
-      if (!ParserClosesOn(it->name, name)) return;
+      const ElementKinds::Kind& open = kinds_[it->id];
+      if (it->treatment != Treatment::kKeep || it->closedEarly || open.isVoid) continue;
+      if (!kinds_.ParserClosesOn(it->id, id)) return;
       out_ += "</";
-      out_ += it->name;
+      out_ += open.name;
       out_ += '>';
       it->closedEarly = true;
     }
   }
 
-  static bool ParserClosesOn(const std::string& open, const std::string& next) {
-    if (open == next) {
-      return IsOneOf(open, {"a", "col", "colgroup", "li", "p", "tbody", "td", "th", "tr"});
-    }
-    // The parser's own table of start tags that end an open element, read
-    // through its public check with a lone node standing for the new tag.
-    xmlNode probe{};
-    probe.type = XML_ELEMENT_NODE;
-    probe.name = reinterpret_cast<const xmlChar*>(next.c_str());
-    return htmlAutoCloseTag(nullptr, reinterpret_cast<const xmlChar*>(open.c_str()), &probe) == 1;
-  }
-
-  void WriteAttributes(const std::string& element, const xmlChar** attributes) {
+  void WriteAttributes(const ElementKinds::Kind& element, const xmlChar** attributes) {
     if (!attributes) return;
     // The parser has already dropped repeated attributes, keeping the first
     // as browsers do.
     for (std::size_t i = 0; attributes[i]; i += 2) {
-      const std::string name = Lowered(reinterpret_cast<const char*>(attributes[i]));
+      const LowerName lower(reinterpret_cast<const char*>(attributes[i]));
+      const std::string_view name = lower.view();
       const char* rawValue = reinterpret_cast<const char*>(attributes[i + 1]);
       const std::string_view value = rawValue ? rawValue : "";
-      if (IsPlainAttribute(name) || (element == "img" && name == "alt")) {
-        AppendAttribute(out_, name, value);
-      } else if (name == "style") {
-        const std::string style = FilterStyle(value);
-        if (!style.empty()) AppendAttribute(out_, name, style);
-      } else if (element == "a" && name == "href") {
-        const std::string url = CleanUrl(value);
-        if (IsAllowedLink(url)) AppendAttribute(out_, name, url);
-      } else if (element == "img" && name == "src") {
-        const std::string url = CleanUrl(value);
-        if (IsInlineImage(url) || IsOwnImage(url)) {
-          AppendAttribute(out_, name, url);
-        } else if (IsRemote(url)) {
-          blocked_ = true;
+      switch (AttributeKindOf(name)) {
+        case AttributeKind::kPlain:
+          AppendAttribute(out_, name, value);
+          break;
+        case AttributeKind::kAlt:
+          if (element.isImage) AppendAttribute(out_, name, value);
+          break;
+        case AttributeKind::kStyle: {
+          const std::string style = FilterStyle(value);
+          if (!style.empty()) AppendAttribute(out_, name, style);
+          break;
         }
+        case AttributeKind::kHref:
+          if (element.isAnchor) {
+            const std::string url = CleanUrl(value);
+            if (IsAllowedLink(url)) AppendAttribute(out_, name, url);
+          }
+          break;
+        case AttributeKind::kSrc:
+          if (element.isImage) {
+            const std::string url = CleanUrl(value);
+            if (IsInlineImage(url) || IsOwnImage(url)) {
+              AppendAttribute(out_, name, url);
+            } else if (IsRemote(url)) {
+              blocked_ = true;
+            }
+          }
+          break;
+        case AttributeKind::kOther:
+          break;
       }
     }
   }
 
   bool IsOwnImage(std::string_view url) const {
     return url.size() > imageOrigin_.size() && url[imageOrigin_.size()] == '/' &&
-           Lowered(url.substr(0, imageOrigin_.size())) == imageOrigin_;
+           StartsWithIgnoringCase(url, imageOrigin_);
   }
 
   std::string imageOrigin_;  // lower-cased
   std::string out_;
+  ElementKinds kinds_;
   std::vector<OpenElement> open_;
   int dropping_ = 0;
   bool tagWritten_ = false;

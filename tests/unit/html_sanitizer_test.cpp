@@ -105,6 +105,20 @@ TEST(HtmlSanitizer, UnwrappingNeverLeavesWhatTheParserWouldReadOtherwise) {
             Clean(u"<p>a<article><p>b</p></article>c</p>"));
 }
 
+TEST(HtmlSanitizer, AnElementIsJudgedAlikeWhereverItsNameFirstComes) {
+  // What is worked out once per name holds wherever the name comes next: in
+  // dropped content first, as a stray end tag first, or after more distinct
+  // names than are remembered.
+  EXPECT_EQ(Clean(u"<form><b>x</b><i>y</i></form><b>z</b><i>w</i>"), u"<b>z</b><i>w</i>");
+  EXPECT_EQ(Clean(u"</script></zz><div>a<script>alert(1)</script></div>"), u"<div>a</div>");
+  std::u16string many;
+  for (int i = 0; i < 70; ++i)
+    many += u"<x" + std::u16string(1, u'a' + i % 26) + std::u16string(1, u'a' + i / 26) + u"></x>";
+  EXPECT_EQ(Clean(many + u"<p>a<article><p>b</p></article>c</p><li>d<x><li>e"),
+            u"<p>a</p><p>b</p>c<li>d</li><li>e</li>");
+  EXPECT_EQ(Clean(many + u"<SCRIPT>alert(1)</SCRIPT><Td>f"), u"<td>f</td>");
+}
+
 TEST(HtmlSanitizer, StylesKeepOnlyHarmlessDeclarations) {
   EXPECT_EQ(Clean(u"<p style=\"COLOR: Red; font-family: 'Segoe UI', Arial; margin-left:4px;"
                   u" border-top-width: 1px; background-color: rgb(1, 2, 3) !important\">t</p>"),

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <string_view>
+
+#include "base/url_encode_paths.h"
 
 namespace veilmark {
 namespace {
@@ -166,7 +170,7 @@ TEST(TextAtBlockEdges, UrlEncodeEscapesEveryByteAtEveryOffset) {
         (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
     std::string expected = plain ? std::string(1, c) : c == ' ' ? "+" : "%";
     if (!plain && c != ' ') expected += {kHex[byte >> 4], kHex[byte & 15]};
-    for (std::size_t offset : {0u, 7u, 15u, 16u, 17u, 31u}) {
+    for (std::size_t offset : {0u, 7u, 15u, 16u, 17u, 31u, 63u, 64u, 65u, 127u, 128u, 150u}) {
       EXPECT_EQ(UrlEncode(Around(offset, std::string(1, c))), Around(offset, expected))
           << "byte " << byte << " at " << offset;
     }
@@ -192,6 +196,81 @@ TEST(TextAtBlockEdges, UrlEncodeOfDenseAndSparseEscapesMatchesItsLength) {
   EXPECT_EQ(UrlEncode(armored).substr(0, 48), "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNk%2B%2FZW");
   EXPECT_EQ(UrlEncode(html).substr(0, 40), "%3Cp+style%3D%22color%3A%23333%22%3EDear");
   EXPECT_EQ(UrlEncode(escapes).substr(0, 12), "%3C%3E%26%22");
+}
+
+// The form encoding a byte at a time, as it is defined: the encoder's spans,
+// shuffles and tails must give the very same bytes.
+std::string EncodeByteByByte(std::string_view input) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : input) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-') {
+      out += c;
+    } else if (c == ' ') {
+      out += '+';
+    } else {
+      out += {'%', kHex[byte >> 4], kHex[byte & 15]};
+    }
+  }
+  return out;
+}
+
+void ExpectEncodedAsByteByByte(const std::string& text, const std::string& what) {
+  const std::string expected = EncodeByteByByte(text);
+  EXPECT_EQ(UrlEncode(text), expected) << what;
+  EXPECT_EQ(UrlEncodedLength(text), expected.size()) << what;
+  std::string appended = "k=";
+  AppendUrlEncoded(appended, text);
+  EXPECT_EQ(appended, "k=" + expected) << what;
+  std::string unshuffled = "k=";
+  AppendUrlEncodedWithoutShuffles(unshuffled, text);
+  EXPECT_EQ(unshuffled, "k=" + expected) << what << ", without shuffles";
+}
+
+TEST(TextAtBlockEdges, UrlEncodeMatchesByteByByteOnRandomTextOfEveryDensity) {
+  // From no escapes to nothing else, in lengths across several spans and
+  // every tail; armored lines and HTML among them.
+  std::string everyByte;
+  for (int byte = 0; byte < 256; ++byte) everyByte += static_cast<char>(byte);
+  const std::string alphabets[] = {
+      "abcXYZ019-",
+      "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ+/\n",
+      "abc <p class=\"x\">&amp;</p>",
+      "a b",
+      "%/+&",
+      everyByte,
+  };
+  std::mt19937 random(19);
+  for (const std::string& alphabet : alphabets) {
+    for (int round = 0; round < 60; ++round) {
+      const std::size_t size = round < 40 ? random() % 400 : random() % 5000;
+      std::string text;
+      for (std::size_t i = 0; i < size; ++i) text += alphabet[random() % alphabet.size()];
+      ExpectEncodedAsByteByByte(text, "alphabet of " + std::to_string(alphabet.size()));
+    }
+  }
+}
+
+TEST(TextAtBlockEdges, UrlEncodeMatchesByteByByteWithAnOddByteAtEveryPosition) {
+  // One escape (or space) in plain text, and one plain byte among escapes, at
+  // every position of texts up to past three spans: each run's first and last
+  // byte, each block's and span's edge, and the switch to the tail.
+  for (std::size_t size = 1; size <= 200; ++size) {
+    for (std::size_t at = 0; at < size; ++at) {
+      for (char odd : {'/', ' ', '\xFF'}) {
+        std::string plain(size, 'q');
+        plain[at] = odd;
+        ExpectEncodedAsByteByByte(plain,
+                                  "size " + std::to_string(size) + " at " + std::to_string(at));
+      }
+      std::string escapes(size, '<');
+      escapes[at] = 'Z';
+      ExpectEncodedAsByteByByte(
+          escapes, "escapes, size " + std::to_string(size) + " at " + std::to_string(at));
+      if (HasFailure()) return;
+    }
+  }
 }
 
 TEST(IntToText, DecimalWithSign) {
