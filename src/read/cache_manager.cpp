@@ -30,13 +30,17 @@ std::u16string CacheManager::Lookup(const std::u16string& entryId) {
   return {};
 }
 
-void CacheManager::Store(const std::u16string& entryId, const std::u16string& view) {
+bool CacheManager::Holds(std::size_t units) const {
+  return limit_ > 0 && units <= maxHeldBytes_ / sizeof(char16_t);
+}
+
+void CacheManager::Store(const std::u16string& entryId, std::u16string view) {
   const std::size_t viewSize = view.size();
   const std::size_t idSize = entryId.size();
   const std::size_t units = maxHeldBytes_ / sizeof(char16_t);
   if (viewSize > units || idSize > units - viewSize) return;  // shown, never held
   if (limit_ == 0) return;
-  entries_.push_front(Entry{entryId, clock_(), view});
+  entries_.push_front(Entry{entryId, clock_(), std::move(view)});
   heldBytes_ += Bytes(entries_.front());
   while (entries_.size() > limit_ || heldBytes_ > maxHeldBytes_) {
     heldBytes_ -= Bytes(entries_.back());

@@ -1,6 +1,8 @@
 #include "read/secure_read.h"
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "api/api_client.h"
 #include "base/local_files.h"
@@ -20,6 +22,14 @@ void Show(const std::u16string& view, const std::shared_ptr<outlook::Object>& wi
           outlook::TaskPaneFactory* paneFactory, std::shared_ptr<outlook::TaskPane>& paneSlot) {
   // The pane's own result is not the road's: a pane that fails shows nothing.
   if (paneFactory) ShowInTaskPane(view, window, *paneFactory, paneSlot);
+}
+
+HRESULT ShowFailure(const std::u16string& account, Services& services, const ServerReply& reply,
+                    const std::function<bool()>& stillWanted) {
+  if (stillWanted && !stillWanted()) return S_FALSE;
+  ShowError(services.ui, u"Unable to decrypt message using account - " + account, 0,
+            reply.status().describe());
+  return S_FALSE;
 }
 
 HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
@@ -46,15 +56,27 @@ HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
   std::shared_ptr<outlook::Attachment> payload;
   VM_CHECK_HR(attachments->GetItem(2, payload));
 
-  // No scratch file throws; DecryptAndShow shows why.
+  // No scratch file throws; DecryptAndShow shows why. SaveAsFile is
+  // Outlook's and stays here; the read back is ours and goes to a worker.
   ScratchFile scratch(MakeScratchFile());
   VM_CHECK_HR(payload->SaveAsFile(scratch.path()));
-  const std::string cipherText = LoadFile(scratch.path());
+  std::string cipherText;
+  switch (LoadFileWaiting(services.waiter, {kDecryptingNotice, 0}, scratch.path(), cipherText)) {
+    case WaitEnd::kDone:
+      break;
+    case WaitEnd::kCancelled:
+      return ShowFailure(account, services, *MakeFailureReply("CLIENT_ERROR", kCallCancelled),
+                         stillWanted);
+    case WaitEnd::kAbandoned:
+      return S_OK;
+  }
   scratch.Remove();
 
   // The view is composed on the worker too: a large message's sanitizing
-  // would hold the UI thread as long as the exchange.
+  // would hold the UI thread as long as the exchange. So is the cache's
+  // copy of it, which for 25 MB takes the UI thread tens of milliseconds.
   std::u16string view;
+  std::optional<std::u16string> held;
   const std::u16string authority = services.api.endpoint().authority();
   Reply reply =
       CallWithSession(account, services, {kDecryptingNotice, cipherText.size()},
@@ -63,18 +85,14 @@ HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
                         if (decrypted->status().isOk()) {
                           view = ComposeDecryptedView(decrypted->clearText(),
                                                       decrypted->decryptedAttachments(), authority);
+                          if (cache.Holds(view.size())) held = view;
                         }
                         return decrypted;
                       });
   if (!reply) return S_OK;  // the user gave up the login: nothing to tell
-  if (!reply->status().isOk()) {
-    if (stillWanted && !stillWanted()) return S_FALSE;
-    ShowError(services.ui, u"Unable to decrypt message using account - " + account, 0,
-              reply->status().describe());
-    return S_FALSE;
-  }
+  if (!reply->status().isOk()) return ShowFailure(account, services, *reply, stillWanted);
   reply.reset();
-  if (VM_TRY_HR(item.GetEntryID(entryId))) cache.Store(entryId, view);
+  if (VM_TRY_HR(item.GetEntryID(entryId)) && held) cache.Store(entryId, std::move(*held));
   if (stillWanted && !stillWanted()) return S_OK;
   Show(view, window, paneFactory, paneSlot);
   return S_OK;

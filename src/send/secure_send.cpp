@@ -200,7 +200,16 @@ class SecureSend {
     std::int32_t type = 0;
     VM_CHECK_HR(Track(attachment->GetType(type)));
     VM_CHECK_HR(Track(attachment->SaveAsFile(scratch.path())));
-    const std::string data = LoadFile(scratch.path());
+    // Outlook's SaveAsFile stays here; the read back goes to a worker.
+    std::string data;
+    switch (LoadFileWaiting(services_.waiter, {kSendingNotice, 0}, scratch.path(), data)) {
+      case WaitEnd::kDone:
+        break;
+      case WaitEnd::kCancelled:
+        return Cancelled();
+      case WaitEnd::kAbandoned:
+        return Finish(S_FALSE);
+    }
     scratch.Remove();
     std::u16string fileName;
     VM_CHECK_HR(Track(attachment->GetFileName(fileName)));

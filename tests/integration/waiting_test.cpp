@@ -12,6 +12,10 @@
 #include <vector>
 
 #include "addin/connect_core.h"
+#include "base/local_files.h"
+#include "base/protocol_exception.h"
+#include "base/text.h"
+#include "login/session_call.h"
 #include "outlook/memory/memory_outlook.h"
 #include "support/recording_ui.h"
 #include "support/scripted_service.h"
@@ -136,6 +140,28 @@ TEST_F(WaiterTest, AbandonEndsEveryNestedWaitAndAnInterruptRunsOnce) {
   EXPECT_EQ(interrupts, 1);
   // A later wait is not affected.
   EXPECT_EQ(waiter_.Run({u"later", 0}, [](Cancellation&) {}), WaitEnd::kDone);
+}
+
+// A saved attachment is read back while events keep coming; a file that
+// cannot be read fails here, on the UI thread, as LoadFile does.
+TEST_F(WaiterTest, AFileIsReadBackWaitingAndItsFailureComesBackHere) {
+  testing::TempDataHome home;
+  const std::u16string path = MakeScratchFile();
+  const std::string bytes(8u * 1024 * 1024, 'q');
+  ASSERT_TRUE(SaveFile(path, bytes));
+  std::string read;
+  EXPECT_EQ(LoadFileWaiting(waiter_, {u"Reading", 0}, path, read), WaitEnd::kDone);
+  EXPECT_EQ(read, bytes);
+
+  DeleteLocalFile(path);
+  std::string missing = "untouched";
+  try {
+    LoadFileWaiting(waiter_, {u"Reading", 0}, path, missing);
+    ADD_FAILURE() << "a missing file was read";
+  } catch (const ProtocolException& error) {
+    EXPECT_EQ(WideToUtf8(error.message()), "Unable to load file");
+  }
+  EXPECT_EQ(missing, "untouched");
 }
 
 // ---- the roads while a call waits ----

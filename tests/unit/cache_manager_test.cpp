@@ -109,5 +109,24 @@ TEST(CacheManagerBound, ManySmallViewsUnderACustomBound) {
   EXPECT_EQ(cache.Lookup(u"id3"), u"0123");
 }
 
+// A worker asks before copying a large view for the cache; the answer is
+// Store's own: what it would keep at all.
+TEST(CacheManagerHolds, AnswersWhatStoreWouldKeep) {
+  CacheManager cache(
+      10, 3600, [] { return std::int64_t{0}; }, 16);
+  EXPECT_TRUE(cache.Holds(0));
+  EXPECT_TRUE(cache.Holds(8));  // 16 bytes of UTF-16
+  EXPECT_FALSE(cache.Holds(9));
+  cache.Store(u"", std::u16string(8, u'v'));
+  EXPECT_EQ(cache.size(), 1u);
+  cache.Store(u"", std::u16string(9, u'v'));
+  EXPECT_EQ(cache.size(), 1u);
+
+  CacheManager none(0, 3600);
+  EXPECT_FALSE(none.Holds(1));
+  none.Store(u"id", u"v");
+  EXPECT_EQ(none.size(), 0u);
+}
+
 }  // namespace
 }  // namespace veilmark
