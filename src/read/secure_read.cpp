@@ -41,9 +41,9 @@ HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
 
   std::u16string entryId;
   if (VM_TRY_HR(item.GetEntryID(entryId))) {
-    const std::u16string cached = cache.Lookup(entryId);
-    if (!cached.empty()) {
-      Show(cached, window, paneFactory, paneSlot);
+    const auto cached = cache.Find(entryId);
+    if (cached && !cached->empty()) {
+      Show(*cached, window, paneFactory, paneSlot);
       return S_OK;
     }
   }

@@ -128,5 +128,19 @@ TEST(CacheManagerHolds, AnswersWhatStoreWouldKeep) {
   EXPECT_EQ(none.size(), 0u);
 }
 
+// The road shows a hit while the pane's load pumps messages, and a nested
+// road may store meanwhile: the view it holds outlives its entry.
+TEST(CacheManagerFind, AViewHandedOutOutlivesItsEntry) {
+  CacheManager cache(1, 3600, [] { return std::int64_t{0}; });
+  EXPECT_EQ(cache.Find(u"a"), nullptr);
+  cache.Store(u"a", u"<p>first</p>");
+  const auto held = cache.Find(u"a");
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(cache.Find(u"a"), held);    // the same text, not a copy
+  cache.Store(u"b", u"<p>second</p>");  // pushes "a" out
+  EXPECT_EQ(cache.Find(u"a"), nullptr);
+  EXPECT_EQ(*held, u"<p>first</p>");
+}
+
 }  // namespace
 }  // namespace veilmark
