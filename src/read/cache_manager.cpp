@@ -35,18 +35,19 @@ std::shared_ptr<const std::u16string> CacheManager::Find(const std::u16string& e
   return nullptr;
 }
 
-bool CacheManager::Holds(std::size_t units) const {
-  return limit_ > 0 && units <= maxHeldBytes_ / sizeof(char16_t);
+void CacheManager::Store(const std::u16string& entryId, std::u16string view) {
+  Store(entryId, std::make_shared<const std::u16string>(std::move(view)));
 }
 
-void CacheManager::Store(const std::u16string& entryId, std::u16string view) {
-  const std::size_t viewSize = view.size();
+void CacheManager::Store(const std::u16string& entryId,
+                         std::shared_ptr<const std::u16string> view) {
+  if (!view) return;
+  const std::size_t viewSize = view->size();
   const std::size_t idSize = entryId.size();
   const std::size_t units = maxHeldBytes_ / sizeof(char16_t);
   if (viewSize > units || idSize > units - viewSize) return;  // shown, never held
   if (limit_ == 0) return;
-  entries_.push_front(
-      Entry{entryId, clock_(), std::make_shared<const std::u16string>(std::move(view))});
+  entries_.push_front(Entry{entryId, clock_(), std::move(view)});
   heldBytes_ += Bytes(entries_.front());
   while (entries_.size() > limit_ || heldBytes_ > maxHeldBytes_) {
     heldBytes_ -= Bytes(entries_.back());

@@ -36,11 +36,8 @@ class CacheManager {
   // oldest entries (from the back) go until both bounds hold; a single entry
   // larger than the text bound is not kept at all (and pushes nothing out).
   void Store(const std::u16string& entryId, std::u16string view);
-
-  // Whether a view of `units` UTF-16 units can be kept at all. Reads only
-  // what construction set: a worker may ask while the UI thread uses the
-  // cache, and copy a large view for it there.
-  bool Holds(std::size_t units) const;
+  // The same, holding the view shown without a copy of it.
+  void Store(const std::u16string& entryId, std::shared_ptr<const std::u16string> view);
 
   std::size_t size() const { return entries_.size(); }
   std::size_t heldBytes() const { return heldBytes_; }

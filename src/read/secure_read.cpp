@@ -1,6 +1,6 @@
 #include "read/secure_read.h"
 
-#include <optional>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -73,28 +73,26 @@ HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
   scratch.Remove();
 
   // The view is composed on the worker too: a large message's sanitizing
-  // would hold the UI thread as long as the exchange. So is the cache's
-  // copy of it, which for 25 MB takes the UI thread tens of milliseconds.
-  std::u16string view;
-  std::optional<std::u16string> held;
+  // would hold the UI thread as long as the exchange. The cache holds the
+  // view shown, not a copy: 25 MB copied takes the UI thread tens of ms.
+  std::shared_ptr<const std::u16string> view;
   const std::u16string authority = services.api.endpoint().authority();
-  Reply reply =
-      CallWithSession(account, services, {kDecryptingNotice, cipherText.size()},
-                      [&](ApiClient& api, const std::string& session) {
-                        Reply decrypted = api.DecryptMime(session, cipherText);
-                        if (decrypted->status().isOk()) {
-                          view = ComposeDecryptedView(decrypted->clearText(),
-                                                      decrypted->decryptedAttachments(), authority);
-                          if (cache.Holds(view.size())) held = view;
-                        }
-                        return decrypted;
-                      });
+  Reply reply = CallWithSession(
+      account, services, {kDecryptingNotice, cipherText.size()},
+      [&](ApiClient& api, const std::string& session) {
+        Reply decrypted = api.DecryptMime(session, cipherText);
+        if (decrypted->status().isOk()) {
+          view = std::make_shared<const std::u16string>(ComposeDecryptedView(
+              decrypted->clearText(), decrypted->decryptedAttachments(), authority));
+        }
+        return decrypted;
+      });
   if (!reply) return S_OK;  // the user gave up the login: nothing to tell
   if (!reply->status().isOk()) return ShowFailure(account, services, *reply, stillWanted);
   reply.reset();
-  if (VM_TRY_HR(item.GetEntryID(entryId)) && held) cache.Store(entryId, std::move(*held));
+  if (VM_TRY_HR(item.GetEntryID(entryId))) cache.Store(entryId, view);
   if (stillWanted && !stillWanted()) return S_OK;
-  Show(view, window, paneFactory, paneSlot);
+  Show(*view, window, paneFactory, paneSlot);
   return S_OK;
 }
 

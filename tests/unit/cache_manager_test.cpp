@@ -109,25 +109,6 @@ TEST(CacheManagerBound, ManySmallViewsUnderACustomBound) {
   EXPECT_EQ(cache.Lookup(u"id3"), u"0123");
 }
 
-// A worker asks before copying a large view for the cache; the answer is
-// Store's own: what it would keep at all.
-TEST(CacheManagerHolds, AnswersWhatStoreWouldKeep) {
-  CacheManager cache(
-      10, 3600, [] { return std::int64_t{0}; }, 16);
-  EXPECT_TRUE(cache.Holds(0));
-  EXPECT_TRUE(cache.Holds(8));  // 16 bytes of UTF-16
-  EXPECT_FALSE(cache.Holds(9));
-  cache.Store(u"", std::u16string(8, u'v'));
-  EXPECT_EQ(cache.size(), 1u);
-  cache.Store(u"", std::u16string(9, u'v'));
-  EXPECT_EQ(cache.size(), 1u);
-
-  CacheManager none(0, 3600);
-  EXPECT_FALSE(none.Holds(1));
-  none.Store(u"id", u"v");
-  EXPECT_EQ(none.size(), 0u);
-}
-
 // The road shows a hit while the pane's load pumps messages, and a nested
 // road may store meanwhile: the view it holds outlives its entry.
 TEST(CacheManagerFind, AViewHandedOutOutlivesItsEntry) {
@@ -140,6 +121,17 @@ TEST(CacheManagerFind, AViewHandedOutOutlivesItsEntry) {
   cache.Store(u"b", u"<p>second</p>");  // pushes "a" out
   EXPECT_EQ(cache.Find(u"a"), nullptr);
   EXPECT_EQ(*held, u"<p>first</p>");
+
+  // A view shown is held as it is, within the same bounds.
+  const auto shown = std::make_shared<const std::u16string>(u"<p>shown</p>");
+  cache.Store(u"c", shown);
+  EXPECT_EQ(cache.Find(u"c"), shown);
+  CacheManager small(
+      1, 3600, [] { return std::int64_t{0}; }, 8);
+  small.Store(u"c", shown);
+  EXPECT_EQ(small.Find(u"c"), nullptr);
+  small.Store(u"d", std::shared_ptr<const std::u16string>());
+  EXPECT_EQ(small.size(), 0u);
 }
 
 }  // namespace
