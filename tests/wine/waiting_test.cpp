@@ -433,10 +433,15 @@ class Win32WaitingRoad : public UnmanagedWindows {
     stalls.before = std::chrono::duration_cast<milliseconds>(first - start);
     stalls.after = std::chrono::duration_cast<milliseconds>(end - last);
     stalls.during = first < last ? LongestGap(ticks.handled(), first, last) : milliseconds{};
-    std::printf("[ gap      ] before the wait %lld ms, during %lld ms, after %lld ms\n",
-                static_cast<long long>(stalls.before.count()),
-                static_cast<long long>(stalls.during.count()),
-                static_cast<long long>(stalls.after.count()));
+    if (first < last) {
+      std::printf("[ gap      ] before the wait %lld ms, during %lld ms, after %lld ms\n",
+                  static_cast<long long>(stalls.before.count()),
+                  static_cast<long long>(stalls.during.count()),
+                  static_cast<long long>(stalls.after.count()));
+    } else {
+      std::printf("[ gap      ] no wait: no message handled for the whole event, %lld ms\n",
+                  Ms(stalls.took));
+    }
     return stalls;
   }
 
