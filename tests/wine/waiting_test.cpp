@@ -434,10 +434,21 @@ class Win32WaitingRoad : public UnmanagedWindows {
     stalls.after = std::chrono::duration_cast<milliseconds>(end - last);
     stalls.during = first < last ? LongestGap(ticks.handled(), first, last) : milliseconds{};
     if (first < last) {
-      std::printf("[ gap      ] before the wait %lld ms, during %lld ms, after %lld ms\n",
-                  static_cast<long long>(stalls.before.count()),
-                  static_cast<long long>(stalls.during.count()),
-                  static_cast<long long>(stalls.after.count()));
+      // Where the longest gap during the wait ended, for telling a slow
+      // moment (the wait window showing at 1 s) from a loaded machine.
+      Clock::time_point previous = first;
+      Clock::time_point endedAt = first;
+      for (const auto at : ticks.handled()) {
+        if (at <= first || at > last) continue;
+        if (at - previous >= stalls.during) endedAt = at;
+        previous = at;
+      }
+      std::printf(
+          "[ gap      ] before the wait %lld ms, during %lld ms (ending %lld ms in), after %lld "
+          "ms\n",
+          static_cast<long long>(stalls.before.count()),
+          static_cast<long long>(stalls.during.count()), Ms(endedAt - start),
+          static_cast<long long>(stalls.after.count()));
     } else {
       std::printf("[ gap      ] no wait: no message handled for the whole event, %lld ms\n",
                   Ms(stalls.took));
@@ -500,11 +511,15 @@ TEST_F(Win32WaitingRoad, TheReadRoadKeepsHandlingMessagesThroughA25MBMessage) {
       "%lld ms; document write %lld ms, the add-in's own after the wait %lld ms\n",
       Ms(stalls.took), Ms(saveTime), static_cast<long long>(ownBefore.count()), Ms(writeTime),
       static_cast<long long>(ownAfter.count()));
-  const std::vector<std::wstring>& writes = outlook.control.document->writes();
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_GT(writes[0].size(), 24u * 1024 * 1024);
-  EXPECT_NE(writes[0].find(L"<p>Quarterly figures, <b>row</b> and <i>notes</i>.</p>"),
-            std::wstring::npos);
+  std::size_t written = 0;
+  {
+    const std::vector<std::wstring>& writes = outlook.control.document->writes();
+    ASSERT_EQ(writes.size(), 1u);
+    written = writes[0].size();
+    EXPECT_GT(written, 24u * 1024 * 1024);
+    EXPECT_NE(writes[0].find(L"<p>Quarterly figures, <b>row</b> and <i>notes</i>.</p>"),
+              std::wstring::npos);
+  }
   EXPECT_LT(ownBefore, kResponsiveBound) << "the add-in held the UI thread before the wait";
   EXPECT_LT(stalls.during, kResponsiveBound) << "the UI thread stopped handling messages";
   EXPECT_LT(ownAfter, kResponsiveBound) << "the add-in held the UI thread after the wait";
@@ -517,8 +532,9 @@ TEST_F(Win32WaitingRoad, TheReadRoadKeepsHandlingMessagesThroughA25MBMessage) {
       "[ calls    ] from the cache: road %lld ms; document write %lld ms, the add-in's own "
       "%lld ms\n",
       Ms(again.took), Ms(rewrite), static_cast<long long>(ownAgain.count()));
-  ASSERT_FALSE(outlook.control.Writes().empty());
-  EXPECT_EQ(outlook.control.Writes().back().size(), writes[0].size());
+  const std::vector<std::wstring>& writes = outlook.control.document->writes();
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[1].size(), written);
   EXPECT_LT(ownAgain, kResponsiveBound) << "the add-in held the UI thread showing a cached view";
 }
 
