@@ -3,6 +3,9 @@
 #include <mshtml.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "base/wchar_win32.h"
@@ -396,6 +399,8 @@ class WebBrowserAdapter final : public ObjectAdapter<outlook::WebBrowser> {
 // Marks the page as saved from the Internet, so the browser shows it in the
 // Internet zone with its restrictions, never in the local machine zone.
 constexpr char16_t kInternetZoneMark[] = u"<!-- saved from url=(0014)about:internet -->\r\n";
+// A BSTR's length, in characters, is a UINT of bytes over two.
+constexpr std::size_t kMaxBstrLength = 0x7FFFFFF0u / sizeof(OLECHAR);
 
 class HtmlDocumentAdapter final : public ObjectAdapter<outlook::HtmlDocument> {
  public:
@@ -405,12 +410,21 @@ class HtmlDocumentAdapter final : public ObjectAdapter<outlook::HtmlDocument> {
   HRESULT Write(const std::u16string& html) override {
     ComPtr<IHTMLDocument2> document;
     VM_CHECK_HR(object_.As(kHtmlDocumentIid, document));
-    const std::u16string text = marked_ ? html : kInternetZoneMark + html;
+    // One BSTR made in place and handed to the array: a large view copied
+    // into a string, a VARIANT and the array would hold the UI thread.
+    const std::u16string_view mark = marked_ ? u"" : kInternetZoneMark;
+    if (html.size() > kMaxBstrLength - mark.size()) return E_OUTOFMEMORY;
+    Bstr text(SysAllocStringLen(nullptr, static_cast<UINT>(mark.size() + html.size())));
+    if (!text.Get()) return E_OUTOFMEMORY;
+    std::memcpy(text.Get(), mark.data(), mark.size() * sizeof(char16_t));
+    std::memcpy(text.Get() + mark.size(), html.data(), html.size() * sizeof(char16_t));
     SafeArray array(SafeArrayCreateVector(VT_VARIANT, 0, 1));
     if (!array.Get()) return E_OUTOFMEMORY;
-    LONG index = 0;
-    Variant element(text);
-    VM_CHECK_HR(SafeArrayPutElement(array.Get(), &index, element.get()));
+    VARIANT* element = nullptr;
+    VM_CHECK_HR(SafeArrayAccessData(array.Get(), reinterpret_cast<void**>(&element)));
+    element->vt = VT_BSTR;
+    element->bstrVal = text.Detach();  // the array's from here
+    VM_CHECK_HR(SafeArrayUnaccessData(array.Get()));
     VM_CHECK_HR(document->write(array.Get()));
     marked_ = true;
     return S_OK;

@@ -1,5 +1,8 @@
 #include "login/session_call.h"
 
+#include <exception>
+
+#include "base/local_files.h"
 #include "login/login_flow.h"
 
 namespace veilmark {
@@ -10,6 +13,20 @@ std::string EnsureSession(const std::u16string& account, Services& services) {
   session = RunLoginFlow(account, services.ui, services.api, services.waiter);
   if (!session.empty()) services.sessions.SetSession(account, session);
   return session;
+}
+
+WaitEnd LoadFileWaiting(Waiter& waiter, const WaitNotice& notice, const std::u16string& path,
+                        std::string& bytes) {
+  std::exception_ptr failure;
+  const WaitEnd end = waiter.Run(notice, [&](Cancellation&) {
+    try {
+      bytes = LoadFile(path);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  if (failure && end == WaitEnd::kDone) std::rethrow_exception(failure);
+  return end;
 }
 
 bool IsCancelledReply(const ServerReply& reply) {

@@ -25,6 +25,13 @@ bool IsCancelledReply(const ServerReply& reply);
 // when the user gave up the login.
 std::string EnsureSession(const std::u16string& account, Services& services);
 
+// Reads back a file the mail client saved, on a worker while the UI thread
+// waits showing `notice`: a large attachment would hold it for long. Throws
+// LoadFile's ProtocolException on this thread. kCancelled and kAbandoned end
+// the road as for a call.
+WaitEnd LoadFileWaiting(Waiter& waiter, const WaitNotice& notice, const std::u16string& path,
+                        std::string& bytes);
+
 // Runs `call` with the account's session, on a worker while the UI thread
 // waits showing `notice`. When the reply asks for a login, logs in once (on
 // this thread), stores the new session and runs the call again. Null when

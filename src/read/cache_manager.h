@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <memory>
 #include <string>
 
 namespace veilmark {
@@ -26,11 +27,17 @@ class CacheManager {
   // The view of the first valid entry from the front (moved to the front, its
   // age kept), or empty. Expired entries are skipped and stay.
   std::u16string Lookup(const std::u16string& entryId);
+  // The same, without copying the view: a large one copied would hold the UI
+  // thread. The view handed out stays valid when its entry goes meanwhile
+  // (a nested road may store while the pane is written). Null for none.
+  std::shared_ptr<const std::u16string> Find(const std::u16string& entryId);
 
   // A new entry in front; older entries of the same id stay behind it. The
   // oldest entries (from the back) go until both bounds hold; a single entry
   // larger than the text bound is not kept at all (and pushes nothing out).
-  void Store(const std::u16string& entryId, const std::u16string& view);
+  void Store(const std::u16string& entryId, std::u16string view);
+  // The same, holding the view shown without a copy of it.
+  void Store(const std::u16string& entryId, std::shared_ptr<const std::u16string> view);
 
   std::size_t size() const { return entries_.size(); }
   std::size_t heldBytes() const { return heldBytes_; }
@@ -41,7 +48,7 @@ class CacheManager {
   struct Entry {
     std::u16string entryId;
     std::int64_t storedAt;
-    std::u16string view;
+    std::shared_ptr<const std::u16string> view;
   };
   static std::size_t Bytes(const Entry& entry);
 

@@ -1,6 +1,8 @@
 #include "read/secure_read.h"
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "api/api_client.h"
 #include "base/local_files.h"
@@ -22,6 +24,14 @@ void Show(const std::u16string& view, const std::shared_ptr<outlook::Object>& wi
   if (paneFactory) ShowInTaskPane(view, window, *paneFactory, paneSlot);
 }
 
+HRESULT ShowFailure(const std::u16string& account, Services& services, const ServerReply& reply,
+                    const std::function<bool()>& stillWanted) {
+  if (stillWanted && !stillWanted()) return S_FALSE;
+  ShowError(services.ui, u"Unable to decrypt message using account - " + account, 0,
+            reply.status().describe());
+  return S_FALSE;
+}
+
 HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
                               const std::shared_ptr<outlook::Object>& window, Services& services,
                               CacheManager& cache, outlook::TaskPaneFactory* paneFactory,
@@ -31,9 +41,9 @@ HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
 
   std::u16string entryId;
   if (VM_TRY_HR(item.GetEntryID(entryId))) {
-    const std::u16string cached = cache.Lookup(entryId);
-    if (!cached.empty()) {
-      Show(cached, window, paneFactory, paneSlot);
+    const auto cached = cache.Find(entryId);
+    if (cached && !cached->empty()) {
+      Show(*cached, window, paneFactory, paneSlot);
       return S_OK;
     }
   }
@@ -46,37 +56,43 @@ HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
   std::shared_ptr<outlook::Attachment> payload;
   VM_CHECK_HR(attachments->GetItem(2, payload));
 
-  // No scratch file throws; DecryptAndShow shows why.
+  // No scratch file throws; DecryptAndShow shows why. SaveAsFile is
+  // Outlook's and stays here; the read back is ours and goes to a worker.
   ScratchFile scratch(MakeScratchFile());
   VM_CHECK_HR(payload->SaveAsFile(scratch.path()));
-  const std::string cipherText = LoadFile(scratch.path());
+  std::string cipherText;
+  switch (LoadFileWaiting(services.waiter, {kDecryptingNotice, 0}, scratch.path(), cipherText)) {
+    case WaitEnd::kDone:
+      break;
+    case WaitEnd::kCancelled:
+      return ShowFailure(account, services, *MakeFailureReply("CLIENT_ERROR", kCallCancelled),
+                         stillWanted);
+    case WaitEnd::kAbandoned:
+      return S_OK;
+  }
   scratch.Remove();
 
   // The view is composed on the worker too: a large message's sanitizing
-  // would hold the UI thread as long as the exchange.
-  std::u16string view;
+  // would hold the UI thread as long as the exchange. The cache holds the
+  // view shown, not a copy: 25 MB copied takes the UI thread tens of ms.
+  std::shared_ptr<const std::u16string> view;
   const std::u16string authority = services.api.endpoint().authority();
-  Reply reply =
-      CallWithSession(account, services, {kDecryptingNotice, cipherText.size()},
-                      [&](ApiClient& api, const std::string& session) {
-                        Reply decrypted = api.DecryptMime(session, cipherText);
-                        if (decrypted->status().isOk()) {
-                          view = ComposeDecryptedView(decrypted->clearText(),
-                                                      decrypted->decryptedAttachments(), authority);
-                        }
-                        return decrypted;
-                      });
+  Reply reply = CallWithSession(
+      account, services, {kDecryptingNotice, cipherText.size()},
+      [&](ApiClient& api, const std::string& session) {
+        Reply decrypted = api.DecryptMime(session, cipherText);
+        if (decrypted->status().isOk()) {
+          view = std::make_shared<const std::u16string>(ComposeDecryptedView(
+              decrypted->clearText(), decrypted->decryptedAttachments(), authority));
+        }
+        return decrypted;
+      });
   if (!reply) return S_OK;  // the user gave up the login: nothing to tell
-  if (!reply->status().isOk()) {
-    if (stillWanted && !stillWanted()) return S_FALSE;
-    ShowError(services.ui, u"Unable to decrypt message using account - " + account, 0,
-              reply->status().describe());
-    return S_FALSE;
-  }
+  if (!reply->status().isOk()) return ShowFailure(account, services, *reply, stillWanted);
   reply.reset();
   if (VM_TRY_HR(item.GetEntryID(entryId))) cache.Store(entryId, view);
   if (stillWanted && !stillWanted()) return S_OK;
-  Show(view, window, paneFactory, paneSlot);
+  Show(*view, window, paneFactory, paneSlot);
   return S_OK;
 }
 

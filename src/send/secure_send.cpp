@@ -167,8 +167,9 @@ class SecureSend {
       ShowError(services_.ui, kNoSubject);
       return Finish(S_FALSE);
     }
+    // Normalised on the send's worker: a pass over a large body is ours to
+    // keep off the UI thread.
     VM_CHECK_HR(Track(item_->GetHTMLBody(body_)));
-    NormaliseBody(body_);
     return S_OK;
   }
 
@@ -200,7 +201,16 @@ class SecureSend {
     std::int32_t type = 0;
     VM_CHECK_HR(Track(attachment->GetType(type)));
     VM_CHECK_HR(Track(attachment->SaveAsFile(scratch.path())));
-    const std::string data = LoadFile(scratch.path());
+    // Outlook's SaveAsFile stays here; the read back goes to a worker.
+    std::string data;
+    switch (LoadFileWaiting(services_.waiter, {kSendingNotice, 0}, scratch.path(), data)) {
+      case WaitEnd::kDone:
+        break;
+      case WaitEnd::kCancelled:
+        return Cancelled();
+      case WaitEnd::kAbandoned:
+        return Finish(S_FALSE);
+    }
     scratch.Remove();
     std::u16string fileName;
     VM_CHECK_HR(Track(attachment->GetFileName(fileName)));
@@ -230,6 +240,7 @@ class SecureSend {
     const std::string attachmentIds = JoinIds(ids_);
     Reply reply = CallWithSession(
         account_, services_, {kSendingNotice, 0}, [&](ApiClient& api, const std::string& session) {
+          NormaliseBody(body_);  // the same again after a login
           return api.EncryptSend(session, to_, cc_, bcc_, subject_, body_, attachmentIds);
         });
     if (!reply) return S_FALSE;  // the user gave up the login

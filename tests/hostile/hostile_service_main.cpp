@@ -25,6 +25,8 @@ void Stop(int) {
 }
 
 const std::string kOkHead = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n";
+constexpr std::size_t kLargeClearText = 25u * 1024 * 1024;
+const std::string kLargeLine = "<p>Quarterly figures, <b>row</b> and <i>notes</i>.</p>\\n";
 const std::string kOkBody = R"({"status":{"statusCode":"OK"},"clearText":"followed"})";
 
 std::string SessionOf(const std::string& body) {
@@ -47,6 +49,18 @@ class Hostile {
     if (which == "stall") {
       c.Write(kOkHead + "Content-Length: 100\r\n\r\n{");
       c.StallUntilClientLeaves(120);
+    } else if (which == "slow") {
+      // A service that answers, but only after 5 s.
+      std::this_thread::sleep_for(std::chrono::seconds(5));
+      c.Reply(200, R"({"status":{"statusCode":"OK"},"clearText":"<p>Answered slowly</p>",)"
+                   R"("decryptedAttachments":[]})");
+    } else if (which == "large") {
+      // A 25 MiB clear text of formatted HTML, whatever was sent.
+      std::string clear;
+      clear.reserve(kLargeClearText + 64);
+      while (clear.size() < kLargeClearText) clear += kLargeLine;
+      c.Reply(200, R"({"status":{"statusCode":"OK"},"clearText":")" + clear +
+                       R"(","decryptedAttachments":[]})");
     } else if (which == "trickle") {
       // Under the stall limit between bytes, well under a byte a second.
       c.Write(kOkHead + "Content-Length: 100\r\n\r\n");

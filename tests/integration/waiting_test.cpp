@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "addin/connect_core.h"
+#include "base/local_files.h"
+#include "base/protocol_exception.h"
+#include "base/text.h"
 #include "login/dialogs/login_method_dialog.h"
 #include "login/dialogs/veilmark_login_dialog.h"
 #include "login/session_call.h"
@@ -143,6 +146,28 @@ TEST_F(WaiterTest, AbandonEndsEveryNestedWaitAndAnInterruptRunsOnce) {
   EXPECT_EQ(interrupts, 1);
   // A later wait is not affected.
   EXPECT_EQ(waiter_.Run({u"later", 0}, [](Cancellation&) {}), WaitEnd::kDone);
+}
+
+// A saved attachment is read back while events keep coming; a file that
+// cannot be read fails here, on the UI thread, as LoadFile does.
+TEST_F(WaiterTest, AFileIsReadBackWaitingAndItsFailureComesBackHere) {
+  testing::TempDataHome home;
+  const std::u16string path = MakeScratchFile();
+  const std::string bytes(8u * 1024 * 1024, 'q');
+  ASSERT_TRUE(SaveFile(path, bytes));
+  std::string read;
+  EXPECT_EQ(LoadFileWaiting(waiter_, {u"Reading", 0}, path, read), WaitEnd::kDone);
+  EXPECT_EQ(read, bytes);
+
+  DeleteLocalFile(path);
+  std::string missing = "untouched";
+  try {
+    LoadFileWaiting(waiter_, {u"Reading", 0}, path, missing);
+    ADD_FAILURE() << "a missing file was read";
+  } catch (const ProtocolException& error) {
+    EXPECT_EQ(WideToUtf8(error.message()), "Unable to load file");
+  }
+  EXPECT_EQ(missing, "untouched");
 }
 
 // ---- the roads while a call waits ----

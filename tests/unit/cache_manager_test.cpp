@@ -109,5 +109,30 @@ TEST(CacheManagerBound, ManySmallViewsUnderACustomBound) {
   EXPECT_EQ(cache.Lookup(u"id3"), u"0123");
 }
 
+// The road shows a hit while the pane's load pumps messages, and a nested
+// road may store meanwhile: the view it holds outlives its entry.
+TEST(CacheManagerFind, AViewHandedOutOutlivesItsEntry) {
+  CacheManager cache(1, 3600, [] { return std::int64_t{0}; });
+  EXPECT_EQ(cache.Find(u"a"), nullptr);
+  cache.Store(u"a", u"<p>first</p>");
+  const auto held = cache.Find(u"a");
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(cache.Find(u"a"), held);    // the same text, not a copy
+  cache.Store(u"b", u"<p>second</p>");  // pushes "a" out
+  EXPECT_EQ(cache.Find(u"a"), nullptr);
+  EXPECT_EQ(*held, u"<p>first</p>");
+
+  // A view shown is held as it is, within the same bounds.
+  const auto shown = std::make_shared<const std::u16string>(u"<p>shown</p>");
+  cache.Store(u"c", shown);
+  EXPECT_EQ(cache.Find(u"c"), shown);
+  CacheManager small(
+      1, 3600, [] { return std::int64_t{0}; }, 8);
+  small.Store(u"c", shown);
+  EXPECT_EQ(small.Find(u"c"), nullptr);
+  small.Store(u"d", std::shared_ptr<const std::u16string>());
+  EXPECT_EQ(small.size(), 0u);
+}
+
 }  // namespace
 }  // namespace veilmark

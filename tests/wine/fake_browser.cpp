@@ -4,6 +4,7 @@
 
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace veilmark::wine_tests {
 
@@ -69,6 +70,7 @@ HRESULT FakeHtmlDocument::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
 
 HRESULT FakeHtmlDocument::write(SAFEARRAY* strings) {
   if (!VM_TRY_HR(writeFailure_)) return writeFailure_;
+  const auto start = std::chrono::steady_clock::now();
   // What MSHTML refuses as no array of VARIANT.
   VARTYPE type = VT_EMPTY;
   if (!strings || SafeArrayGetDim(strings) != 1 ||
@@ -88,7 +90,8 @@ HRESULT FakeHtmlDocument::write(SAFEARRAY* strings) {
     if (!VM_TRY_HR(VariantChangeType(element.get(), element.get(), 0, VT_BSTR))) continue;
     written += L"[" + TextOf(element.value()) + L"]";
   }
-  writes_.push_back(written);
+  writes_.push_back(std::move(written));
+  writeTime_ += std::chrono::steady_clock::now() - start;
   return S_OK;
 }
 

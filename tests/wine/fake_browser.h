@@ -5,6 +5,7 @@
 
 #include <mshtml.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ class FakeHtmlDocument : public IHTMLDocument2 {
   // write nothing. A finished load empties it: a new page.
   const std::vector<std::wstring>& writes() const { return writes_; }
   int closes() const { return closes_; }
+  // The time spent in write so far: the control's own share of a stall.
+  std::chrono::steady_clock::duration writeTime() const { return writeTime_; }
   // Every write from now on answers `hr`.
   void FailWrites(HRESULT hr) { writeFailure_ = hr; }
   void Load() {
@@ -160,6 +163,7 @@ class FakeHtmlDocument : public IHTMLDocument2 {
   std::vector<std::wstring> writes_;
   int closes_ = 0;
   HRESULT writeFailure_ = S_OK;
+  std::chrono::steady_clock::duration writeTime_{};
 };
 
 // A browser control (IWebBrowser2 late-bound: Document, ReadyState,

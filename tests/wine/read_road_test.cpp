@@ -16,13 +16,13 @@
 #include "fake_browser.h"
 #include "fake_outlook.h"
 #include "login/session_store.h"
+#include "outlook_window.h"
 #include "scripted_user.h"
 #include "wine_support.h"
 
 namespace veilmark::wine_tests {
 namespace {
 
-constexpr char16_t kBob[] = u"bob@example.com";
 constexpr char16_t kAlice[] = u"alice@example.com";
 constexpr wchar_t kZoneMark[] = L"<!-- saved from url=(0014)about:internet -->";
 // MAPI_E_OBJECT_DELETED: what Outlook raises for an item already deleted.
@@ -42,13 +42,6 @@ std::u16string WinePath(const std::wstring& path) {
   return result;
 }
 
-// The delivered message: its header block and its armored payload, which
-// Outlook shows as the second attachment.
-struct Delivered {
-  std::u16string headers;
-  std::string payload;
-};
-
 Delivered LoadDelivered(const wchar_t* variable = L"VEILMARK_TEST_MESSAGE") {
   const std::string message = LoadFile(WinePath(Environment(variable)));
   std::size_t end = message.find("\r\n\r\n");
@@ -63,79 +56,6 @@ Delivered LoadDelivered(const wchar_t* variable = L"VEILMARK_TEST_MESSAGE") {
   delivered.headers.assign(message.begin(), message.begin() + static_cast<long>(end));
   delivered.payload = message.substr(begin, stop + last.size() - begin) + "\n";
   return delivered;
-}
-
-FakeConnectionPoint& PointOf(FakeDispatch& object, const IID& events) {
-  ComPtr<IConnectionPoint> point;
-  if (!VM_TRY_HR(object.FindConnectionPoint(events, point.Put()))) throw std::runtime_error("none");
-  return *static_cast<FakeConnectionPoint*>(point.Get());
-}
-
-// Outlook with one explorer whose selection is `item`, and the task-pane
-// factory handing out one pane that hosts `control`.
-struct FakeOutlookWindow {
-  explicit FakeOutlookWindow(const FakePtr& item) {
-    pane->Property(L"ContentControl", Disp(control.browser))
-        .Value(L"DockPosition", com::Variant(std::int32_t{0}))
-        .Value(L"Visible", com::Variant(false))
-        .Method(L"Delete", Nothing());
-    factory->Method(L"CreateCTP", Answer(com::Variant(Disp(pane))));
-    explorer->Is(com::kExplorerIid)
-        .Property(L"Selection", Disp(Collection({item})))
-        .Source(com::kExplorerEventsIid);
-    explorers->Source(com::kExplorersEventsIid);
-    inspectors->Source(com::kInspectorsEventsIid);
-    application->Is(com::kApplicationIid)
-        .Property(L"ActiveExplorer", Disp(explorer))
-        .Property(L"Explorers", Disp(explorers))
-        .Property(L"Inspectors", Disp(inspectors))
-        .Source(com::kApplicationEventsIid);
-  }
-  std::vector<HRESULT> SelectionChange() {
-    return PointOf(*explorer, com::kExplorerEventsIid).Fire(outlook_events::kSelectionChange);
-  }
-
-  FakeBrowser control;
-  FakePtr pane = FakeDispatch::Make();
-  FakePtr factory = FakeDispatch::Make();
-  FakePtr explorer = FakeDispatch::Make();
-  FakePtr explorers = FakeDispatch::Make();
-  FakePtr inspectors = FakeDispatch::Make();
-  FakePtr application = FakeDispatch::Make();
-};
-
-// A received protected message as Outlook shows it to the add-in.
-FakePtr ProtectedItem(const Delivered& delivered, const std::u16string& entryId) {
-  FakePtr accessor = FakeDispatch::Make();
-  const std::u16string headers = delivered.headers;
-  accessor->Method(
-      L"GetProperty",
-      [headers](const std::vector<com::Variant>& args, com::Variant& result) -> HRESULT {
-        const std::wstring name = TextOf(args.at(0).value());
-        if (name == L"http://schemas.microsoft.com/mapi/proptag/0x007D001E") {
-          return VariantCopy(result.get(), com::Variant(headers).get());
-        }
-        if (name == L"http://schemas.microsoft.com/mapi/proptag/0x0076001E") {
-          return VariantCopy(result.get(), com::Variant(std::u16string(kBob)).get());
-        }
-        return static_cast<HRESULT>(0x8004010Fu);
-      });
-  FakePtr version = FakeDispatch::Make();
-  version->Method(L"SaveAsFile", Nothing());
-  FakePtr payload = FakeDispatch::Make();
-  const std::string bytes = delivered.payload;
-  payload->Method(L"SaveAsFile", [bytes](const std::vector<com::Variant>& args, com::Variant&) {
-    const std::wstring path = TextOf(args.at(0).value());
-    return SaveFile(std::u16string(path.begin(), path.end()), bytes) ? S_OK : E_FAIL;
-  });
-  FakePtr item = FakeDispatch::Make();
-  item->Is(com::kMailItemIid)
-      .TypeId(kMailItemType)
-      .Value(L"Sent", com::Variant(true))
-      .Value(L"EntryID", com::Variant(entryId))
-      .Property(L"PropertyAccessor", Disp(accessor))
-      .Property(L"Attachments", Disp(Collection({version, payload})));
-  return item;
 }
 
 // A client of the service the environment names, as the DLL finds it.
