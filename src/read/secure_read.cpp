@@ -49,7 +49,9 @@ HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
   // No scratch file throws; DecryptAndShow shows why.
   ScratchFile scratch(MakeScratchFile());
   VM_CHECK_HR(payload->SaveAsFile(scratch.path()));
-  const std::string cipherText = LoadFile(scratch.path());
+  // Only the request body is held, built once: a repeat after a login
+  // changes its session alone.
+  DecryptMimeBody body(scratch.path());
   scratch.Remove();
 
   // The view is composed on the worker too: a large message's sanitizing
@@ -57,9 +59,9 @@ HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
   std::u16string view;
   const std::u16string authority = services.api.endpoint().authority();
   Reply reply =
-      CallWithSession(account, services, {kDecryptingNotice, cipherText.size()},
+      CallWithSession(account, services, {kDecryptingNotice, body.cipherBytes()},
                       [&](ApiClient& api, const std::string& session) {
-                        Reply decrypted = api.DecryptMime(session, cipherText);
+                        Reply decrypted = api.DecryptMime(session, body);
                         if (decrypted->status().isOk()) {
                           view = ComposeDecryptedView(decrypted->clearText(),
                                                       decrypted->decryptedAttachments(), authority);
