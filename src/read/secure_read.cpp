@@ -1,6 +1,10 @@
 #include "read/secure_read.h"
 
+#include <exception>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <system_error>
 
 #include "api/api_client.h"
 #include "base/local_files.h"
@@ -49,25 +53,39 @@ HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
   // No scratch file throws; DecryptAndShow shows why.
   ScratchFile scratch(MakeScratchFile());
   VM_CHECK_HR(payload->SaveAsFile(scratch.path()));
-  // Only the request body is held, built once: a repeat after a login
-  // changes its session alone.
-  DecryptMimeBody body(scratch.path());
-  scratch.Remove();
+  std::error_code unknown;  // then the notice shows no size
+  const auto cipherBytes =
+      std::filesystem::file_size(std::filesystem::path(scratch.path()), unknown);
 
-  // The view is composed on the worker too: a large message's sanitizing
-  // would hold the UI thread as long as the exchange.
+  // Only the request body is held, built once from the scratch file on the
+  // worker (encoding a large payload would hold the UI thread): a repeat
+  // after a login changes its session alone. The view is composed on the
+  // worker too: a large message's sanitizing would hold the UI thread as
+  // long as the exchange.
+  std::optional<DecryptMimeBody> body;
+  std::exception_ptr unreadable;  // rethrown here: the worker cannot show it
   std::u16string view;
   const std::u16string authority = services.api.endpoint().authority();
-  Reply reply =
-      CallWithSession(account, services, {kDecryptingNotice, body.cipherBytes()},
-                      [&](ApiClient& api, const std::string& session) {
-                        Reply decrypted = api.DecryptMime(session, body);
-                        if (decrypted->status().isOk()) {
-                          view = ComposeDecryptedView(decrypted->clearText(),
-                                                      decrypted->decryptedAttachments(), authority);
-                        }
-                        return decrypted;
-                      });
+  Reply reply = CallWithSession(
+      account, services, {kDecryptingNotice, unknown ? 0 : static_cast<std::size_t>(cipherBytes)},
+      [&](ApiClient& api, const std::string& session) -> Reply {
+        if (!body) {
+          try {
+            body.emplace(scratch.path());
+          } catch (const ProtocolException&) {
+            unreadable = std::current_exception();
+            return nullptr;
+          }
+          scratch.Remove();
+        }
+        Reply decrypted = api.DecryptMime(session, *body);
+        if (decrypted->status().isOk()) {
+          view = ComposeDecryptedView(decrypted->clearText(), decrypted->decryptedAttachments(),
+                                      authority);
+        }
+        return decrypted;
+      });
+  if (unreadable) std::rethrow_exception(unreadable);
   if (!reply) return S_OK;  // the user gave up the login: nothing to tell
   if (!reply->status().isOk()) {
     if (stillWanted && !stillWanted()) return S_FALSE;
