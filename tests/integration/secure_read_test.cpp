@@ -282,6 +282,22 @@ TEST_F(SecureReadTest, NoScratchFileIsShown) {
   std::filesystem::remove(home_.folder());
 }
 
+// The worker reads the scratch file back; when it cannot, the UI thread
+// says so and nothing is sent.
+TEST_F(SecureReadTest, UnreadableScratchFileIsShownAndNothingIsSent) {
+  LoggedIn();
+  auto item = ProtectedMessage();
+  item->attachments->items.at(1)->writer = [](const std::string& path) {
+    std::filesystem::remove(path);
+    return std::filesystem::create_directory(path);
+  };
+  EXPECT_EQ(Decrypt(*item), 0);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].rfind(u"Unable to load file", 0), 0u) << WideToUtf8(Messages()[0]);
+  EXPECT_TRUE(service_.Commands().empty());
+  EXPECT_TRUE(host_.paneFactory->panes.empty());
+}
+
 TEST_F(SecureReadTest, AbandonedLoginShowsNothing) {
   ui_.scripts.push_back({LoginMethodDialog::kResourceId, {Click(kIdCancel)}});
   auto item = ProtectedMessage();
