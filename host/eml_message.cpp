@@ -1,26 +1,51 @@
 #include "host/eml_message.h"
 
+#include <fcntl.h>
 #include <gmime/gmime.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "host/gobject_ptr.h"
 
 namespace veilmark::hostapp {
 
-std::string ReadInputFile(const std::string& path) {
+namespace {
+
+void ThrowUnlessReadable(const std::string& path) {
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) {
     throw InputFileError("cannot read " + path + ": it is a directory");
   }
+}
+
+}  // namespace
+
+std::string ReadInputFile(const std::string& path) {
+  ThrowUnlessReadable(path);
   std::ifstream in(path, std::ios::binary);
   if (!in) throw InputFileError("cannot read " + path + ": " + std::strerror(errno));
-  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Read whole when the size is known: byte by byte costs more than the disk.
+  std::string data;
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (!error) {
+    data.resize(static_cast<std::size_t>(size));
+    in.read(data.data(), static_cast<std::streamsize>(data.size()));
+    data.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.eof()) in.clear();
+  }
+  if (in) data.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   if (in.bad()) throw InputFileError("cannot read " + path + ": read error");
   return data;
 }
@@ -66,21 +91,59 @@ std::string FirstMailbox(const char* headerValue) {
   return found.empty() ? std::string() : found.front().address;
 }
 
-std::string ContentBytes(GMimeObject* part, const std::string& path) {
-  GObjectPtr<GMimeStream> memory(g_mime_stream_mem_new());
+// GMime's own copy goes 4 KiB at a time, each a seek and a read of the
+// message file: on a large part that costs more than the disk.
+bool CopyDecoded(GMimeDataWrapper* content, GMimeStream* out) {
+  GMimeStream* source = g_mime_data_wrapper_get_stream(content);
+  if (!source || g_mime_stream_reset(source) != 0) return false;
+  GObjectPtr<GMimeStream> decoded;
+  const GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(content);
+  if (encoding == GMIME_CONTENT_ENCODING_BASE64 ||
+      encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
+      encoding == GMIME_CONTENT_ENCODING_UUENCODE) {
+    decoded.reset(g_mime_stream_filter_new(source));
+    GObjectPtr<GMimeFilter> filter(g_mime_filter_basic_new(encoding, FALSE));
+    g_mime_stream_filter_add(GMIME_STREAM_FILTER(decoded.get()), filter.get());
+  }
+  GMimeStream* in = decoded ? decoded.get() : source;
+  std::vector<char> block(std::size_t{1} << 20);
+  while (!g_mime_stream_eos(in)) {
+    const gssize got = g_mime_stream_read(in, block.data(), block.size());
+    if (got < 0) return false;
+    if (got > 0 && g_mime_stream_write(out, block.data(), static_cast<std::size_t>(got)) != got) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The content with its transfer encoding undone, written to `out`; false when
+// it cannot be read or written.
+bool WriteContent(GMimeObject* part, GMimeStream* out) {
   gint64 written = 0;
   if (GMIME_IS_PART(part)) {
     GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(part));
-    if (content) written = g_mime_data_wrapper_write_to_stream(content, memory.get());
+    if (content && !CopyDecoded(content, out)) return false;
   } else if (GMIME_IS_MESSAGE_PART(part)) {
     GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(part));
-    if (inner) written = g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, memory.get());
+    if (inner) written = g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, out);
   } else {
-    written = g_mime_object_write_to_stream(part, nullptr, memory.get());
+    written = g_mime_object_write_to_stream(part, nullptr, out);
   }
-  if (written < 0) throw InputFileError(path + ": a MIME part's content cannot be decoded");
-  const GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
-  return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
+  return written >= 0 && g_mime_stream_flush(out) == 0;
+}
+
+// The parsed message stays alive (and its file open) as long as an attachment
+// can still be saved: a part is decoded from the file straight into the
+// target file, never held in memory.
+std::function<bool(const std::string&)> ContentWriter(std::shared_ptr<GMimeMessage> message,
+                                                      GMimeObject* part) {
+  return [message = std::move(message), part](const std::string& target) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    GObjectPtr<GMimeStream> out(g_mime_stream_fs_new(fd));  // closes fd
+    return WriteContent(part, out.get());
+  };
 }
 
 std::string AttachmentName(GMimeObject* part, std::size_t number) {
@@ -111,7 +174,8 @@ std::string TextOf(GMimeTextPart* part) {
 // text/plain one.
 class PartWalk {
  public:
-  PartWalk(EmlMessage& message, const std::string& path) : message_(message), path_(path) {}
+  PartWalk(EmlMessage& message, std::shared_ptr<GMimeMessage> parsed)
+      : message_(message), parsed_(std::move(parsed)) {}
 
   void Visit(GMimeObject* part) {
     if (!part) return;
@@ -147,11 +211,11 @@ class PartWalk {
  private:
   void Attach(GMimeObject* part) {
     const std::size_t number = message_.attachments.size() + 1;
-    message_.attachments.push_back({AttachmentName(part, number), ContentBytes(part, path_)});
+    message_.attachments.push_back({AttachmentName(part, number), ContentWriter(parsed_, part)});
   }
 
   EmlMessage& message_;
-  const std::string& path_;
+  std::shared_ptr<GMimeMessage> parsed_;
   GMimeTextPart* html_ = nullptr;
   GMimeTextPart* plain_ = nullptr;
 };
@@ -160,24 +224,38 @@ class PartWalk {
 
 EmlMessage LoadEmlMessage(const std::string& path) {
   EnsureGMime();
-  const std::string data = ReadInputFile(path);
-
-  GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(data.data(), data.size()));
+  ThrowUnlessReadable(path);
+  // Parsed from the file itself: the parts stay where they are until saved.
+  // Mapped, since the parser reads 4 KiB at a time, a seek and a read each
+  // on a plain file; the file is an input of the run, left as it is.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw InputFileError("cannot read " + path + ": " + std::strerror(errno));
+  struct stat info {};
+  GObjectPtr<GMimeStream> stream;  // either closes fd
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    stream.reset(g_mime_stream_mmap_new(fd, PROT_READ, MAP_PRIVATE));
+  }
+  if (!stream) stream.reset(g_mime_stream_fs_new(fd));
   GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
-  GObjectPtr<GMimeMessage> parsed(g_mime_parser_construct_message(parser.get(), nullptr));
+  std::shared_ptr<GMimeMessage> parsed(g_mime_parser_construct_message(parser.get(), nullptr),
+                                       GObjectUnref());
   if (!parsed) throw InputFileError(path + " is not a mail message: no header block found");
   const gint64 begin = g_mime_parser_get_headers_begin(parser.get());
   gint64 end = g_mime_parser_get_headers_end(parser.get());
   // A file of headers alone has no blank line to end them.
-  if (end < 0) end = static_cast<gint64>(data.size());
+  if (end < 0) end = g_mime_stream_length(stream.get());
   if (begin < 0 || end <= begin) {
     throw InputFileError(path + " is not a mail message: it has no header fields");
   }
 
   EmlMessage message;
   message.path = AbsolutePath(path);
-  message.rawHeaders =
-      data.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+  message.rawHeaders.resize(static_cast<std::size_t>(end - begin));
+  if (g_mime_stream_seek(stream.get(), begin, GMIME_STREAM_SEEK_SET) != begin ||
+      g_mime_stream_read(stream.get(), message.rawHeaders.data(), message.rawHeaders.size()) !=
+          static_cast<gssize>(message.rawHeaders.size())) {
+    throw InputFileError("cannot read " + path + ": read error");
+  }
   GMimeMessage* mime = parsed.get();
   if (const char* id = g_mime_message_get_message_id(mime)) message.messageId = id;
   if (const char* subject = g_mime_message_get_subject(mime)) message.subject = subject;
@@ -194,10 +272,10 @@ EmlMessage LoadEmlMessage(const std::string& path) {
     for (int i = 0; i < count; ++i) {
       GMimeObject* part = g_mime_multipart_get_part(parts, i);
       message.attachments.push_back(
-          {AttachmentName(part, message.attachments.size() + 1), ContentBytes(part, path)});
+          {AttachmentName(part, message.attachments.size() + 1), ContentWriter(parsed, part)});
     }
   } else {
-    PartWalk walk(message, path);
+    PartWalk walk(message, parsed);
     walk.Visit(top);
     message.htmlBody = walk.Body();
   }

@@ -2,6 +2,7 @@
 // it to present it as a mail item.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,7 +18,9 @@ class InputFileError : public std::runtime_error {
 
 struct MessageAttachment {
   std::string fileName;  // UTF-8
-  std::string bytes;     // the content with its transfer encoding undone
+  // Writes the content, its transfer encoding undone, to a file (replacing
+  // it) from the message file; false when it cannot.
+  std::function<bool(const std::string& path)> writeTo;
 };
 
 struct MessageAddress {
@@ -41,7 +44,8 @@ struct EmlMessage {
 // The whole file. Throws InputFileError.
 std::string ReadInputFile(const std::string& path);
 
-// Reads and parses the file. Throws InputFileError.
+// Parses the file; attachments are read from it when written. Throws
+// InputFileError.
 EmlMessage LoadEmlMessage(const std::string& path);
 
 // The address the message counts as received by: `account` when given,

@@ -29,7 +29,7 @@ void FillReceived(outlook::MemoryMailItem& item, const EmlMessage& message,
   addAll(message.to, outlook::kRecipientTo);
   addAll(message.cc, outlook::kRecipientCc);
   for (const MessageAttachment& attachment : message.attachments) {
-    item.attachments->Add(Utf8ToWide(attachment.fileName), attachment.bytes);
+    item.attachments->Add(Utf8ToWide(attachment.fileName), {})->writer = attachment.writeTo;
   }
   auto& properties = item.propertyAccessor->properties;
   properties[outlook::kTransportHeadersProperty] = Utf8ToWide(message.rawHeaders);

@@ -47,6 +47,28 @@ std::string BuildMultipartBody(std::string_view boundary, std::string_view data,
 CheckedSize MultipartBodySize(std::size_t boundary, std::size_t data, std::size_t quotedFileName,
                               std::size_t contentType, std::size_t sessionId);
 
+// decrypt-mime's body for a cipher text in a file, encoded straight from the
+// file so that only the body is held, never the cipher text beside it. The
+// session field comes last: a repeat after a login replaces only the tail.
+// The bytes are those BuildFormBody makes of the same fields.
+class DecryptMimeBody {
+ public:
+  // Throws ProtocolException("Unable to load file") when the file cannot be read.
+  explicit DecryptMimeBody(const std::u16string& cipherFile);
+
+  std::size_t cipherBytes() const { return cipherBytes_; }
+  // Over kMaxPayloadBytes already without the session: not built.
+  bool tooLarge() const { return tooLarge_; }
+  // The whole body with this session in it.
+  const std::string& WithSession(std::string_view sessionId);
+
+ private:
+  std::string body_;
+  std::size_t sessionAt_ = 0;  // where the session field starts
+  std::size_t cipherBytes_ = 0;
+  bool tooLarge_ = false;
+};
+
 class ApiClient {
  public:
   ApiClient(HttpExchange& exchange, ApiEndpoint endpoint);
@@ -85,6 +107,8 @@ class ApiClient {
                                            const std::string& attachment);
   std::unique_ptr<ServerReply> DecryptMime(const std::string& sessionId,
                                            const std::string& cipherText);
+  // The same request, its body built once from the cipher text's file.
+  std::unique_ptr<ServerReply> DecryptMime(const std::string& sessionId, DecryptMimeBody& body);
 
   // A client of the same service whose exchanges stop when `cancel` is
   // requested.

@@ -7,12 +7,13 @@
 
 #include "api/api_client.h"
 #include "base/checked_size.h"
+#include "base/local_files.h"
 #include "base/text.h"
 
 namespace veilmark {
 namespace {
 
-void AppendParam(std::string& body, const std::string& name, std::string_view bytes) {
+void AppendParam(std::string& body, std::string_view name, std::string_view bytes) {
   body += name;
   body += '=';
   AppendUrlEncoded(body, bytes);
@@ -60,6 +61,13 @@ std::string Build(const FormParts& parts, std::size_t size) {
   return body;
 }
 
+std::u16string FormHeaders(std::size_t size) {
+  std::u16string headers = u"Content-Type: application/x-www-form-urlencoded\r\nContent-Length: ";
+  headers += Utf8ToWide(std::to_string(size));
+  headers += u"\r\n";
+  return headers;
+}
+
 }  // namespace
 
 CheckedSize FormBodySize(const TextParams& textParams, const ByteParams& byteParams) {
@@ -73,6 +81,45 @@ std::string BuildFormBody(const TextParams& textParams, const ByteParams& bytePa
   return Build(parts, size.value());
 }
 
+DecryptMimeBody::DecryptMimeBody(const std::u16string& cipherFile) {
+  constexpr std::string_view kField = "cipherText=";
+  CheckedSize size(kField.size() + 1);
+  ReadFileInChunks(cipherFile, [&](std::string_view chunk) {
+    cipherBytes_ += chunk.size();
+    const std::size_t encoded = UrlEncodedLength(chunk);
+    if (encoded == kSizeMax) size += kSizeMax;  // did not fit: the sum wraps
+    size += encoded;
+  });
+  if (!size.AtMost(kMaxPayloadBytes)) {
+    tooLarge_ = true;
+    return;
+  }
+  if (cipherBytes_ > 0) {
+    // Room for the session and the end, so a new session seldom moves the body.
+    body_.reserve(size.value() + 256);
+    body_ += kField;
+    ReadFileInChunks(cipherFile, [&](std::string_view chunk) { AppendUrlEncoded(body_, chunk); });
+    body_ += '&';
+  }
+  sessionAt_ = body_.size();
+}
+
+const std::string& DecryptMimeBody::WithSession(std::string_view sessionId) {
+  body_.resize(sessionAt_);
+  if (!sessionId.empty()) AppendParam(body_, "sessionId", sessionId);
+  body_ += "json=true";
+  return body_;
+}
+
+std::unique_ptr<ServerReply> ApiClient::DecryptMime(const std::string& sessionId,
+                                                    DecryptMimeBody& body) {
+  if (body.tooLarge()) return MakeFailureReply("CLIENT_ERROR", kPayloadTooLarge);
+  const std::string& bytes = body.WithSession(sessionId);
+  if (bytes.size() > kMaxPayloadBytes) return MakeFailureReply("CLIENT_ERROR", kPayloadTooLarge);
+  return Exchange(kApiPathPrefix + std::u16string(u"decrypt-mime"), FormHeaders(bytes.size()),
+                  bytes);
+}
+
 std::unique_ptr<ServerReply> ApiClient::PostForm(std::u16string_view command,
                                                  const TextParams& textParams,
                                                  const ByteParams& byteParams) {
@@ -80,10 +127,7 @@ std::unique_ptr<ServerReply> ApiClient::PostForm(std::u16string_view command,
   const CheckedSize size = SizeOf(parts);
   if (!size.AtMost(kMaxPayloadBytes)) return MakeFailureReply("CLIENT_ERROR", kPayloadTooLarge);
   const std::string body = Build(parts, size.value());
-  std::u16string headers = u"Content-Type: application/x-www-form-urlencoded\r\nContent-Length: ";
-  headers += Utf8ToWide(std::to_string(body.size()));
-  headers += u"\r\n";
-  return Exchange(kApiPathPrefix + std::u16string(command), std::move(headers), body);
+  return Exchange(kApiPathPrefix + std::u16string(command), FormHeaders(body.size()), body);
 }
 
 }  // namespace veilmark

@@ -8,8 +8,8 @@
 
 namespace veilmark {
 
-// Sets the transfer up to also trust `caFile` (kept alive by the caller for
-// the transfer's life); nothing when it is empty.
+// Sets the transfer up to trust the system's CAs and also `caFile` (kept
+// alive by the caller for the transfer's life; none when it is empty).
 void TrustExtraCa(CURL* curl, const std::string& caFile);
 
 }  // namespace veilmark

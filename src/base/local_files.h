@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,12 @@ std::u16string GetAppDataPath(std::u16string_view suffix = {});
 
 // The whole file. Throws ProtocolException("Unable to load file", 0).
 std::string LoadFile(const std::u16string& path);
+
+// Hands the file to `chunk` in order, a piece (at most 1 MiB) at a time, for
+// a large file read without holding it whole. Throws ProtocolException("Unable
+// to load file", 0) as LoadFile does.
+void ReadFileInChunks(const std::u16string& path,
+                      const std::function<void(std::string_view)>& chunk);
 
 // Replaces the file as a whole: the bytes go to a scratch file in the same
 // folder, flushed to disk, which is then renamed over the old file (on

@@ -73,6 +73,25 @@ std::string LoadFile(const std::u16string& path) {
   return content;
 }
 
+void ReadFileInChunks(const std::u16string& path,
+                      const std::function<void(std::string_view)>& chunk) {
+  Fd fd(open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat info {};
+  if (fd.Get() < 0 || fstat(fd.Get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+    throw ProtocolException(u"Unable to load file", 0);
+  }
+  std::vector<char> buffer(std::size_t{1024} * 1024);
+  for (;;) {
+    const ssize_t got = read(fd.Get(), buffer.data(), buffer.size());
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw ProtocolException(u"Unable to load file", 0);
+    }
+    chunk(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+  }
+}
+
 bool SaveFile(const std::u16string& path, std::string_view bytes) {
   const std::string target = WideToUtf8(path);
   const std::size_t slash = target.rfind('/');

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "base/diagnostic_log.h"
 #include "base/local_files.h"
@@ -48,6 +49,19 @@ std::string LoadFile(const std::u16string& path) {
   }
   if (std::ferror(file.Get())) throw ProtocolException(u"Unable to load file", 0);
   return content;
+}
+
+void ReadFileInChunks(const std::u16string& path,
+                      const std::function<void(std::string_view)>& chunk) {
+  File file = OpenShared(path, L"rb");
+  if (!file) throw ProtocolException(u"Unable to load file", 0);
+  std::vector<char> buffer(std::size_t{1024} * 1024);
+  for (;;) {
+    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.Get());
+    if (got > 0) chunk(std::string_view(buffer.data(), got));
+    if (got < buffer.size()) break;
+  }
+  if (std::ferror(file.Get())) throw ProtocolException(u"Unable to load file", 0);
 }
 
 bool SaveFile(const std::u16string& path, std::string_view bytes) {

@@ -1,7 +1,11 @@
 #include "read/secure_read.h"
 
+#include <exception>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "api/api_client.h"
@@ -60,33 +64,40 @@ HRESULT DecryptAndShowOrThrow(outlook::MailItem& item,
   // Outlook's and stays here; the read back is ours and goes to a worker.
   ScratchFile scratch(MakeScratchFile());
   VM_CHECK_HR(payload->SaveAsFile(scratch.path()));
-  std::string cipherText;
-  switch (LoadFileWaiting(services.waiter, {kDecryptingNotice, 0}, scratch.path(), cipherText)) {
-    case WaitEnd::kDone:
-      break;
-    case WaitEnd::kCancelled:
-      return ShowFailure(account, services, *MakeFailureReply("CLIENT_ERROR", kCallCancelled),
-                         stillWanted);
-    case WaitEnd::kAbandoned:
-      return S_OK;
-  }
-  scratch.Remove();
+  std::error_code unknown;  // then the notice shows no size
+  const auto cipherBytes =
+      std::filesystem::file_size(std::filesystem::path(scratch.path()), unknown);
 
-  // The view is composed on the worker too: a large message's sanitizing
-  // would hold the UI thread as long as the exchange. The cache holds the
-  // view shown, not a copy: 25 MB copied takes the UI thread tens of ms.
+  // Only the request body is held, built once from the scratch file on the
+  // worker (encoding a large payload would hold the UI thread): a repeat
+  // after a login changes its session alone. The view is composed on the
+  // worker too: a large message's sanitizing would hold the UI thread as
+  // long as the exchange. The cache holds the view shown, not a copy: 25 MB
+  // copied takes the UI thread tens of ms.
+  std::optional<DecryptMimeBody> body;
+  std::exception_ptr unreadable;  // rethrown here: the worker cannot show it
   std::shared_ptr<const std::u16string> view;
   const std::u16string authority = services.api.endpoint().authority();
   Reply reply = CallWithSession(
-      account, services, {kDecryptingNotice, cipherText.size()},
-      [&](ApiClient& api, const std::string& session) {
-        Reply decrypted = api.DecryptMime(session, cipherText);
+      account, services, {kDecryptingNotice, unknown ? 0 : static_cast<std::size_t>(cipherBytes)},
+      [&](ApiClient& api, const std::string& session) -> Reply {
+        if (!body) {
+          try {
+            body.emplace(scratch.path());
+          } catch (const ProtocolException&) {
+            unreadable = std::current_exception();
+            return nullptr;
+          }
+          scratch.Remove();
+        }
+        Reply decrypted = api.DecryptMime(session, *body);
         if (decrypted->status().isOk()) {
           view = std::make_shared<const std::u16string>(ComposeDecryptedView(
               decrypted->clearText(), decrypted->decryptedAttachments(), authority));
         }
         return decrypted;
       });
+  if (unreadable) std::rethrow_exception(unreadable);
   if (!reply) return S_OK;  // the user gave up the login: nothing to tell
   if (!reply->status().isOk()) return ShowFailure(account, services, *reply, stillWanted);
   reply.reset();

@@ -25,7 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(message.rawHeaders.size() <= size);
     for (const auto& attachment : message.attachments) {
       FUZZ_CHECK(!attachment.fileName.empty());
+      // Decoding happens when saved: a broken part may fail, never crash.
+      attachment.writeTo(path + ".part");
     }
+    std::remove((path + ".part").c_str());
     veilmark::hostapp::ReceivedByAddress(message, "");
     FUZZ_CHECK(!veilmark::hostapp::EntryIdFor(message.path, message.messageId).empty());
   } catch (const veilmark::hostapp::InputFileError&) {

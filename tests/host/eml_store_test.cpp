@@ -182,6 +182,58 @@ TEST_F(EmlStoreTest, PayloadKeepsTheFilesLineEnds) {
   EXPECT_EQ(Saved(*AttachmentAt(*item, 2)), testing::WithCrlf(testing::kArmoredPayload));
 }
 
+// Large parts are saved from the message file as they are needed: the model
+// holds none of their bytes, and what is saved is the part, byte for byte.
+TEST_F(EmlStoreTest, LargePartsAreSavedFromTheFileByteExactAndNeverHeld) {
+  std::string armored = "-----BEGIN PGP MESSAGE-----\r\n\r\n";
+  std::string binary;
+  for (std::size_t line = 0; armored.size() < 3 * 1024 * 1024; ++line) {
+    armored += std::string(64, static_cast<char>('A' + line % 26)) + "+/=\r\n";
+    binary += std::string(1, static_cast<char>(line % 256)) + "\0\xff\r\n\x80"s;
+  }
+  armored += "-----END PGP MESSAGE-----\r\n";
+  // Six bytes a line: base64 without padding, in lines of 76.
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string base64;
+  for (std::size_t i = 0; i < binary.size(); i += 3) {
+    const std::uint32_t triple = static_cast<unsigned char>(binary[i]) << 16 |
+                                 static_cast<unsigned char>(binary[i + 1]) << 8 |
+                                 static_cast<unsigned char>(binary[i + 2]);
+    for (int shift = 18; shift >= 0; shift -= 6) base64 += kDigits[(triple >> shift) & 63];
+    if (i / 3 % 19 == 18) base64 += "\r\n";
+  }
+  const std::string encrypted = testing::WithCrlf(std::string(testing::kProtectedHeaders) +
+                                                  "\n--enc-boundary\n"
+                                                  "Content-Type: application/pgp-encrypted\n\n" +
+                                                  testing::kVersionPart +
+                                                  "\n--enc-boundary\n"
+                                                  "Content-Type: application/octet-stream\n\n") +
+                                armored + "\r\n--enc-boundary--\r\n";
+  const std::string ordinary =
+      "From: alice@example.com\r\nTo: bob@example.com\r\nMIME-Version: 1.0\r\n"
+      "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
+      "Content-Type: text/plain\r\n\r\nbody\r\n--b\r\n"
+      "Content-Type: application/octet-stream; name=\"big.bin\"\r\n"
+      "Content-Transfer-Encoding: base64\r\n\r\n" +
+      base64 + "\r\n--b--\r\n";
+  const struct {
+    std::string file;
+    std::int32_t index;
+    const std::string& part;
+  } cases[] = {{"encrypted.eml", 2, armored}, {"ordinary.eml", 1, binary}};
+  for (const auto& c : cases) {
+    auto item = Item(folder_.Write(c.file, c.file == "encrypted.eml" ? encrypted : ordinary));
+    auto attachment =
+        std::dynamic_pointer_cast<outlook::MemoryAttachment>(AttachmentAt(*item, c.index));
+    ASSERT_TRUE(attachment) << c.file;
+    EXPECT_TRUE(attachment->bytes.empty()) << c.file;
+    const std::string saved = Saved(*attachment);
+    EXPECT_EQ(saved.size(), c.part.size()) << c.file;
+    EXPECT_TRUE(saved == c.part) << c.file;
+    EXPECT_TRUE(Saved(*attachment) == c.part) << c.file << ": saved twice";
+  }
+}
+
 TEST_F(EmlStoreTest, OrdinaryMessageShowsItsAttachmentPartsDecoded) {
   // "%PDF\0\xff" in base64, then an inline image with a name, an attached
   // message, and the body parts, which are no attachments.

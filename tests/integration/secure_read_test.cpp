@@ -222,6 +222,31 @@ TEST_F(SecureReadTest, ExpiredSessionTwiceGivesOneLoginThenTheMessage) {
   EXPECT_NE(Messages()[0].find(testing::DescribeStatus("INVALID_SESSION")), std::u16string::npos);
 }
 
+// The repeat after a login sends the first request's body again with only
+// the session changed, for a payload larger than a piece of its file.
+TEST_F(SecureReadTest, RepeatAfterALoginSendsTheSameBodyWithTheNewSession) {
+  LoggedIn("old");
+  std::string payload = "-----BEGIN PGP MESSAGE-----\r\n";
+  while (payload.size() < 2621440) payload += "hQEMA8Vb0d3Z+/=\r\n\xC3\xA9\0&%"s;
+  const std::string session(300, 'n');  // longer than the old one by far
+  service_.Answer("decrypt-mime", testing::StatusReply("INVALID_SESSION"));
+  ui_.scripts.push_back({LoginMethodDialog::kResourceId, {Click(LoginMethodDialog::kOther)}});
+  ui_.scripts.push_back({VeilmarkLoginDialog::kResourceId,
+                         {Type(VeilmarkLoginDialog::kPassword, u"pw"), Click(kIdOk)}});
+  service_.Answer("login", testing::OkLoginReply(session, "bob@example.org"));
+  service_.Answer("decrypt-mime", kOkReply);
+  auto item = ProtectedMessage();
+  item->attachments->items.at(1)->bytes = payload;
+  EXPECT_EQ(Decrypt(*item), 0);
+  ASSERT_EQ(service_.Commands(),
+            (std::vector<std::string>{"decrypt-mime", "login", "decrypt-mime"}));
+  const std::string cipherField = "cipherText=" + UrlEncode(payload);
+  EXPECT_TRUE(service_.Request(0).body == cipherField + "&sessionId=old&json=true");
+  EXPECT_TRUE(service_.Request(2).body == cipherField + "&sessionId=" + session + "&json=true");
+  EXPECT_TRUE(DataFolderHoldsOnlySessions());
+  EXPECT_EQ(host_.paneFactory->panes.size(), 1u);
+}
+
 // A refusal whose "message" is a plain string, not a list, is still
 // a refusal: the login runs and the message is shown.
 TEST_F(SecureReadTest, RefusalWithAStringMessageStillLogsIn) {
@@ -255,6 +280,22 @@ TEST_F(SecureReadTest, NoScratchFileIsShown) {
   EXPECT_TRUE(service_.Commands().empty());
   EXPECT_TRUE(host_.paneFactory->panes.empty());
   std::filesystem::remove(home_.folder());
+}
+
+// The worker reads the scratch file back; when it cannot, the UI thread
+// says so and nothing is sent.
+TEST_F(SecureReadTest, UnreadableScratchFileIsShownAndNothingIsSent) {
+  LoggedIn();
+  auto item = ProtectedMessage();
+  item->attachments->items.at(1)->writer = [](const std::string& path) {
+    std::filesystem::remove(path);
+    return std::filesystem::create_directory(path);
+  };
+  EXPECT_EQ(Decrypt(*item), 0);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].rfind(u"Unable to load file", 0), 0u) << WideToUtf8(Messages()[0]);
+  EXPECT_TRUE(service_.Commands().empty());
+  EXPECT_TRUE(host_.paneFactory->panes.empty());
 }
 
 TEST_F(SecureReadTest, AbandonedLoginShowsNothing) {

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "api/api_client.h"
 #include "api/http_exchange.h"
 #include "base/checked_size.h"
+#include "base/protocol_exception.h"
 #include "base/text.h"
+#include "support/temp_data_home.h"
 
 namespace veilmark {
 namespace {
@@ -27,6 +31,38 @@ TEST(FormBody, TextBeforeBytesEachInNameOrderEmptiesLeftOut) {
 TEST(FormBody, TextIsSentAsUtf8BytesAreSentAsTheyAre) {
   EXPECT_EQ(BuildFormBody({{"email", u"é@x.org"}}, {{"cipherText", "\xC3\xA9\0!"s}}),
             "email=%C3%A9%40x%2Eorg&cipherText=%C3%A9%00%21&json=true");
+}
+
+// decrypt-mime's body encoded from the cipher text's file: the bytes the
+// form makes of the same fields, across the pieces the file is read in, and
+// again for each new session.
+TEST(DecryptMimeBody, SameBytesAsTheFormForEachSession) {
+  testing::TempDataHome home;
+  const std::filesystem::path file = home.root() / "cipher.asc";
+  std::string cipher = "-----BEGIN PGP MESSAGE-----\r\n";
+  while (cipher.size() < 2621440) cipher += "hQEMA8Vb0d3Z+/=\r\n\xC3\xA9\0&%"s;
+  std::ofstream(file, std::ios::binary) << cipher;
+  DecryptMimeBody body(Utf8ToWide(file.string()));
+  EXPECT_EQ(body.cipherBytes(), cipher.size());
+  EXPECT_FALSE(body.tooLarge());
+  // The last is longer than the room kept for a session: the body grows.
+  for (const std::string& session : {"s-1"s, ""s, "s-2"s, std::string(700, '+') + "\xC3\xA9"}) {
+    const std::string expected =
+        BuildFormBody({}, {{"cipherText", cipher}, {"sessionId", session}});
+    EXPECT_TRUE(body.WithSession(session) == expected) << "session of " << session.size();
+  }
+}
+
+TEST(DecryptMimeBody, EmptyFileLeavesTheCipherTextOutAMissingOneThrows) {
+  testing::TempDataHome home;
+  const std::filesystem::path file = home.root() / "empty.asc";
+  std::ofstream(file, std::ios::binary).close();
+  DecryptMimeBody body(Utf8ToWide(file.string()));
+  EXPECT_EQ(body.cipherBytes(), 0u);
+  EXPECT_EQ(body.WithSession("s-1"), "sessionId=s-1&json=true");
+  EXPECT_EQ(body.WithSession(""), "json=true");
+  EXPECT_THROW(DecryptMimeBody(Utf8ToWide((home.root() / "missing.asc").string())),
+               ProtocolException);
 }
 
 TEST(Multipart, BoundaryIsTheFixedPrefixAndTheTime) {

@@ -34,6 +34,7 @@ std::shared_ptr<MemoryRecipient> MemoryRecipients::Add(const std::u16string& add
 HRESULT MemoryAttachment::SaveAsFile(const std::u16string& path) {
   return Call("SaveAsFile", WideToUtf8(path), [&] {
     savedTo.push_back(path);
+    if (writer) return writer(WideToUtf8(path)) ? S_OK : E_FAIL;
     std::ofstream file(WideToUtf8(path), std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     file.close();
@@ -42,10 +43,10 @@ HRESULT MemoryAttachment::SaveAsFile(const std::u16string& path) {
 }
 
 std::shared_ptr<MemoryAttachment> MemoryAttachments::Add(const std::u16string& fileName,
-                                                         const std::string& bytes) {
+                                                         std::string bytes) {
   std::shared_ptr<MemoryAttachment> attachment = Append();
   attachment->fileName = fileName;
-  attachment->bytes = bytes;
+  attachment->bytes = std::move(bytes);
   return attachment;
 }
 

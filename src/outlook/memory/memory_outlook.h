@@ -169,12 +169,15 @@ class MemoryAttachment : public Recorded<Attachment> {
  public:
   MemoryAttachment() : Recorded("Attachment", {"GetType", "SaveAsFile", "GetFileName"}) {}
   HRESULT GetType(std::int32_t& out) override { return Get("GetType", type, out); }
-  // Writes `bytes` to `path` as they are, replacing the file.
+  // Writes `bytes` (or what `writer` writes) to `path` as they are, replacing the file.
   HRESULT SaveAsFile(const std::u16string& path) override;
   HRESULT GetFileName(std::u16string& out) override { return Get("GetFileName", fileName, out); }
 
   std::u16string fileName;
   std::string bytes;
+  // When set, the content comes from it instead of `bytes`: a large attachment
+  // is written from where it lives rather than held in memory. False: not written.
+  std::function<bool(const std::string& path)> writer;
   std::int32_t type = kAttachByValue;
   std::vector<std::u16string> savedTo;
 };
@@ -182,7 +185,7 @@ class MemoryAttachment : public Recorded<Attachment> {
 class MemoryAttachments : public MemoryCollection<Attachments, MemoryAttachment, Attachment> {
  public:
   MemoryAttachments() : MemoryCollection("Attachments") {}
-  std::shared_ptr<MemoryAttachment> Add(const std::u16string& fileName, const std::string& bytes);
+  std::shared_ptr<MemoryAttachment> Add(const std::u16string& fileName, std::string bytes);
 };
 
 class MemoryInspector;
