@@ -339,7 +339,10 @@ class LoginWaitTest : public ::testing::Test {
  protected:
   static constexpr milliseconds kLoginStall{3000};
 
-  LoginWaitTest() {
+  LoginWaitTest() { ExpectAPasswordLogin(); }
+
+  // The user picks a password login and types it; the service answers late.
+  void ExpectAPasswordLogin() {
     ui_.scripts.push_back(
         {LoginMethodDialog::kResourceId, {testing::Click(LoginMethodDialog::kOther)}});
     ui_.scripts.push_back(
@@ -377,15 +380,7 @@ TEST_F(LoginWaitTest, AStalledLoginCallKeepsTheEventsTurning) {
 TEST_F(LoginWaitTest, CancelOrShutdownDuringALoginCallGivesTheLoginUp) {
   for (const bool shutdown : {false, true}) {
     SCOPED_TRACE(shutdown ? "shutdown" : "cancel");
-    if (shutdown) {
-      // The same dialogs and stalled answer again.
-      ui_.scripts.push_back(
-          {LoginMethodDialog::kResourceId, {testing::Click(LoginMethodDialog::kOther)}});
-      ui_.scripts.push_back(
-          {VeilmarkLoginDialog::kResourceId,
-           {testing::Type(VeilmarkLoginDialog::kPassword, u"pw"), testing::Click(kIdOk)}});
-      service_.AnswerAfter("login", testing::OkLoginReply("s-new", "bob@example.org"), kLoginStall);
-    }
+    if (shutdown) ExpectAPasswordLogin();  // the same dialogs and stalled answer again
     const std::size_t dialogsBefore = ui_.dialogs.size();
     loop_.PostAfter(milliseconds(100), [this, shutdown] {
       shutdown ? waiter_.AbandonAll() : waiter_.CancelInnermost();
