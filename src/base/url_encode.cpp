@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -174,7 +175,7 @@ constexpr ShuffleTable kShuffles;
 __attribute__((target("ssse3"))) inline char* PutEight(char* to, __m128i bytes, __m128i digits,
                                                        unsigned mask) {
   const ShuffleTable::Entry& entry = kShuffles.entry[mask];
-  for (int half = 0; half < 2; ++half) {
+  for (std::ptrdiff_t half = 0; half < 2; ++half) {
     const __m128i picked = _mm_or_si128(_mm_shuffle_epi8(bytes, Load(entry.bytes[half])),
                                         _mm_shuffle_epi8(digits, Load(entry.digits[half])));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16 * half), picked);

@@ -1,6 +1,7 @@
 #include "ui/wait.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <thread>
 #include <utility>
@@ -13,7 +14,7 @@ namespace veilmark {
 std::u16string WaitWindowText(const WaitNotice& notice) {
   if (notice.bytes == 0) return notice.text;
   char size[32];
-  if (notice.bytes >= 1024 * 1024) {
+  if (notice.bytes >= std::size_t{1024} * 1024) {
     std::snprintf(size, sizeof size, "%.1f MB", static_cast<double>(notice.bytes) / (1024 * 1024));
   } else if (notice.bytes < 1024) {
     std::snprintf(size, sizeof size, "%u bytes", static_cast<unsigned>(notice.bytes));
