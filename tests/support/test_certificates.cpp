@@ -1,5 +1,7 @@
 #include "support/test_certificates.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -35,9 +37,12 @@ TestCertificates MakeTestCertificates(const std::string& name) {
   TestCertificates certs{OwnedFolder(pattern), pattern + "/ca.crt", pattern + "/server.crt",
                          pattern + "/server.key"};
   const std::string dir = pattern;
+  // Named for this process too: two servers' CAs may sit in one store at
+  // once, and a verifier may look an issuer up by its name.
   Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
       " -subj '/CN=" +
-      name + " test CA' -keyout " + dir + "/ca.key -out " + certs.caFile);
+      name + " test CA " + std::to_string(getpid()) + "' -keyout " + dir + "/ca.key -out " +
+      certs.caFile);
   Run("openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
       " -subj /CN=localhost -keyout " +
       certs.keyFile + " -out " + dir + "/server.csr");
