@@ -339,7 +339,8 @@ TEST_F(Win32WaitingHostile, MessagesKeepBeingHandledDuringAStalledExchange) {
       EXPECT_EQ(ended, WaitEnd::kDone);
     }
     EXPECT_TRUE(reply && reply->status().code() == "CLIENT_ERROR");
-    EXPECT_GE(end - start, 2s);
+    EXPECT_GE(end - start, 2s) << "the exchange ended without stalling: "
+                               << (reply ? FirstMessage(*reply) : "no reply");
     const milliseconds gap = LongestGap(ticks.handled(), start, end);
     PrintGap("stalled WinHTTP exchange", gap);
     return gap;
@@ -363,7 +364,8 @@ TEST_F(Win32WaitingHostile, CancelInTheWaitWindowEndsAStalledExchange) {
                   .DecryptMime("stall", "payload");
     });
     end = Clock::now();
-    EXPECT_EQ(ended, WaitEnd::kCancelled);
+    EXPECT_EQ(ended, WaitEnd::kCancelled)
+        << "the exchange ended by itself: " << (reply ? FirstMessage(*reply) : "no reply");
   }
   ASSERT_TRUE(clicker.clicked()) << "no wait window with a Cancel button showed";
   ASSERT_TRUE(reply);
