@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@
 #include "api/api_client.h"
 #include "api/http_exchange.h"
 #include "base/local_files.h"
+#include "base/text.h"
 #include "com/guids.h"
 #include "login/session_store.h"
 #include "outlook_window.h"
@@ -159,6 +161,44 @@ class CancelClicker {
   DWORD uiThread_;
   std::atomic<bool> clicked_{false};
   Clock::time_point clickedAt_;
+};
+
+// Closes any dialog that shows on `uiThread` (a road's message box or a
+// login), keeping its text: a road that fails then ends the test at once
+// instead of waiting on a modal box nobody answers.
+class DialogCloser {
+ public:
+  explicit DialogCloser(DWORD uiThread) : uiThread_(uiThread) {}
+  void operator()() {
+    HWND dialog = nullptr;
+    EnumThreadWindows(uiThread_, &FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog) return;
+    wchar_t text[512] = {};
+    // A message box's text is its static 0xFFFF; other dialogs go by caption.
+    if (!GetDlgItemTextW(dialog, 0xFFFF, text, 512)) GetWindowTextW(dialog, text, 512);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!shown_.empty()) shown_ += L" | ";
+      shown_ += text;
+    }
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  }
+  std::string shown() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return WideToUtf8(std::u16string(shown_.begin(), shown_.end()));
+  }
+
+ private:
+  static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+  }
+  DWORD uiThread_;
+  mutable std::mutex mutex_;
+  std::wstring shown_;
 };
 
 // Under Xvfb no window manager answers Wine's X driver, which then waits 2 s
@@ -443,10 +483,11 @@ class Win32WaitingRoad : public UnmanagedWindows {
   };
   Stalls SelectWithTicks(FakeOutlookWindow& outlook) {
     TickWindow ticks;
+    DialogCloser closer(GetCurrentThreadId());
     Clock::time_point start;
     Clock::time_point end;
     {
-      Ticker ticker(ticks.window());
+      Ticker ticker(ticks.window(), [&closer] { closer(); });
       std::this_thread::sleep_for(50ms);
       MSG message;
       while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
@@ -454,6 +495,7 @@ class Win32WaitingRoad : public UnmanagedWindows {
       EXPECT_EQ(outlook.SelectionChange(), std::vector<HRESULT>{S_OK});
       end = Clock::now();
     }
+    EXPECT_EQ(closer.shown(), "") << "the road showed a dialog, closed by the test";
     Clock::time_point first = end;
     Clock::time_point last = start;
     for (const auto at : ticks.handled()) {
