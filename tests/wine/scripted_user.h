@@ -17,6 +17,21 @@ inline std::wstring WindowText(HWND window) {
   return text;
 }
 
+inline BOOL CALLBACK FindOpenDialog(HWND window, LPARAM found) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// The visible dialog (message boxes included) of `thread`, or null.
+inline HWND OpenDialogOf(DWORD thread) {
+  HWND dialog = nullptr;
+  EnumThreadWindows(thread, &FindOpenDialog, reinterpret_cast<LPARAM>(&dialog));
+  return dialog;
+}
+
 // One act of the user on the open dialog; true when it was done.
 using Step = std::function<bool(HWND dialog)>;
 
@@ -61,19 +76,10 @@ class ScriptedUser {
   std::size_t done() const { return next_; }
 
  private:
-  static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
   static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     ScriptedUser* user = current_;
     if (!user) return;
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &ScriptedUser::FindDialog,
-                      reinterpret_cast<LPARAM>(&dialog));
+    HWND dialog = OpenDialogOf(GetCurrentThreadId());
     if (!dialog) return;
     if (user->look) std::exchange(user->look, nullptr)(dialog);
     if (user->next_ < user->steps_.size()) {

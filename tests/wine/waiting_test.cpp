@@ -24,6 +24,7 @@
 #include "com/guids.h"
 #include "login/session_store.h"
 #include "outlook_window.h"
+#include "scripted_user.h"
 #include "ui/wait.h"
 #include "wine_support.h"
 
@@ -170,8 +171,7 @@ class DialogCloser {
  public:
   explicit DialogCloser(DWORD uiThread) : uiThread_(uiThread) {}
   void operator()() {
-    HWND dialog = nullptr;
-    EnumThreadWindows(uiThread_, &FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    HWND dialog = OpenDialogOf(uiThread_);
     if (!dialog) return;
     wchar_t text[512] = {};
     // A message box's text is its static 0xFFFF; other dialogs go by caption.
@@ -189,13 +189,6 @@ class DialogCloser {
   }
 
  private:
-  static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
   DWORD uiThread_;
   mutable std::mutex mutex_;
   std::wstring shown_;
