@@ -8,9 +8,8 @@ root=$(mktemp -d "${TMPDIR:-/tmp}/veilmark-test-ca.XXXXXX")
 trap 'rm -rf "$root"' EXIT
 mkdir -p "$root/local" "$root/etc" "$root/share"
 export VEILMARK_TEST_CA_DIR="$root/local"
-export VEILMARK_TEST_CA_STORE_ARGS="--certsconf $root/certs.conf --certsdir $root/share
-  --localcertsdir $root/local --etccertsdir $root/etc"
-VEILMARK_TEST_CA_STORE_ARGS=${VEILMARK_TEST_CA_STORE_ARGS//$'\n'/}
+store="--certsconf $root/certs.conf --certsdir $root/share --localcertsdir $root/local"
+export VEILMARK_TEST_CA_STORE_ARGS="$store --etccertsdir $root/etc"
 # shellcheck source=tests/wine/test_ca.sh
 . "$here/test_ca.sh"
 
@@ -51,4 +50,4 @@ for name in a b; do
     exit 1
   fi
 done
-echo "40 rounds each side by side, every update whole"
+echo "20 rounds for each of two suites side by side, every update whole"

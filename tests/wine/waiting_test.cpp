@@ -173,6 +173,9 @@ class DialogCloser {
   void operator()() {
     HWND dialog = OpenDialogOf(uiThread_);
     if (!dialog) return;
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (dialog == closed_) return;  // still closing: its text is kept
+    closed_ = dialog;
     wchar_t text[512] = {};
     // A message box's text is its static 0xFFFF; other dialogs go by caption.
     if (!GetDlgItemTextW(dialog, 0xFFFF, text, 512)) GetWindowTextW(dialog, text, 512);
@@ -181,7 +184,6 @@ class DialogCloser {
       if (!shown_.empty()) shown_ += L" | ";
       shown_ += text;
     }
-    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
   }
   std::string shown() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -190,6 +192,7 @@ class DialogCloser {
 
  private:
   DWORD uiThread_;
+  HWND closed_ = nullptr;  // the ticker thread's own
   mutable std::mutex mutex_;
   std::wstring shown_;
 };
